@@ -1,0 +1,145 @@
+#include "DailyLog.h"
+
+#include "QormdesLib.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace DailyLog {
+namespace {
+
+// Closes a descriptor on every path; closing also releases its lock.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+bool LockWithin(int fd, std::chrono::milliseconds wait) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            return true;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            return false;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+} // namespace
+
+std::string FileName(const std::tm& when) {
+    char name[64];
+    std::snprintf(name, sizeof name, "Inspect_%04d%02d%02d.txt", when.tm_year + 1900,
+                  when.tm_mon + 1, when.tm_mday);
+    return name;
+}
+
+std::string Timestamp(const std::tm& when) {
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", when.tm_year + 1900,
+                  when.tm_mon + 1, when.tm_mday, when.tm_hour, when.tm_min, when.tm_sec);
+    return stamp;
+}
+
+bool MentionsHttp(std::string_view message) {
+    static constexpr std::string_view kHttp = "HTTP";
+    if (message.size() < kHttp.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i + kHttp.size() <= message.size(); ++i) {
+        std::size_t k = 0;
+        while (k < kHttp.size()) {
+            char c = message[i + k];
+            if (c >= 'a' && c <= 'z') {
+                c = static_cast<char>(c - 'a' + 'A');
+            }
+            if (c != kHttp[k]) {
+                break;
+            }
+            ++k;
+        }
+        if (k == kHttp.size()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string FormatEntry(const std::tm& when, std::string_view message) {
+    std::string entry = Timestamp(when);
+    if (MentionsHttp(message)) {
+        // The message itself is enciphered, not its upper-case copy.
+        entry += kCipherMarker;
+        entry += QormdesLib::EncryptToHex(std::string(message));
+    } else {
+        entry += kPlainMarker;
+        entry += message;
+    }
+    return entry;
+}
+
+bool Append(const std::string& appFolder, std::string_view message, const std::tm& when) {
+    try {
+        if (appFolder.empty()) {
+            return false; // without the program folder there is no log folder to write in
+        }
+        std::string line = FormatEntry(when, message);
+        line += "\r\n";
+
+        const std::string folder = appFolder + std::string(kFolder);
+        if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+            return false;
+        }
+        const std::string path = folder + "/" + FileName(when);
+        const FileDescriptor file(
+            ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666));
+        if (file.get() < 0) {
+            return false;
+        }
+        // Other programs may read the file meanwhile, but no other writer may append.
+        if (!LockWithin(file.get(), kLockWait)) {
+            return false;
+        }
+        struct stat before {};
+        if (::fstat(file.get(), &before) != 0) {
+            return false;
+        }
+        ssize_t written;
+        do {
+            written = ::write(file.get(), line.data(), line.size());
+        } while (written < 0 && errno == EINTR);
+        if (written == static_cast<ssize_t>(line.size())) {
+            return true;
+        }
+        if (written > 0) {
+            // A full disk cut the line short: take back what went in.
+            [[maybe_unused]] const int rc = ::ftruncate(file.get(), before.st_size);
+        }
+        return false;
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace DailyLog

@@ -1,0 +1,238 @@
+#include "FileOper.h"
+
+#include "CodePage.h"
+#include "ElfNote.h"
+#include "SysOper.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::string_view kVersionFailurePrefix =
+    "获取文件版本号信息失败,TFileOper->GetVersion中错误:";
+
+// Only this much of a line is kept: enough for any name and a value cut to
+// 2047 bytes, so a huge file or one without line ends costs no more memory.
+constexpr std::size_t kLineKept = 64 * 1024;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && IsBlank(s.back())) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i];
+        char y = b[i];
+        if (x >= 'a' && x <= 'z') {
+            x = static_cast<char>(x - 'a' + 'A');
+        }
+        if (y >= 'a' && y <= 'z') {
+            y = static_cast<char>(y - 'a' + 'A');
+        }
+        if (x != y) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// One line of the file: its first kLineKept bytes (without the line end), and
+// for a longer line the last byte that is not blank, for the quote rule.
+struct Line {
+    std::string kept;
+    bool cut = false;
+    char lastNonBlank = '\0';
+};
+
+// Reads a file line by line with bounded memory.
+class LineReader {
+public:
+    explicit LineReader(const std::string& path)
+        : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~LineReader() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+
+    bool next(Line& line) {
+        line.kept.clear();
+        line.cut = false;
+        line.lastNonBlank = '\0';
+        bool any = false;
+        for (;;) {
+            if (m_at == m_size && !fill()) {
+                return any;
+            }
+            any = true;
+            const char c = m_buffer[m_at++];
+            if (c == '\n') {
+                break;
+            }
+            if (line.kept.size() < kLineKept) {
+                line.kept.push_back(c);
+            } else {
+                line.cut = true;
+            }
+            if (!IsBlank(c) && c != '\r') {
+                line.lastNonBlank = c;
+            }
+        }
+        if (!line.cut && !line.kept.empty() && line.kept.back() == '\r') {
+            line.kept.pop_back();
+        }
+        return true;
+    }
+
+private:
+    bool fill() {
+        for (;;) {
+            const ssize_t n = ::read(m_fd, m_buffer, sizeof m_buffer);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                return false;
+            }
+            m_at = 0;
+            m_size = static_cast<std::size_t>(n);
+            return true;
+        }
+    }
+
+    int m_fd;
+    char m_buffer[16 * 1024];
+    std::size_t m_at = 0;
+    std::size_t m_size = 0;
+};
+
+// The value part of a key line, as the profile reader gives it back.
+std::string ValueOf(std::string_view afterEquals, const Line& line) {
+    std::string_view value = afterEquals;
+    while (!value.empty() && IsBlank(value.front())) {
+        value.remove_prefix(1);
+    }
+    if (!line.cut) {
+        value = Trim(value);
+    }
+    // One pair of enclosing quotes, double or single, is removed.
+    const char last = line.cut ? line.lastNonBlank : (value.empty() ? '\0' : value.back());
+    if (!value.empty() && (value.front() == '"' || value.front() == '\'') &&
+        (line.cut || value.size() >= 2) && last == value.front()) {
+        value.remove_prefix(1);
+        if (!line.cut) {
+            value.remove_suffix(1);
+        }
+    }
+    // The value is a C string of at most 2047 bytes.
+    value = value.substr(0, value.find('\0'));
+    return std::string(value.substr(0, TFileOper::kMaxIniValue));
+}
+
+} // namespace
+
+std::string TFileOper::ReadIniString(std::string_view FileName, std::string_view Section,
+                                     std::string_view Key) {
+    try {
+        LineReader reader{std::string(FileName)};
+        if (!reader.isOpen()) {
+            return {};
+        }
+        const std::string_view section = Trim(Section);
+        const std::string_view key = Trim(Key);
+        bool first = true;
+        bool inSection = false;
+        bool sectionSeen = false;
+        Line line;
+        while (reader.next(line)) {
+            std::string_view text = line.kept;
+            if (first && text.substr(0, 3) == "\xEF\xBB\xBF") {
+                text.remove_prefix(3);
+            }
+            first = false;
+            text = Trim(text);
+            if (text.empty() || text.front() == ';') {
+                continue;
+            }
+            if (text.front() == '[') {
+                if (sectionSeen) {
+                    return {}; // only the first section of that name counts
+                }
+                const std::size_t close = text.find(']');
+                const std::string_view name =
+                    Trim(text.substr(1, close == std::string_view::npos ? text.npos : close - 1));
+                inSection = EqualsIgnoringCase(name, section);
+                sectionSeen = inSection;
+                continue;
+            }
+            if (!inSection) {
+                continue;
+            }
+            const std::size_t equals = text.find('=');
+            if (!EqualsIgnoringCase(Trim(text.substr(0, equals)), key)) {
+                continue;
+            }
+            if (equals == std::string_view::npos) {
+                return {};
+            }
+            // The value is taken from the untrimmed line, so a cut line keeps its end rule.
+            const std::string_view kept = line.kept;
+            return ValueOf(kept.substr(kept.find('=') + 1), line);
+        }
+        return {};
+    } catch (...) {
+        return {};
+    }
+}
+
+std::string TFileOper::GetVersion() {
+    std::string result = "0.0.0.0";
+    std::string error;
+    try {
+        const std::string app = TSysOper::GetAppPath();
+        char exe[4096];
+        const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+        if (app.empty() || n <= 0) {
+            error = "the path of the running executable is unknown";
+        } else {
+            const std::string_view self(exe, static_cast<std::size_t>(n));
+            const std::string path = app + std::string(self.substr(self.rfind('/') + 1));
+            const ElfNote::ReadResult read = ElfNote::ReadVersion(path);
+            if (read.ok) {
+                char text[32];
+                std::snprintf(text, sizeof text, "%d.%d.%d.%d",
+                              static_cast<int>(read.version.ms >> 16),
+                              static_cast<int>(read.version.ms & 0xFFFF),
+                              static_cast<int>(read.version.ls >> 16),
+                              static_cast<int>(read.version.ls & 0xFFFF));
+                result = text;
+                return result;
+            }
+            error = read.error;
+        }
+    } catch (const std::exception& e) {
+        error = e.what();
+    } catch (...) {
+        error = "unknown error";
+    }
+    TSysOper::WriteLog(CodePage::FromUtf8(std::string(kVersionFailurePrefix) + error));
+    return result;
+}

@@ -1,0 +1,123 @@
+#include "LogReader.h"
+
+#include "DailyLog.h"
+#include "QormdesLib.h"
+
+#include <array>
+#include <cstring>
+
+namespace LogReader {
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// "yyyy-mm-dd hh:nn:ss"; the time separator is whatever the writer's locale used.
+bool IsTimestamp(std::string_view s) {
+    if (s.size() != DailyLog::kTimestampLength) {
+        return false;
+    }
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
+        switch (i) {
+        case 4:
+        case 7:
+            if (c != '-') {
+                return false;
+            }
+            break;
+        case 10:
+            if (c != ' ') {
+                return false;
+            }
+            break;
+        case 13:
+        case 16:
+            if (IsDigit(c)) {
+                return false;
+            }
+            break;
+        default:
+            if (!IsDigit(c)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
+}
+
+const QormdesLib::RoundKeys& LogRoundKeys() {
+    static const QormdesLib::RoundKeys keys = [] {
+        std::array<std::uint8_t, 8> key{};
+        std::memcpy(key.data(), QormdesLib::LogCipherKey.data(), key.size());
+        QormdesLib::RoundKeys table{};
+        QormdesLib::MakeSubkeys(key.data(), table);
+        return table;
+    }();
+    return keys;
+}
+
+} // namespace
+
+ParsedLine Parse(std::string_view line) {
+    ParsedLine parsed;
+    const std::size_t markerAt = DailyLog::kTimestampLength;
+    const std::string_view marker = DailyLog::kCipherMarker;
+    if (line.size() < markerAt + marker.size() || !IsTimestamp(line.substr(0, markerAt)) ||
+        line.substr(markerAt, marker.size()) != marker) {
+        return parsed;
+    }
+    parsed.timestamp = line.substr(0, markerAt);
+    const std::string_view rest = line.substr(markerAt + marker.size());
+    if (rest.empty() || rest.front() == ' ') {
+        parsed.kind = LineKind::Plain;
+        parsed.body = rest.substr(rest.empty() ? 0 : 1);
+    } else {
+        parsed.kind = LineKind::Enciphered;
+        parsed.body = rest;
+    }
+    return parsed;
+}
+
+bool Decipher(std::string_view hexBody, std::string& message) {
+    message.clear();
+    if (hexBody.empty() || hexBody.size() % 16 != 0) {
+        return false;
+    }
+    // CryptBlock works under the module's round-key table: give it the log key's.
+    QormdesLib::SubkeyTable = LogRoundKeys();
+
+    message.resize(hexBody.size() / 2);
+    for (std::size_t i = 0; i < message.size(); ++i) {
+        const int high = HexValue(hexBody[2 * i]);
+        const int low = HexValue(hexBody[2 * i + 1]);
+        if (high < 0 || low < 0) {
+            message.clear();
+            return false;
+        }
+        message[i] = static_cast<char>((high << 4) | low);
+    }
+    for (std::size_t at = 0; at < message.size(); at += 8) {
+        QormdesLib::Block block;
+        std::memcpy(block.data(), message.data() + at, 8);
+        QormdesLib::CryptBlock(QormdesLib::CryptDirection::Decrypt, block,
+                               reinterpret_cast<std::uint8_t*>(message.data() + at));
+    }
+    const std::size_t end = message.find_last_not_of('\0');
+    message.resize(end == std::string::npos ? 0 : end + 1);
+    return true;
+}
+
+} // namespace LogReader

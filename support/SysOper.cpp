@@ -1,0 +1,46 @@
+#include "SysOper.h"
+
+#include "DailyLog.h"
+
+#include <ctime>
+#include <unistd.h>
+
+std::string FolderOfPath(std::string_view Path) {
+    const std::size_t slash = Path.rfind('/');
+    return slash == std::string_view::npos ? std::string() : std::string(Path.substr(0, slash + 1));
+}
+
+std::string TSysOper::GetAppPath() {
+    try {
+        std::string exe(256, '\0');
+        for (;;) {
+            const ssize_t n = readlink("/proc/self/exe", exe.data(), exe.size());
+            if (n < 0) {
+                return {};
+            }
+            if (static_cast<std::size_t>(n) < exe.size()) {
+                exe.resize(static_cast<std::size_t>(n));
+                break;
+            }
+            exe.resize(exe.size() * 2); // the link may have been cut: ask again with more room
+        }
+        return FolderOfPath(exe);
+    } catch (...) {
+        return {};
+    }
+}
+
+void TSysOper::WriteLog(std::string_view Message) {
+    try {
+        // One reading of the clock serves the file's date and the timestamp, so
+        // an entry written at midnight stands in the file of its own date.
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        if (localtime_r(&now, &local) == nullptr) {
+            return;
+        }
+        DailyLog::Append(GetAppPath(), Message, local);
+    } catch (...) {
+        // The entry is lost; the caller is never told.
+    }
+}

@@ -1,0 +1,24 @@
+// System operations of the support library: the program folder and the daily log.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+class TSysOper {
+public:
+    TSysOper() = delete;
+
+    // The folder of the running executable with its trailing '/', from
+    // /proc/self/exe; the empty text when it cannot be found. Callers append
+    // relative names directly ("InspectConfig/Config.ini", "LogFiles").
+    static std::string GetAppPath();
+
+    // Appends one entry for Message (code page text) to the day's log file
+    // LogFiles/Inspect_yyyymmdd.txt in the program folder, enciphered when the
+    // message mentions HTTP in any case. Never fails towards the caller: an
+    // entry that cannot be written is lost.
+    static void WriteLog(std::string_view Message);
+};
+
+// Everything of Path up to and including its last '/'; empty when it has none.
+std::string FolderOfPath(std::string_view Path);

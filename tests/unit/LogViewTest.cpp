@@ -1,0 +1,94 @@
+#include "CodePage.h"
+#include "DailyLog.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using testsupport::RunCommand;
+using testsupport::TempDir;
+
+namespace {
+
+const std::string kLogView = std::string(TAVLIN_BIN_DIR) + "/tavlin-logview";
+
+std::tm Noon() {
+    std::tm t{};
+    t.tm_year = 126;
+    t.tm_mon = 11;
+    t.tm_mday = 7;
+    t.tm_hour = 12;
+    return t;
+}
+
+class LogView : public ::testing::Test {
+protected:
+    LogView() : m_file(m_dir.path() / "LogFiles" / "Inspect_20261207.txt") {}
+    void Log(const std::string& utf8) {
+        ASSERT_TRUE(DailyLog::Append(m_dir.folder(), CodePage::FromUtf8(utf8), Noon()));
+    }
+    std::string View(const std::string& arguments, int& code) {
+        return testsupport::RunCommand(kLogView + " " + arguments + " 2>'" + (m_dir.path() / "stderr").string() + "'",
+                   code);
+    }
+    std::string Stderr() { return testsupport::ReadAll(m_dir.path() / "stderr"); }
+
+    TempDir m_dir;
+    std::filesystem::path m_file;
+};
+
+} // namespace
+
+TEST_F(LogView, ReadsBackPlainMultiLineAndEncipheredEntriesExactly) {
+    Log("获取登录的警员信息失败,错误:no label");
+    Log("first line\r\nsecond line");
+    Log("加载页面失败，错误：HTTP 500 at http://127.0.0.1/检查");
+    Log("");
+    Log("Https\r\nwith a break");
+    int code = -1;
+    const std::string out = View("'" + m_file.string() + "'", code);
+    EXPECT_EQ(code, 0) << Stderr();
+    EXPECT_EQ(out, "2026-12-07 12:00:00-----MAIN: 获取登录的警员信息失败,错误:no label\n"
+                   "2026-12-07 12:00:00-----MAIN: first line\n"
+                   "second line\n"
+                   "2026-12-07 12:00:00-----MAIN: 加载页面失败，错误：HTTP 500 at "
+                   "http://127.0.0.1/检查\n"
+                   "2026-12-07 12:00:00-----MAIN: \n"
+                   "2026-12-07 12:00:00-----MAIN: Https\nwith a break\n");
+    EXPECT_EQ(Stderr(), "");
+
+    // Standard input reads the same.
+    EXPECT_EQ(View("< '" + m_file.string() + "'", code), out);
+    EXPECT_EQ(code, 0);
+}
+
+TEST_F(LogView, MarksAndCountsLinesItCannotDecode) {
+    Log("good http entry");
+    std::filesystem::create_directories(m_file.parent_path());
+    {
+        std::ofstream append(m_file, std::ios::app | std::ios::binary);
+        append << "2026-12-07 12:00:01-----MAIN:0123\r\n"               // not whole blocks
+               << "2026-12-07 12:00:02-----MAIN:ZZZZZZZZZZZZZZZZ\r\n"   // not hexadecimal
+               << "2026-12-07 12:00:03-----MAIN: plain again\r\n"
+               << "2026-12-07 12:00:04-----MAIN: bell\x07 and escape\x1b[2J\r\n";
+    }
+    int code = -1;
+    const std::string out = View("'" + m_file.string() + "'", code);
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(out, "2026-12-07 12:00:00-----MAIN: good http entry\n"
+                   "[cannot decode] 2026-12-07 12:00:01-----MAIN:0123\n"
+                   "[cannot decode] 2026-12-07 12:00:02-----MAIN:ZZZZZZZZZZZZZZZZ\n"
+                   "2026-12-07 12:00:03-----MAIN: plain again\n"
+                   "2026-12-07 12:00:04-----MAIN: bell\\x07 and escape\\x1B[2J\n");
+    EXPECT_EQ(Stderr(), "tavlin-logview: 2 lines could not be decoded\n");
+}
+
+TEST_F(LogView, MissingFileIsReportedAndTheOthersStillRead) {
+    Log("still read");
+    int code = -1;
+    const std::string out =
+        View("'" + (m_dir.path() / "missing.txt").string() + "' '" + m_file.string() + "'", code);
+    EXPECT_EQ(code, 2);
+    EXPECT_EQ(out, "2026-12-07 12:00:00-----MAIN: still read\n");
+    EXPECT_NE(Stderr().find("missing.txt"), std::string::npos);
+}

@@ -1,0 +1,186 @@
+// tavlin-logview: prints Tavlin's daily log files in plain UTF-8.
+//
+// Every entry is printed as its timestamp, "-----MAIN: " and the plain message;
+// enciphered entries are deciphered, and text is converted from the code page.
+// Lines of a message that spans several lines follow their entry. A line that
+// cannot be decoded is printed as it stands after a mark, and counted.
+#include "CodePage.h"
+#include "LogReader.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace {
+
+constexpr std::string_view kUndecodableMark = "[cannot decode] ";
+
+void PrintUsage(std::FILE* to) {
+    std::fputs("usage: tavlin-logview [FILE...]\n"
+               "Prints Tavlin log files (LogFiles/Inspect_yyyymmdd.txt) as UTF-8 text,\n"
+               "deciphering enciphered entries. With no FILE, or with -, reads standard input.\n"
+               "Exit status: 0 when every line was decoded, 1 when some line could not be,\n"
+               "2 when a file could not be read.\n",
+               to);
+}
+
+class Printer {
+public:
+    // Writes text converted to UTF-8; CR LF inside a message becomes a line
+    // break, and other control characters are shown as \xNN so that a log can
+    // never drive the terminal.
+    void text(std::string_view codePageText) {
+        const std::string utf8 = CodePage::ToUtf8(codePageText);
+        for (std::size_t i = 0; i < utf8.size(); ++i) {
+            const auto c = static_cast<unsigned char>(utf8[i]);
+            if (c == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') {
+                continue;
+            }
+            if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7F) {
+                char escaped[5];
+                std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+                m_out.append(escaped);
+            } else {
+                m_out.push_back(static_cast<char>(c));
+            }
+        }
+        flushIfFull();
+    }
+    void raw(std::string_view ascii) { m_out.append(ascii); }
+    void endLine() {
+        m_out.push_back('\n');
+        flushIfFull();
+    }
+    bool flush() {
+        const bool ok = std::fwrite(m_out.data(), 1, m_out.size(), stdout) == m_out.size();
+        m_out.clear();
+        return ok && std::fflush(stdout) == 0;
+    }
+
+private:
+    void flushIfFull() {
+        if (m_out.size() >= (1u << 16)) {
+            flush();
+        }
+    }
+    std::string m_out;
+};
+
+// Prints one file line; returns false when it could not be decoded.
+bool PrintLine(std::string_view line, Printer& out, std::string& scratch) {
+    const LogReader::ParsedLine parsed = LogReader::Parse(line);
+    switch (parsed.kind) {
+    case LogReader::LineKind::Plain:
+        out.raw(parsed.timestamp);
+        out.raw("-----MAIN: ");
+        out.text(parsed.body);
+        out.endLine();
+        return true;
+    case LogReader::LineKind::Enciphered:
+        if (LogReader::Decipher(parsed.body, scratch)) {
+            out.raw(parsed.timestamp);
+            out.raw("-----MAIN: ");
+            out.text(scratch);
+            out.endLine();
+            return true;
+        }
+        out.raw(kUndecodableMark);
+        out.text(line);
+        out.endLine();
+        return false;
+    case LogReader::LineKind::Continuation:
+        out.text(line);
+        out.endLine();
+        return true;
+    }
+    return true;
+}
+
+// Reads a stream line by line; counts undecodable lines. Returns false on a read error.
+bool PrintStream(std::FILE* in, Printer& out, long& undecodable) {
+    std::string pending;
+    std::string scratch;
+    char buffer[1 << 16];
+    const auto emit = [&](std::string_view line) {
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (!PrintLine(line, out, scratch)) {
+            ++undecodable;
+        }
+    };
+    for (;;) {
+        const std::size_t n = std::fread(buffer, 1, sizeof buffer, in);
+        if (n == 0) {
+            break;
+        }
+        std::string_view chunk(buffer, n);
+        for (std::size_t nl; (nl = chunk.find('\n')) != std::string_view::npos;) {
+            if (pending.empty()) {
+                emit(chunk.substr(0, nl));
+            } else {
+                pending.append(chunk.substr(0, nl));
+                emit(pending);
+                pending.clear();
+            }
+            chunk.remove_prefix(nl + 1);
+        }
+        pending.append(chunk);
+    }
+    if (!pending.empty()) {
+        emit(pending); // a last line without its line end
+    }
+    return std::ferror(in) == 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int first = 1;
+    if (argc > 1 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+        PrintUsage(stdout);
+        return 0;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--") == 0) {
+        first = 2;
+    }
+
+    Printer out;
+    long undecodable = 0;
+    bool readErrors = false;
+    const auto run = [&](const char* name) {
+        const bool isStdin = std::strcmp(name, "-") == 0;
+        std::FILE* in = isStdin ? stdin : std::fopen(name, "rb");
+        if (in == nullptr) {
+            out.flush();
+            std::fprintf(stderr, "tavlin-logview: %s: %s\n", name, std::strerror(errno));
+            readErrors = true;
+            return;
+        }
+        if (!PrintStream(in, out, undecodable)) {
+            out.flush();
+            std::fprintf(stderr, "tavlin-logview: %s: read error\n", name);
+            readErrors = true;
+        }
+        if (!isStdin) {
+            std::fclose(in);
+        }
+    };
+    if (first >= argc) {
+        run("-");
+    }
+    for (int i = first; i < argc; ++i) {
+        run(argv[i]);
+    }
+    if (!out.flush()) {
+        std::fprintf(stderr, "tavlin-logview: cannot write the output\n");
+        return 2;
+    }
+    if (undecodable > 0) {
+        std::fprintf(stderr, "tavlin-logview: %ld line%s could not be decoded\n", undecodable,
+                     undecodable == 1 ? "" : "s");
+    }
+    return readErrors ? 2 : (undecodable > 0 ? 1 : 0);
+}
