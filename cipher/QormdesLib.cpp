@@ -114,7 +114,8 @@ void RoundFunction(const std::uint8_t* R, const std::uint8_t* K, std::uint8_t* O
         const unsigned column = (group >> 1) & 0xFu;                 // b2 b3 b4 b5
         const unsigned value = Tables::kSBoxes[j][16 * row + column];
         // S1 goes to the high nibble of the first byte, S2 to its low nibble, and so on.
-        joined[j / 2] = static_cast<std::uint8_t>(joined[j / 2] | (j % 2 == 0 ? value << 4 : value));
+        joined[j / 2] =
+            static_cast<std::uint8_t>(joined[j / 2] | (j % 2 == 0 ? value << 4 : value));
     }
 
     PermuteBits(joined, Output, Tables::kPermutation.data(), 32);
@@ -150,7 +151,8 @@ std::string EncryptText(std::string Text, std::string Key) {
         throw std::runtime_error(std::string(kLastCharNullMessage));
     }
     Key.resize(std::max<std::size_t>(Key.size(), 8), '\0');
-    Text.resize((Text.size() + 7) / 8 * 8, '\0'); // zero bytes up to a whole block, never a block of its own
+    Text.resize((Text.size() + 7) / 8 * 8,
+                '\0'); // zero bytes up to a whole block, never a block of its own
 
     MakeSubkeys(reinterpret_cast<const std::uint8_t*>(Key.data()), SubkeyTable);
 

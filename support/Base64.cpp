@@ -94,7 +94,8 @@ std::size_t EncodeGroups(const std::uint8_t* in, std::size_t n, char* out) {
     char* const start = out;
     std::size_t i = 0;
     for (; i + 3 <= n; i += 3, out += 4) {
-        EncodeGroup((std::uint32_t{in[i]} << 16) | (std::uint32_t{in[i + 1]} << 8) | in[i + 2], out);
+        EncodeGroup((std::uint32_t{in[i]} << 16) | (std::uint32_t{in[i + 1]} << 8) | in[i + 2],
+                    out);
     }
     if (n - i == 1) {
         const std::uint32_t b0 = in[i];

@@ -22,7 +22,9 @@ inline constexpr std::size_t kLineBytes = 57; // 19 groups of 3 bytes
 inline constexpr std::size_t kLineChars = 76; // 19 groups of 4 characters
 
 // Characters for n bytes without line breaks: 4 for every started group of 3.
-constexpr std::size_t EncodedSize(std::size_t n) { return (n + 2) / 3 * 4; }
+constexpr std::size_t EncodedSize(std::size_t n) {
+    return (n + 2) / 3 * 4;
+}
 
 // Encodes one full line: 57 bytes at in to 76 characters at out.
 void EncodeLine(const std::uint8_t* in, char* out);

@@ -135,8 +135,8 @@ ReadResult ReadVersion(const std::string& path) {
                                      : d.get(header + offsetof(Elf32_Ehdr, e_shoff), 4);
     const std::uint64_t shentsize = d.get(
         header + (is64 ? offsetof(Elf64_Ehdr, e_shentsize) : offsetof(Elf32_Ehdr, e_shentsize)), 2);
-    const std::uint64_t shnum = d.get(
-        header + (is64 ? offsetof(Elf64_Ehdr, e_shnum) : offsetof(Elf32_Ehdr, e_shnum)), 2);
+    const std::uint64_t shnum =
+        d.get(header + (is64 ? offsetof(Elf64_Ehdr, e_shnum) : offsetof(Elf32_Ehdr, e_shnum)), 2);
     const std::size_t minEntry = is64 ? sizeof(Elf64_Shdr) : sizeof(Elf32_Shdr);
 
     if (shnum > 0 && shentsize >= minEntry && shoff < fileSize &&

@@ -18,7 +18,9 @@ constexpr std::string_view kVersionFailurePrefix =
 // 2047 bytes, so a huge file or one without line ends costs no more memory.
 constexpr std::size_t kLineKept = 64 * 1024;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && IsBlank(s.front())) {

@@ -9,7 +9,9 @@
 namespace LogReader {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // "yyyy-mm-dd hh:nn:ss"; the time separator is whatever the writer's locale used.
 bool IsTimestamp(std::string_view s) {

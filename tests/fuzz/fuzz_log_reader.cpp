@@ -21,9 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (input.empty() || input.back() != '\0') {
         const std::string entry = "2026-01-01 00:00:00-----MAIN:" + QormdesLib::EncryptToHex(input);
         const LogReader::ParsedLine back = LogReader::Parse(entry);
-        if (!input.empty() &&
-            (back.kind != LogReader::LineKind::Enciphered || !LogReader::Decipher(back.body, message) ||
-             message != input.substr(0, input.find_last_not_of('\0') + 1))) {
+        if (!input.empty() && (back.kind != LogReader::LineKind::Enciphered ||
+                               !LogReader::Decipher(back.body, message) ||
+                               message != input.substr(0, input.find_last_not_of('\0') + 1))) {
             std::abort();
         }
     }

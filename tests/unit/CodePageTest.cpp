@@ -19,9 +19,14 @@ TEST(CodePage, CharactersOutsideGbkStillRoundTrip) {
 }
 
 TEST(CodePage, InvalidInputIsReplacedVisiblyAndConversionGoesOn) {
-    EXPECT_EQ(CodePage::ToUtf8("a\x80" "b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(CodePage::ToUtf8("a\x80"
+                               "b"),
+              "a\xEF\xBF\xBD"
+              "b");
     EXPECT_EQ(CodePage::ToUtf8("ab\xBC"), "ab\xEF\xBF\xBD"); // cut in the middle of a character
-    EXPECT_EQ(CodePage::FromUtf8("a\xFF" "b"), "a?b");
+    EXPECT_EQ(CodePage::FromUtf8("a\xFF"
+                                 "b"),
+              "a?b");
     EXPECT_EQ(CodePage::FromUtf8("a\xE6\xA3"), "a?");
     const char16_t lone[] = {u'a', 0xD800, u'b', 0};
     EXPECT_EQ(CodePage::FromUtf16(lone), "a?b");

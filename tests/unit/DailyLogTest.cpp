@@ -78,9 +78,9 @@ TEST_F(DailyLogAppend, EmptyMessageGivesTimestampAndMarker) {
 }
 
 TEST_F(DailyLogAppend, EncipheredLinesDecodeToTheMessage) {
-    for (const std::string& message :
-         std::vector<std::string>{"http", "HTTP 404", "xHttPx!!z", "加载页面失败，错误：http://h/a?b=1",
-                                  std::string("http\0mid", 8)}) {
+    for (const std::string& message : std::vector<std::string>{"http", "HTTP 404", "xHttPx!!z",
+                                                               "加载页面失败，错误：http://h/a?b=1",
+                                                               std::string("http\0mid", 8)}) {
         SCOPED_TRACE(message);
         const std::string line = LineFor(message);
         EXPECT_EQ(line.substr(0, 29), "2026-12-07 09:05:03-----MAIN:");
@@ -106,7 +106,8 @@ TEST_F(DailyLogAppend, PlainMessageWithLineBreaksSpansLines) {
 TEST_F(DailyLogAppend, EntriesKeepTheOrderOfTheCallsAndTheFileGrows) {
     ASSERT_TRUE(DailyLog::Append(m_dir.folder(), "one", kMorning));
     ASSERT_TRUE(DailyLog::Append(m_dir.folder(), "two", kMorning));
-    EXPECT_EQ(LogText(), "2026-12-07 09:05:03-----MAIN: one\r\n2026-12-07 09:05:03-----MAIN: two\r\n");
+    EXPECT_EQ(LogText(),
+              "2026-12-07 09:05:03-----MAIN: one\r\n2026-12-07 09:05:03-----MAIN: two\r\n");
     ASSERT_TRUE(DailyLog::Append(m_dir.folder(), "next day", At(2026, 12, 8, 0, 0, 0)));
     EXPECT_EQ(ReadAll(m_dir.path() / "LogFiles" / "Inspect_20261208.txt"),
               "2026-12-08 00:00:00-----MAIN: next day\r\n");

@@ -1,5 +1,5 @@
-#include "CodePage.h"
 #include "DecodeFile.h"
+#include "CodePage.h"
 #include "ImgOper.h"
 #include "StrOper.h"
 
@@ -114,8 +114,7 @@ TEST(ImageToBase64, FailureIsEmptyAndLoggedNamingTheFile) {
     // executable copied into a folder of its own is not needed here: a log
     // line lands in the test binary's folder, which this test inspects and
     // cleans afterwards.
-    const std::filesystem::path logFolder =
-        std::filesystem::path(TAVLIN_BIN_DIR) / "LogFiles";
+    const std::filesystem::path logFolder = std::filesystem::path(TAVLIN_BIN_DIR) / "LogFiles";
     std::error_code ignored;
     std::filesystem::remove_all(logFolder, ignored);
 
@@ -131,7 +130,8 @@ TEST(ImageToBase64, FailureIsEmptyAndLoggedNamingTheFile) {
     std::filesystem::remove_all(logFolder, ignored);
     const std::string utf8 = CodePage::ToUtf8(log);
     EXPECT_NE(utf8.find("-----MAIN: Base64编码图片时失败,图片名称:" + missing +
-                        ",错误：Cannot open file \"" + missing + "\". No such file or directory\r\n"),
+                        ",错误：Cannot open file \"" + missing +
+                        "\". No such file or directory\r\n"),
               std::string::npos)
         << utf8;
     EXPECT_NE(utf8.find("图片名称:" + dir.path().string() + ",错误："), std::string::npos);

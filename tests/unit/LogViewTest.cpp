@@ -28,8 +28,8 @@ protected:
         ASSERT_TRUE(DailyLog::Append(m_dir.folder(), CodePage::FromUtf8(utf8), Noon()));
     }
     std::string View(const std::string& arguments, int& code) {
-        return testsupport::RunCommand(kLogView + " " + arguments + " 2>'" + (m_dir.path() / "stderr").string() + "'",
-                   code);
+        return testsupport::RunCommand(
+            kLogView + " " + arguments + " 2>'" + (m_dir.path() / "stderr").string() + "'", code);
     }
     std::string Stderr() { return testsupport::ReadAll(m_dir.path() / "stderr"); }
 
@@ -67,8 +67,8 @@ TEST_F(LogView, MarksAndCountsLinesItCannotDecode) {
     std::filesystem::create_directories(m_file.parent_path());
     {
         std::ofstream append(m_file, std::ios::app | std::ios::binary);
-        append << "2026-12-07 12:00:01-----MAIN:0123\r\n"               // not whole blocks
-               << "2026-12-07 12:00:02-----MAIN:ZZZZZZZZZZZZZZZZ\r\n"   // not hexadecimal
+        append << "2026-12-07 12:00:01-----MAIN:0123\r\n"             // not whole blocks
+               << "2026-12-07 12:00:02-----MAIN:ZZZZZZZZZZZZZZZZ\r\n" // not hexadecimal
                << "2026-12-07 12:00:03-----MAIN: plain again\r\n"
                << "2026-12-07 12:00:04-----MAIN: bell\x07 and escape\x1b[2J\r\n";
     }

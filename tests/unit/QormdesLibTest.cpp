@@ -22,7 +22,8 @@ struct KnownAnswer {
 };
 
 // Enciphers and deciphers one block under `key` through the module's round-key table.
-std::string CryptHex(const std::string& keyHex, const std::string& inHex, CryptDirection direction) {
+std::string CryptHex(const std::string& keyHex, const std::string& inHex,
+                     CryptDirection direction) {
     const std::string key = FromHex(keyHex);
     MakeSubkeys(reinterpret_cast<const std::uint8_t*>(key.data()), SubkeyTable);
     Block in;
@@ -204,8 +205,8 @@ TEST(QormdesLib, RivestRecurrenceCatchesSingleFaults) {
 }
 
 TEST(QormdesLib, WeakKeyEncipheringTwiceGivesTheInputBack) {
-    for (const char* weak : {"0101010101010101", "FEFEFEFEFEFEFEFE", "E0E0E0E0F1F1F1F1",
-                             "1F1F1F1F0E0E0E0E"}) {
+    for (const char* weak :
+         {"0101010101010101", "FEFEFEFEFEFEFEFE", "E0E0E0E0F1F1F1F1", "1F1F1F1F0E0E0E0E"}) {
         SCOPED_TRACE(weak);
         const std::string once = CryptHex(weak, "0123456789ABCDEF", CryptDirection::Encrypt);
         EXPECT_EQ(CryptHex(weak, once, CryptDirection::Encrypt), "0123456789ABCDEF");
@@ -281,9 +282,10 @@ TEST(QormdesLib, HexIsUppercaseTwoDigitsPerByte) {
     for (std::size_t i = 0; i < hex.size(); i += 2) {
         small += hex[i] == '0' ? 1 : 0;
     }
-    EXPECT_EQ(small, static_cast<std::size_t>(std::count_if(
-                         cipher.begin(), cipher.end(),
-                         [](char c) { return static_cast<unsigned char>(c) < 0x10; })));
+    EXPECT_EQ(small,
+              static_cast<std::size_t>(std::count_if(cipher.begin(), cipher.end(), [](char c) {
+                  return static_cast<unsigned char>(c) < 0x10;
+              })));
     EXPECT_GT(small, 0u);
     EXPECT_EQ(hex.find_first_not_of("0123456789ABCDEF"), std::string::npos);
 }
