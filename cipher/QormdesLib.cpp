@@ -57,11 +57,17 @@ void JoinHalves(const std::uint8_t* c, const std::uint8_t* d, std::uint8_t* key5
 
 void PermuteBits(const std::uint8_t* Source, std::uint8_t* Destination, const std::uint8_t* Table,
                  std::size_t Count) {
-    std::memset(Destination, 0, (Count + 7) / 8);
+    // Destination bits are gathered eight at a time, most significant first.
+    unsigned byte = 0;
     for (std::size_t i = 0; i < Count; ++i) {
-        if (BitAt(Source, Table[i])) {
-            SetBit(Destination, i);
+        byte = (byte << 1) | (BitAt(Source, Table[i]) ? 1u : 0u);
+        if (i % 8 == 7) {
+            Destination[i / 8] = static_cast<std::uint8_t>(byte);
+            byte = 0;
         }
+    }
+    if (Count % 8 != 0) {
+        Destination[Count / 8] = static_cast<std::uint8_t>(byte << (8 - Count % 8));
     }
 }
 
@@ -104,14 +110,16 @@ void RoundFunction(const std::uint8_t* R, const std::uint8_t* K, std::uint8_t* O
         expanded[i] ^= K[i];
     }
 
+    // The 48 bits as one number, group 1 in its six most significant bits.
+    std::uint64_t bits = 0;
+    for (std::size_t i = 0; i < 6; ++i) {
+        bits = (bits << 8) | expanded[i];
+    }
     std::uint8_t joined[4] = {};
     for (std::size_t j = 0; j < 8; ++j) {
-        unsigned group = 0; // bits b1..b6 of group j, b1 the most significant
-        for (std::size_t b = 0; b < 6; ++b) {
-            group = (group << 1) | (BitAt(expanded, 6 * j + b) ? 1u : 0u);
-        }
-        const unsigned row = ((group >> 4) & 0x2u) | (group & 0x1u); // 2*b1 + b6
-        const unsigned column = (group >> 1) & 0xFu;                 // b2 b3 b4 b5
+        const unsigned group = static_cast<unsigned>(bits >> (42 - 6 * j)) & 0x3Fu; // b1..b6
+        const unsigned row = ((group >> 4) & 0x2u) | (group & 0x1u);                // 2*b1 + b6
+        const unsigned column = (group >> 1) & 0xFu;                                // b2 b3 b4 b5
         const unsigned value = Tables::kSBoxes[j][16 * row + column];
         // S1 goes to the high nibble of the first byte, S2 to its low nibble, and so on.
         joined[j / 2] =

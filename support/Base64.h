@@ -29,6 +29,14 @@ constexpr std::size_t EncodedSize(std::size_t n) {
 // Encodes one full line: 57 bytes at in to 76 characters at out.
 void EncodeLine(const std::uint8_t* in, char* out);
 
+// Encodes `lines` full lines of 57 bytes each, every line as 76 characters
+// followed by CR LF: writes lines * 78 characters. Uses the processor's vector
+// instructions where it has them; the characters are the same either way.
+void EncodeLinesCrLf(const std::uint8_t* in, std::size_t lines, char* out);
+
+// The same through the portable encoder only, for tests and comparison.
+void EncodeLinesCrLfPortable(const std::uint8_t* in, std::size_t lines, char* out);
+
 // Encodes n bytes (any count) as groups of 4 characters, the last group padded
 // with '=' when n is not a multiple of 3. Writes EncodedSize(n) characters to
 // out and returns that count. Line breaks are the caller's.

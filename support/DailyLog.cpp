@@ -107,22 +107,25 @@ bool Append(const std::string& appFolder, std::string_view message, const std::t
         std::string line = FormatEntry(when, message);
         line += "\r\n";
 
+        // The folder is made only when the file cannot be opened for want of it.
         const std::string folder = appFolder + std::string(kFolder);
-        if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-            return false;
-        }
         const std::string path = folder + "/" + FileName(when);
-        const FileDescriptor file(
-            ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666));
+        const auto openLog = [&path] {
+            return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+        };
+        int fd = openLog();
+        if (fd < 0 && errno == ENOENT) {
+            if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+                return false;
+            }
+            fd = openLog();
+        }
+        const FileDescriptor file(fd);
         if (file.get() < 0) {
             return false;
         }
         // Other programs may read the file meanwhile, but no other writer may append.
         if (!LockWithin(file.get(), kLockWait)) {
-            return false;
-        }
-        struct stat before {};
-        if (::fstat(file.get(), &before) != 0) {
             return false;
         }
         ssize_t written;
@@ -133,8 +136,12 @@ bool Append(const std::string& appFolder, std::string_view message, const std::t
             return true;
         }
         if (written > 0) {
-            // A full disk cut the line short: take back what went in.
-            [[maybe_unused]] const int rc = ::ftruncate(file.get(), before.st_size);
+            // A full disk cut the line short: take back what went in (the lock keeps
+            // other writers out, so the end is still ours).
+            const off_t end = ::lseek(file.get(), 0, SEEK_END);
+            if (end >= written) {
+                [[maybe_unused]] const int rc = ::ftruncate(file.get(), end - written);
+            }
         }
         return false;
     } catch (...) {

@@ -1,6 +1,7 @@
 #include "DecodeFile.h"
 
 #include "Base64.h"
+#include "HugePages.h"
 
 #include <algorithm>
 #include <array>
@@ -35,11 +36,28 @@ void TMemoryStream::LoadFromFile(const std::string& path) {
         fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     }
     std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(st.st_size));
+    AdviseHugePages(bytes.data(), bytes.capacity());
     bytes.resize(static_cast<std::size_t>(st.st_size));
     std::size_t have = 0;
     for (;;) {
         if (have == bytes.size()) {
-            bytes.resize(bytes.size() + 64 * 1024); // the file may have grown since fstat
+            // The whole size that fstat gave is in: look for more before making room, so
+            // that the common case never copies the buffer.
+            char probe[4096];
+            const ssize_t n = ::read(fd, probe, sizeof probe);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                fail(errno);
+            }
+            if (n == 0) {
+                break;
+            }
+            bytes.append(probe, static_cast<std::size_t>(n)); // the file grew since fstat
+            have = bytes.size();
+            continue;
         }
         const ssize_t n = ::read(fd, bytes.data() + have, bytes.size() - have);
         if (n < 0 && errno == EINTR) {
@@ -49,7 +67,7 @@ void TMemoryStream::LoadFromFile(const std::string& path) {
             fail(errno);
         }
         if (n == 0) {
-            break;
+            break; // the file shrank since fstat
         }
         have += static_cast<std::size_t>(n);
     }
@@ -65,22 +83,22 @@ std::span<const std::uint8_t> TMemoryStream::Read(std::size_t count) {
     return {at, n};
 }
 
+void TTextStream::Reserve(std::size_t more) {
+    m_text.reserve(m_text.size() + more);
+    AdviseHugePages(m_text.data() + m_text.size(), m_text.capacity() - m_text.size());
+}
+
 void DecodeFile::StreamToBase64(TMemoryStream& Source, TTextStream& Target) {
-    std::array<char, kBlockChars> out;
+    alignas(64) std::array<char, kBlockChars> out;
 
     // The text's size is known from the data's: make room once.
     const std::size_t bytes = Source.Size() - Source.Position();
-    Target.Reserve(bytes / Base64::kLineBytes * (Base64::kLineChars + 2) + 4);
+    Target.Reserve(bytes / Base64::kLineBytes * (Base64::kLineChars + 2) +
+                   Base64::EncodedSize(bytes % Base64::kLineBytes));
 
     std::span<const std::uint8_t> block = Source.Read(kBlockBytes);
     while (block.size() == kBlockBytes) {
-        char* to = out.data();
-        for (std::size_t line = 0; line < 192; ++line) {
-            Base64::EncodeLine(block.data() + line * Base64::kLineBytes, to);
-            to += Base64::kLineChars;
-            *to++ = '\r';
-            *to++ = '\n';
-        }
+        Base64::EncodeLinesCrLf(block.data(), 192, out.data());
         Target.Write({out.data(), out.size()});
         block = Source.Read(kBlockBytes);
     }
@@ -93,14 +111,9 @@ void DecodeFile::StreamToBase64(TMemoryStream& Source, TTextStream& Target) {
     }
     const std::size_t lines = n / Base64::kLineBytes;
     const std::size_t rest = n % Base64::kLineBytes;
-    char* to = out.data();
-    for (std::size_t line = 0; line < lines; ++line) {
-        Base64::EncodeLine(block.data() + line * Base64::kLineBytes, to);
-        to += Base64::kLineChars;
-        *to++ = '\r';
-        *to++ = '\n';
-    }
-    Base64::EncodeGroups(block.data() + lines * Base64::kLineBytes, rest, to);
+    Base64::EncodeLinesCrLf(block.data(), lines, out.data());
+    Base64::EncodeGroups(block.data() + lines * Base64::kLineBytes, rest,
+                         out.data() + lines * (Base64::kLineChars + 2));
     const std::size_t keep = Base64::EncodedSize(n) + 2 * ((n - 1) / Base64::kLineBytes);
     Target.Write({out.data(), keep});
 }

@@ -1,6 +1,7 @@
 // Block-wise Base64 encoding of a byte stream, and the two streams it joins.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -22,6 +23,8 @@ public:
     std::span<const std::uint8_t> Read(std::size_t count);
 
     std::size_t Position() const { return m_position; }
+    // Moves to position (at most the end).
+    void Seek(std::size_t position) { m_position = std::min(position, m_bytes.size()); }
     std::size_t Size() const { return m_bytes.size(); }
 
 private:
@@ -33,7 +36,8 @@ private:
 class TTextStream {
 public:
     void Write(std::string_view text) { m_text.append(text); }
-    void Reserve(std::size_t more) { m_text.reserve(m_text.size() + more); }
+    // Makes room for `more` characters, so that writing them allocates nothing.
+    void Reserve(std::size_t more);
     const std::string& Text() const { return m_text; }
     std::string TakeText() { return std::move(m_text); }
 

@@ -1,6 +1,7 @@
 #include "LogReader.h"
 
 #include "DailyLog.h"
+#include "FastBlockCipher.h"
 #include "QormdesLib.h"
 
 #include <array>
@@ -60,15 +61,13 @@ int HexValue(char c) {
     return -1;
 }
 
-const QormdesLib::RoundKeys& LogRoundKeys() {
-    static const QormdesLib::RoundKeys keys = [] {
+const QormdesLib::FastBlockCipher& LogCipher() {
+    static const QormdesLib::FastBlockCipher cipher = [] {
         std::array<std::uint8_t, 8> key{};
         std::memcpy(key.data(), QormdesLib::LogCipherKey.data(), key.size());
-        QormdesLib::RoundKeys table{};
-        QormdesLib::MakeSubkeys(key.data(), table);
-        return table;
+        return QormdesLib::FastBlockCipher(key.data());
     }();
-    return keys;
+    return cipher;
 }
 
 } // namespace
@@ -98,9 +97,6 @@ bool Decipher(std::string_view hexBody, std::string& message) {
     if (hexBody.empty() || hexBody.size() % 16 != 0) {
         return false;
     }
-    // CryptBlock works under the module's round-key table: give it the log key's.
-    QormdesLib::SubkeyTable = LogRoundKeys();
-
     message.resize(hexBody.size() / 2);
     for (std::size_t i = 0; i < message.size(); ++i) {
         const int high = HexValue(hexBody[2 * i]);
@@ -111,11 +107,10 @@ bool Decipher(std::string_view hexBody, std::string& message) {
         }
         message[i] = static_cast<char>((high << 4) | low);
     }
+    const QormdesLib::FastBlockCipher& cipher = LogCipher();
     for (std::size_t at = 0; at < message.size(); at += 8) {
-        QormdesLib::Block block;
-        std::memcpy(block.data(), message.data() + at, 8);
-        QormdesLib::CryptBlock(QormdesLib::CryptDirection::Decrypt, block,
-                               reinterpret_cast<std::uint8_t*>(message.data() + at));
+        auto* block = reinterpret_cast<std::uint8_t*>(message.data() + at);
+        cipher.Crypt(QormdesLib::CryptDirection::Decrypt, block, block);
     }
     const std::size_t end = message.find_last_not_of('\0');
     message.resize(end == std::string::npos ? 0 : end + 1);

@@ -25,8 +25,7 @@ ParsedLine Parse(std::string_view line);
 // Deciphers the hexadecimal body of an enciphered entry under the log key:
 // pairs of digits to bytes, DES decryption block by block, then the padding
 // zero bytes at the end removed. Returns false, leaving message empty, when
-// the body is not hexadecimal of a positive multiple of 16 digits. Sets the
-// cipher module's round-key table.
+// the body is not hexadecimal of a positive multiple of 16 digits.
 bool Decipher(std::string_view hexBody, std::string& message);
 
 } // namespace LogReader

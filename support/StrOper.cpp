@@ -12,14 +12,9 @@ std::string TStrOper::EncodeBase64(std::string_view Text) {
 
         std::string result(lines * (Base64::kLineChars + 2) + Base64::EncodedSize(rest), '\0');
         char* out = result.data();
-        for (std::size_t line = 0; line < lines; ++line) {
-            Base64::EncodeLine(in, out);
-            in += Base64::kLineBytes;
-            out += Base64::kLineChars;
-            *out++ = '\r';
-            *out++ = '\n';
-        }
-        Base64::EncodeGroups(in, rest, out);
+        Base64::EncodeLinesCrLf(in, lines, out);
+        Base64::EncodeGroups(in + lines * Base64::kLineBytes, rest,
+                             out + lines * (Base64::kLineChars + 2));
         return result;
     } catch (...) {
         return {};

@@ -1,4 +1,5 @@
 #include "QormdesLib.h"
+#include "FastBlockCipher.h"
 
 #include "TestSupport.h"
 
@@ -6,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 #include <stdexcept>
 #include <vector>
 
@@ -295,4 +297,34 @@ TEST(QormdesLib, CodePageTextIsEncipheredByteByByte) {
     const std::string text = "1234567\xBC\xEC\xB2\xE9";
     EXPECT_EQ(EncryptToHex(text).size(), 32u);
     EXPECT_EQ(EncryptToHex(text).substr(0, 16), EncryptToHex("1234567\xBC").substr(0, 16));
+}
+
+TEST(FastBlockCipher, GivesWhatCryptBlockGives) {
+    std::mt19937_64 random(2026);
+    for (int trial = 0; trial < 2000; ++trial) {
+        std::uint8_t key[8];
+        Block in;
+        const std::uint64_t k = random();
+        const std::uint64_t v = random();
+        std::memcpy(key, &k, 8);
+        std::memcpy(in.data(), &v, 8);
+        MakeSubkeys(key, SubkeyTable);
+        const FastBlockCipher fast(key);
+        for (const CryptDirection direction : {CryptDirection::Encrypt, CryptDirection::Decrypt}) {
+            std::uint8_t expected[8];
+            std::uint8_t actual[8];
+            CryptBlock(direction, in, expected);
+            fast.Crypt(direction, in.data(), actual);
+            ASSERT_EQ(std::memcmp(expected, actual, 8), 0) << "trial " << trial;
+        }
+    }
+    // And the published values, deciphering in place.
+    for (const KnownAnswer& r : kSubstitutionTables) {
+        const std::string key = FromHex(r.key);
+        std::string block = FromHex(r.cipher);
+        FastBlockCipher(reinterpret_cast<const std::uint8_t*>(key.data()))
+            .Crypt(CryptDirection::Decrypt, reinterpret_cast<const std::uint8_t*>(block.data()),
+                   reinterpret_cast<std::uint8_t*>(block.data()));
+        EXPECT_EQ(ToHex(block), r.plain);
+    }
 }
