@@ -56,7 +56,8 @@ const std::string& PhotoText() {
 
 std::filesystem::path BenchFolder() {
     static const std::filesystem::path folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tavlin-bench-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tavlin-bench-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) {
             std::abort();
         }
@@ -204,7 +205,8 @@ std::string MillionLineLog() {
         text += DailyLog::FormatEntry(when, twoLines) + "\r\n";
         text += DailyLog::FormatEntry(when, kHttpMessage100) + "\r\n";
     }
-    std::ofstream(path, std::ios::binary).write(text.data(), static_cast<std::streamsize>(text.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(text.data(), static_cast<std::streamsize>(text.size()));
     return path;
 }
 
@@ -258,15 +260,31 @@ void PrintRatio(const RatioReporter& r, const char* what, const char* mine, cons
 
 BENCHMARK(BM_StreamToBase64)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly();
 BENCHMARK(BM_ImageToBase64)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly();
-BENCHMARK(BM_OpenSSL_EncodeBlock)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly();
+BENCHMARK(BM_OpenSSL_EncodeBlock)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly();
 BENCHMARK(BM_DecodeBase64)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly();
-BENCHMARK(BM_OpenSSL_DecodeUpdate)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly();
+BENCHMARK(BM_OpenSSL_DecodeUpdate)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly();
 BENCHMARK(BM_WriteLog_Plain)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly();
-BENCHMARK(BM_WriteLog_Enciphered)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_WriteLog_Enciphered)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
 BENCHMARK(BM_PlainAppend)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly();
 BENCHMARK(BM_EncryptToHex)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly();
-BENCHMARK(BM_DecipherLogLine)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly();
-BENCHMARK(BM_LogView_MillionLines)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly();
+BENCHMARK(BM_DecipherLogLine)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+BENCHMARK(BM_LogView_MillionLines)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly();
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
@@ -284,14 +302,16 @@ int main(int argc, char** argv) {
     const double enciphered = reporter.seconds("BM_WriteLog_Enciphered") * 1e6;
     const double append = reporter.seconds("BM_PlainAppend") * 1e6;
     if (append > 0) {
-        std::printf("WriteLog, 100-byte message: plain %.1f us, enciphered %.1f us (bound 50 us: %s);"
-                    " open+append+close %.1f us, so plain costs %.2f x and enciphered %.2f x\n",
-                    plain, enciphered, enciphered < 50 ? "met" : "NOT MET", append, plain / append,
-                    enciphered / append);
+        std::printf(
+            "WriteLog, 100-byte message: plain %.1f us, enciphered %.1f us (bound 50 us: %s);"
+            " open+append+close %.1f us, so plain costs %.2f x and enciphered %.2f x\n",
+            plain, enciphered, enciphered < 50 ? "met" : "NOT MET", append, plain / append,
+            enciphered / append);
     }
     const double logview = reporter.seconds("BM_LogView_MillionLines");
     if (logview > 0) {
-        std::printf("tavlin-logview on a million log lines (a quarter enciphered): %.2f s\n", logview);
+        std::printf("tavlin-logview on a million log lines (a quarter enciphered): %.2f s\n",
+                    logview);
     }
     std::filesystem::remove_all(BenchFolder());
     benchmark::Shutdown();

@@ -210,13 +210,11 @@ std::string TFileOper::GetVersion() {
     std::string error;
     try {
         const std::string app = TSysOper::GetAppPath();
-        char exe[4096];
-        const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-        if (app.empty() || n <= 0) {
+        const std::string self = ExecutablePath();
+        if (app.empty() || self.empty()) {
             error = "the path of the running executable is unknown";
         } else {
-            const std::string_view self(exe, static_cast<std::size_t>(n));
-            const std::string path = app + std::string(self.substr(self.rfind('/') + 1));
+            const std::string path = app + self.substr(self.rfind('/') + 1);
             const ElfNote::ReadResult read = ElfNote::ReadVersion(path);
             if (read.ok) {
                 char text[32];

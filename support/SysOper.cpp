@@ -10,7 +10,7 @@ std::string FolderOfPath(std::string_view Path) {
     return slash == std::string_view::npos ? std::string() : std::string(Path.substr(0, slash + 1));
 }
 
-std::string TSysOper::GetAppPath() {
+std::string ExecutablePath() {
     try {
         std::string exe(256, '\0');
         for (;;) {
@@ -20,11 +20,18 @@ std::string TSysOper::GetAppPath() {
             }
             if (static_cast<std::size_t>(n) < exe.size()) {
                 exe.resize(static_cast<std::size_t>(n));
-                break;
+                return exe;
             }
             exe.resize(exe.size() * 2); // the link may have been cut: ask again with more room
         }
-        return FolderOfPath(exe);
+    } catch (...) {
+        return {};
+    }
+}
+
+std::string TSysOper::GetAppPath() {
+    try {
+        return FolderOfPath(ExecutablePath());
     } catch (...) {
         return {};
     }

@@ -20,5 +20,9 @@ public:
     static void WriteLog(std::string_view Message);
 };
 
+// The full path of the running executable, from /proc/self/exe; empty when
+// it cannot be read.
+std::string ExecutablePath();
+
 // Everything of Path up to and including its last '/'; empty when it has none.
 std::string FolderOfPath(std::string_view Path);

@@ -66,6 +66,28 @@ TEST(EncodeBase64, LinesMatchThePlainGroupEncoding) {
     }
 }
 
+TEST(EncodeBase64, VectorAndPortableLineEncodersAgree) {
+    const std::string data = Bytes(57 * 500, 3);
+    const auto* in = reinterpret_cast<const std::uint8_t*>(data.data());
+    std::string vector(500 * 78, '\0');
+    std::string portable(500 * 78, '\0');
+    Base64::EncodeLinesCrLf(in, 500, vector.data());
+    Base64::EncodeLinesCrLfPortable(in, 500, portable.data());
+    EXPECT_EQ(vector, portable);
+    // Every byte value in every position of a group reaches the right character.
+    std::string all(57 * 257, '\0');
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        all[i] = static_cast<char>(i * 7 % 256);
+    }
+    const std::size_t lines = all.size() / 57;
+    std::string a(lines * 78, '\0');
+    std::string b(lines * 78, '\0');
+    Base64::EncodeLinesCrLf(reinterpret_cast<const std::uint8_t*>(all.data()), lines, a.data());
+    Base64::EncodeLinesCrLfPortable(reinterpret_cast<const std::uint8_t*>(all.data()), lines,
+                                    b.data());
+    EXPECT_EQ(a, b);
+}
+
 TEST(DecodeBase64, IgnoresEverythingOutsideTheAlphabet) {
     EXPECT_EQ(TStrOper::DecodeBase64("YWJj"), "abc");
     EXPECT_EQ(TStrOper::DecodeBase64("YW\r\nJj"), "abc");
