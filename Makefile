@@ -15,7 +15,9 @@ JOBS        ?= $(shell nproc)
 
 # Debian packages the build, the tests and the benchmarks need.
 DEBIAN_PACKAGES := cmake ninja-build g++ make pkg-config binutils clang clang-format \
-                   libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
+                   libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libssl-dev \
+                   qt6-base-dev qt6-webengine-dev libgl-dev libcpp-httplib-dev \
+                   fonts-arphic-uming xvfb xauth x11-utils imagemagick
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
@@ -43,14 +45,14 @@ test: build
 
 sanitize: deps
 	@[ -f $(ASAN_BUILD)/build.ninja ] || cmake -S . -B $(ASAN_BUILD) -G Ninja \
-	  -DCMAKE_BUILD_TYPE=Debug -DTAVLIN_SANITIZE=ON -DTAVLIN_BUILD_BENCH=OFF
+	  -DCMAKE_BUILD_TYPE=Debug -DTAVLIN_SANITIZE=ON -DTAVLIN_BUILD_BENCH=OFF -DTAVLIN_WITH_QT=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -L unit -j $(JOBS)
 
 fuzz: deps
 	@[ -f $(FUZZ_BUILD)/build.ninja ] || CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja \
-	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVLIN_FUZZ=ON -DTAVLIN_BUILD_BENCH=OFF
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVLIN_FUZZ=ON -DTAVLIN_BUILD_BENCH=OFF -DTAVLIN_WITH_QT=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@set -e; for f in $(FUZZ_BUILD)/bin/fuzz_*; do \
 	  name=$$(basename $$f); mkdir -p $(FUZZ_BUILD)/corpus/$$name; \
@@ -71,9 +73,8 @@ check: deps
 bench: build
 	$(BUILD)/bin/bench_support
 
-demo:
-	@echo "make demo: the main window is not built yet; only the support library and its tools exist." >&2
-	@exit 1
+demo: build
+	tools/demo.sh
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -1,0 +1,91 @@
+#include "CheckOutInfo.h"
+
+#include "Dialogs.h"
+#include "InstanceLock.h"
+#include "ProcessScan.h"
+
+#include <QLocalServer>
+#include <QLocalSocket>
+
+namespace {
+
+constexpr char kRaiseRequest[] = "raise\n";
+
+// Asks the running copy to show its window; it may not listen yet while it starts.
+void AskRunningCopyToShow() {
+    QLocalSocket socket;
+    socket.connectToServer(RaiseServer::socketPath());
+    if (socket.waitForConnected(500)) {
+        socket.write(kRaiseRequest);
+        socket.waitForBytesWritten(500);
+        socket.disconnectFromServer();
+    }
+}
+
+} // namespace
+
+bool TCheckOutInfo::IsAlreadyRunning() {
+    bool running = false;
+    try {
+        InstanceLock lock("Tavlin");
+        if (lock.acquired()) {
+            lock.keepForLife();
+            return false;
+        }
+        if (!lock.isHeldElsewhere()) {
+            return false; // the lock could not be made at all: not taken for another copy
+        }
+        running = true;
+        AskRunningCopyToShow();
+        m_dialogs.warning(nullptr, QStringLiteral("企业监督检查系统已经运行..."));
+    } catch (...) {
+        // The result keeps what was reached.
+    }
+    return running;
+}
+
+bool TCheckOutInfo::CheckHotelProgram() {
+    try {
+        const std::vector<ProcessScan::Process> processes = ProcessScan::RunningProcesses();
+        const ProcessScan::Process* hotel = ProcessScan::FindHotelProgram(processes);
+        if (hotel == nullptr) {
+            return false;
+        }
+        const bool endIt = m_dialogs.askYesNo(
+            nullptr, QStringLiteral("本软件和【旅馆业软件】不能同时运行,是否继续运行?"
+                                    "继续将关闭【旅馆业软件】"));
+        if (!endIt) {
+            return true;
+        }
+        ProcessScan::EndProcess(hotel->pid);
+        return false;
+    } catch (...) {
+        return false;
+    }
+}
+
+QString RaiseServer::socketPath() {
+    return QString::fromStdString(InstanceLock::RuntimeFolder()) + QStringLiteral("/Tavlin.socket");
+}
+
+RaiseServer::RaiseServer(std::function<void()> raise, QObject* parent)
+    : QObject(parent), m_server(new QLocalServer(this)), m_raise(std::move(raise)) {
+    // A socket left by a copy that crashed is stale: this process holds the lock now.
+    QLocalServer::removeServer(socketPath());
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    m_server->listen(socketPath());
+    connect(m_server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+                if (socket->readAll().contains("raise")) {
+                    m_raise();
+                }
+            });
+        }
+    });
+}
+
+bool RaiseServer::isListening() const {
+    return m_server->isListening();
+}

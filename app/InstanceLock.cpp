@@ -1,0 +1,56 @@
+#include "InstanceLock.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+std::string InstanceLock::RuntimeFolder() {
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR")) {
+        struct stat st {};
+        if (runtime[0] == '/' && ::stat(runtime, &st) == 0 && S_ISDIR(st.st_mode) &&
+            st.st_uid == ::getuid() && ::access(runtime, W_OK) == 0) {
+            return runtime;
+        }
+    }
+    const std::string folder = "/tmp/tavlin-" + std::to_string(::getuid());
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        return folder;
+    }
+    // A folder of that name made by somebody else must not be trusted: it could
+    // hold the lock against us. The home folder serves then.
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid()) {
+        ::chmod(folder.c_str(), 0700);
+        return folder;
+    }
+    const char* home = std::getenv("HOME");
+    const std::string fallback = std::string(home != nullptr ? home : "") + "/.tavlin-runtime";
+    ::mkdir(fallback.c_str(), 0700);
+    return fallback;
+}
+
+InstanceLock::InstanceLock(const std::string& name) {
+    const std::string path = RuntimeFolder() + "/" + name;
+    m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (m_fd < 0) {
+        return;
+    }
+    if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+        m_acquired = true;
+    } else if (errno == EWOULDBLOCK) {
+        m_heldElsewhere = true;
+    }
+}
+
+InstanceLock::~InstanceLock() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+void InstanceLock::keepForLife() {
+    m_fd = -1; // never closed: the kernel closes it, and releases the lock, at exit
+}

@@ -1,0 +1,57 @@
+// Tavlin's entry: the guards, then the main window.
+#include "Main.h"
+#include "CheckOutInfo.h"
+#include "Dialogs.h"
+#include "ShellConfig.h"
+#include "SysOper.h"
+#include "WebEngineBrowser.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFont>
+
+namespace {
+
+// The windows ask for 宋体 (SimSun); Linux desktops rarely have it, so the
+// nearest CJK fonts follow.
+void ApplyFontAndSkin(QApplication& app) {
+    QFont font;
+    font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("宋体"),
+                      QStringLiteral("AR PL UMing CN"), QStringLiteral("Noto Sans CJK SC"),
+                      QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Sans Serif")});
+    font.setPixelSize(12);
+    app.setFont(font);
+    QFile skin(QStringLiteral(":/skin/skin.qss"));
+    if (skin.open(QIODevice::ReadOnly)) {
+        app.setStyleSheet(QString::fromUtf8(skin.readAll()));
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tavlin"));
+    MessageBoxDialogs dialogs;
+
+    {
+        TCheckOutInfo guards(dialogs);
+        if (guards.IsAlreadyRunning() || guards.CheckHotelProgram()) {
+            return 0;
+        }
+    }
+
+    ApplyFontAndSkin(app);
+    WebEngineBrowser browser;
+    const std::string appPath = TSysOper::GetAppPath();
+    IniIdentitySource identity(appPath);
+    TFrm_Tavlin window(browser, identity, dialogs, appPath);
+    if (window.terminationRequested()) {
+        return 0;
+    }
+    RaiseServer raise([&window] { window.showRunningCopy(); });
+    window.showMaximized();
+    app.exec();
+    return 0;
+}

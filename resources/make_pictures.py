@@ -1,0 +1,160 @@
+#!/usr/bin/python3
+"""Draws the pictures of Tavlin's windows into this folder.
+
+Run with Debian's Python and its python3-pil package, and a CJK font
+(fonts-arphic-uming). The pictures are committed; run this again only to
+change them.
+
+  title.jpg           the title strip (stretched across the window, 67 high)
+  btn_<name>.png      the four title buttons, 60 x 60, normal face
+  btn_<name>_hi.png   the same, highlighted face
+  back.jpg            the picture behind the error texts, 400 x 400
+  loading.gif         the loading indicator, 16 x 16, 12 frames of 100 ms
+"""
+import math
+import os
+
+from PIL import Image, ImageDraw, ImageFilter, ImageFont
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+FONT = "/usr/share/fonts/truetype/arphic/uming.ttc"
+NAVY = (24, 62, 118)
+BLUE = (40, 91, 162)
+LIGHT = (112, 160, 222)
+
+
+def font(size):
+    return ImageFont.truetype(FONT, size, index=2)  # AR PL UMing CN
+
+
+def gradient(size, top, bottom):
+    w, h = size
+    img = Image.new("RGB", size)
+    px = img.load()
+    for y in range(h):
+        t = y / max(1, h - 1)
+        c = tuple(int(top[i] + (bottom[i] - top[i]) * t) for i in range(3))
+        for x in range(w):
+            px[x, y] = c
+    return img
+
+
+def emblem(draw, cx, cy, r):
+    """A police-style badge: shield ring with a five-pointed star."""
+    draw.ellipse((cx - r, cy - r, cx + r, cy + r), fill=(214, 170, 60), outline=(255, 226, 140), width=2)
+    draw.ellipse((cx - r + 5, cy - r + 5, cx + r - 5, cy + r - 5), fill=(170, 30, 36))
+    pts = []
+    for k in range(10):
+        rad = (r - 9) if k % 2 == 0 else (r - 9) * 0.42
+        a = -math.pi / 2 + k * math.pi / 5
+        pts.append((cx + rad * math.cos(a), cy + rad * math.sin(a)))
+    draw.polygon(pts, fill=(255, 214, 90))
+
+
+def title_strip():
+    w, h = 1024, 67
+    img = gradient((w, h), (44, 98, 172), (20, 55, 108))
+    d = ImageDraw.Draw(img)
+    # A soft band of light across the strip.
+    for x in range(0, w, 2):
+        a = int(22 * (1 + math.sin(x / 90.0)))
+        d.line((x, 0, x - 40, h), fill=(60 + a, 110 + a, 185 + a))
+    img = img.filter(ImageFilter.GaussianBlur(1.2))
+    d = ImageDraw.Draw(img)
+    emblem(d, 40, 33, 25)
+    d.text((80, 10), "企业监督检查系统", font=font(28), fill=(255, 255, 255))
+    d.text((82, 44), "治安管理 · 行业场所监督检查客户端", font=font(13), fill=(200, 220, 250))
+    d.line((0, h - 1, w, h - 1), fill=(12, 36, 76))
+    img.save(os.path.join(HERE, "title.jpg"), quality=92)
+
+
+def button(name, caption, glyph, highlighted):
+    size = 60
+    img = Image.new("RGBA", (size, size), (0, 0, 0, 0))
+    d = ImageDraw.Draw(img)
+    fill = (255, 255, 255, 70) if highlighted else (255, 255, 255, 0)
+    outline = (255, 230, 140, 255) if highlighted else (255, 255, 255, 0)
+    d.rounded_rectangle((1, 1, size - 2, size - 2), radius=10, fill=fill, outline=outline, width=2)
+    ink = (255, 236, 150, 255) if highlighted else (255, 255, 255, 255)
+    glyph(d, ink)
+    f = font(13)
+    tw = d.textlength(caption, font=f)
+    d.text(((size - tw) / 2, 41), caption, font=f, fill=ink)
+    suffix = "_hi" if highlighted else ""
+    img.save(os.path.join(HERE, "btn_%s%s.png" % (name, suffix)))
+
+
+def glyph_photo(d, ink):
+    d.rounded_rectangle((15, 12, 45, 35), radius=4, outline=ink, width=2)
+    d.rectangle((24, 9, 36, 13), fill=ink)
+    d.ellipse((23, 16, 37, 30), outline=ink, width=2)
+
+
+def glyph_home(d, ink):
+    d.polygon([(30, 8), (14, 22), (46, 22)], outline=ink, fill=None)
+    d.line([(30, 8), (14, 22)], fill=ink, width=2)
+    d.line([(30, 8), (46, 22)], fill=ink, width=2)
+    d.rectangle((18, 22, 42, 36), outline=ink, width=2)
+    d.rectangle((26, 27, 34, 36), fill=ink)
+
+
+def glyph_login(d, ink):
+    d.ellipse((23, 8, 37, 22), outline=ink, width=2)
+    d.arc((15, 21, 45, 49), start=200, end=340, fill=ink, width=2)
+    d.line((16, 34, 44, 34), fill=ink, width=2)
+
+
+def glyph_close(d, ink):
+    d.arc((16, 10, 44, 38), start=300, end=240, fill=ink, width=3)
+    d.line((30, 7, 30, 23), fill=ink, width=3)
+
+
+def back_picture():
+    size = 400
+    img = gradient((size, size), (250, 252, 255), (228, 236, 247))
+    d = ImageDraw.Draw(img)
+    d.ellipse((90, 40, 310, 260), fill=(236, 242, 250), outline=(200, 214, 234), width=3)
+    # A broken link: two rings apart, with a spark between them.
+    d.arc((120, 110, 200, 190), start=40, end=320, fill=LIGHT, width=10)
+    d.arc((200, 110, 280, 190), start=220, end=140, fill=LIGHT, width=10)
+    for a in (0, 60, 120, 180, 240, 300):
+        x = 200 + 18 * math.cos(math.radians(a))
+        y = 150 + 18 * math.sin(math.radians(a))
+        d.line((200, 150, x, y), fill=(230, 120, 60), width=3)
+    f = font(18)
+    text = "网络连接异常"
+    tw = d.textlength(text, font=f)
+    d.text(((size - tw) / 2, 290), text, font=f, fill=BLUE)
+    img.save(os.path.join(HERE, "back.jpg"), quality=92)
+
+
+def loading_gif():
+    frames = []
+    for k in range(12):
+        img = Image.new("RGB", (16, 16), (255, 255, 255))
+        d = ImageDraw.Draw(img)
+        for i in range(12):
+            age = (k - i) % 12
+            shade = int(40 + 200 * age / 11)
+            a = math.radians(i * 30)
+            x1, y1 = 8 + 3 * math.cos(a), 8 + 3 * math.sin(a)
+            x2, y2 = 8 + 7 * math.cos(a), 8 + 7 * math.sin(a)
+            col = (min(255, 40 + shade // 2), min(255, 91 + shade // 2), min(255, 162 + shade // 3))
+            d.line((x1, y1, x2, y2), fill=col, width=2)
+        frames.append(img.convert("P", palette=Image.ADAPTIVE, colors=32))
+    frames[0].save(os.path.join(HERE, "loading.gif"), save_all=True, append_images=frames[1:],
+                   duration=100, loop=0)
+
+
+def main():
+    title_strip()
+    for name, caption, glyph in (("photo", "拍照", glyph_photo), ("index", "首页", glyph_home),
+                                 ("login", "登录", glyph_login), ("close", "关闭", glyph_close)):
+        button(name, caption, glyph, False)
+        button(name, caption, glyph, True)
+    back_picture()
+    loading_gif()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,61 @@
+// What the main window asks of the embedded browser. The production
+// implementation is WebEngineBrowser; window tests use a scripted fake.
+//
+// Page operations are asynchronous: each runs one script and hands its result
+// to the callback on the main thread. A result is {ok, error, values}: when ok
+// is false, error says what failed in words fit for the log.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <QVariantMap>
+
+#include <functional>
+
+class QWidget;
+
+struct ScriptResult {
+    bool ok = false;
+    QString error;
+    QVariantMap values;
+};
+
+class Browser : public QObject {
+    Q_OBJECT
+public:
+    using Callback = std::function<void(const ScriptResult&)>;
+
+    explicit Browser(QObject* parent = nullptr) : QObject(parent) {}
+    ~Browser() override = default;
+
+    // The widget that shows the page.
+    virtual QWidget* view() = 0;
+
+    // Starts loading url without waiting; the outcome arrives as documentComplete.
+    virtual void navigate(const QUrl& url) = 0;
+
+    // The document's title: values["title"], a string. ok is false when there is no document.
+    virtual void readTitle(Callback callback) = 0;
+
+    // The rendered texts of the first element whose id (or name) is each of ids:
+    // values[id] is the text, or absent when no such element exists.
+    virtual void readElementTexts(const QStringList& ids, Callback callback) = 0;
+
+    // Writes text into the input element inputId and points the image element
+    // imageId at imageUrl (first clearing it). Fails without writing anything
+    // when an element is missing or of another kind.
+    virtual void setPhotoFields(const QString& inputId, const QString& text, const QString& imageId,
+                                const QUrl& imageUrl, Callback callback) = 0;
+
+    // Runs code in the page's own script world; every error is dropped.
+    virtual void runPageScript(const QString& code) = 0;
+
+signals:
+    // The top-level document finished loading (frames do not count); ok is
+    // false when it failed.
+    void documentComplete(bool ok);
+    // The page's render process ended unexpectedly.
+    void renderProcessTerminated(const QString& reason);
+};

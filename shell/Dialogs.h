@@ -1,0 +1,22 @@
+// The program's message boxes, behind an interface so that window tests can
+// answer them.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // A modal box with caption "提示", the warning icon and an OK button.
+    virtual void warning(QWidget* parent, const QString& text) = 0;
+    // The one question: caption "提示", Yes and No, question icon, top-most. True for Yes.
+    virtual bool askYesNo(QWidget* parent, const QString& text) = 0;
+};
+
+class MessageBoxDialogs : public Dialogs {
+public:
+    void warning(QWidget* parent, const QString& text) override;
+    bool askYesNo(QWidget* parent, const QString& text) override;
+};

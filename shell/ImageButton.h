@@ -1,0 +1,34 @@
+// A picture that acts as a button: the title strip's Photo, Home, Login and
+// Close. It reports clicks and the pointer entering and leaving it.
+#pragma once
+
+#include <QLabel>
+
+class ImageButton : public QLabel {
+    Q_OBJECT
+public:
+    explicit ImageButton(const QPixmap& face, QWidget* parent = nullptr);
+
+signals:
+    void clicked();
+    void entered();
+    void left();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+};
+
+// A label that reports left clicks: the error panel's retry link.
+class ClickableLabel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+
+signals:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};

@@ -1,0 +1,400 @@
+#include "Main.h"
+
+#include "Browser.h"
+#include "CodePage.h"
+#include "Dialogs.h"
+#include "FileOper.h"
+#include "ImageButton.h"
+#include "PageTitle.h"
+#include "ShellConfig.h"
+#include "SysOper.h"
+
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMovie>
+#include <QScreen>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+namespace {
+
+// Widgets with this tag keep the plain look: the skin leaves them alone.
+constexpr int kPlainTag = 9999;
+const QColor kLinkBlue(40, 91, 162);
+
+QString ToQString(const std::string& codePageText) {
+    return QString::fromStdU16String(CodePage::ToUtf16(codePageText));
+}
+
+std::string ToCodePage(const QString& text) {
+    return CodePage::FromUtf16(text.toStdU16String());
+}
+
+std::string Utf8ToCodePage(const char* utf8) {
+    return CodePage::FromUtf8(utf8);
+}
+
+void MarkPlain(QWidget* widget) {
+    widget->setProperty("tag", kPlainTag);
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& text, QPoint at, const QColor& colour) {
+    auto* label = new QLabel(text, parent);
+    label->move(at);
+    label->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(colour.name()));
+    label->adjustSize();
+    MarkPlain(label);
+    return label;
+}
+
+} // namespace
+
+TFrm_Tavlin::TFrm_Tavlin(Browser& browser, IdentitySource& identity, Dialogs& dialogs,
+                         std::string appPath, QWidget* parent)
+    : QWidget(parent), m_browser(browser), m_identity(identity), m_dialogs(dialogs),
+      m_appPath(std::move(appPath)) {
+    createComponents();
+    FormCreate();
+}
+
+TFrm_Tavlin::~TFrm_Tavlin() {
+    FormDestroy();
+}
+
+void TFrm_Tavlin::createComponents() {
+    setObjectName(QStringLiteral("TFrm_Tavlin"));
+    setWindowTitle(QStringLiteral("Tavlin"));
+    resize(914, 634);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+
+    Img_Title = new QLabel(this);
+    Img_Title->setObjectName(QStringLiteral("Img_Title"));
+    Img_Title->setPixmap(QPixmap(QStringLiteral(":/pictures/title.jpg")));
+    Img_Title->setScaledContents(true);
+
+    // Normal and highlighted faces: Photo 0 1, Close 2 3, Index 4 5, Login 6 7.
+    const char* faces[] = {"photo", "close", "index", "login"};
+    for (std::size_t i = 0; i < 4; ++i) {
+        ImgList_Title[2 * i] = QPixmap(QStringLiteral(":/pictures/btn_%1.png").arg(faces[i]));
+        ImgList_Title[2 * i + 1] =
+            QPixmap(QStringLiteral(":/pictures/btn_%1_hi.png").arg(faces[i]));
+    }
+    const auto makeButton = [this](const char* name, int faceIndex, int left, bool visible) {
+        auto* button = new ImageButton(ImgList_Title[static_cast<std::size_t>(faceIndex)], this);
+        button->setObjectName(QString::fromLatin1(name));
+        button->move(left, 3);
+        button->setVisible(visible);
+        connect(button, &ImageButton::entered, this, [this, button] { Image_MouseEnter(button); });
+        connect(button, &ImageButton::left, this, [this, button] { Image_MouseLeave(button); });
+        return button;
+    };
+    Img_Photo = makeButton("Img_Photo", 0, 673, false);
+    Img_Close = makeButton("Img_Close", 2, 930, true);
+    Img_Index = makeButton("Img_Index", 4, 758, false);
+    Img_Login = makeButton("Img_Login", 6, 844, true);
+    connect(Img_Close, &ImageButton::clicked, this, &TFrm_Tavlin::Img_CloseClick);
+    connect(Img_Index, &ImageButton::clicked, this, &TFrm_Tavlin::Img_IndexClick);
+    connect(Img_Login, &ImageButton::clicked, this, &TFrm_Tavlin::Img_LoginClick);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel1->setLineWidth(2);
+
+    Pnl_Web = new QWidget(Panel1);
+    Pnl_Web->setObjectName(QStringLiteral("Pnl_Web"));
+    auto* webLayout = new QVBoxLayout(Pnl_Web);
+    webLayout->setContentsMargins(0, 0, 0, 0);
+    webLayout->addWidget(m_browser.view());
+    connect(&m_browser, &Browser::documentComplete, this, &TFrm_Tavlin::WebBrowserDocumentComplete);
+    connect(&m_browser, &Browser::renderProcessTerminated, this, [this](const QString& reason) {
+        // A page whose renderer died is a failed load: the officer gets the retry link.
+        TSysOper::WriteLog(Utf8ToCodePage("加载页面失败，错误：") + ToCodePage(reason));
+        applyPageKind(PageKind::Failed);
+    });
+
+    Pnl_Msg = new QWidget(Panel1);
+    Pnl_Msg->setObjectName(QStringLiteral("Pnl_Msg"));
+    Pnl_Msg->setAutoFillBackground(true);
+    QPalette window = Pnl_Msg->palette();
+    window.setColor(QPalette::Window, Qt::white);
+    Pnl_Msg->setPalette(window);
+    MarkPlain(Pnl_Msg);
+
+    Img_back = new QLabel(Pnl_Msg);
+    Img_back->setObjectName(QStringLiteral("Img_back"));
+    Img_back->setGeometry(283, 104, 400, 400);
+    Img_back->setPixmap(QPixmap(QStringLiteral(":/pictures/back.jpg")));
+    Img_back->hide();
+
+    Lb_Msg =
+        MakeLabel(Pnl_Msg, QStringLiteral("正在努力加载页面,请稍候......"), {463, 279}, kLinkBlue);
+    Lb_Msg->setObjectName(QStringLiteral("Lb_Msg"));
+    Lb_Base = MakeLabel(Pnl_Msg, QStringLiteral("加载页面出错!请点击"), {458, 386}, Qt::red);
+    Lb_Base->setObjectName(QStringLiteral("Lb_Base"));
+    Lb_Base->hide();
+    Lb_Ref = new ClickableLabel(QStringLiteral("刷新"), Pnl_Msg);
+    Lb_Ref->setObjectName(QStringLiteral("Lb_Ref"));
+    Lb_Ref->move(577, 384);
+    QFont linkFont = Lb_Ref->font();
+    linkFont.setPixelSize(14);
+    linkFont.setUnderline(true);
+    Lb_Ref->setFont(linkFont);
+    Lb_Ref->setStyleSheet(
+        QStringLiteral("color: %1; background: transparent;").arg(kLinkBlue.name()));
+    Lb_Ref->setCursor(Qt::PointingHandCursor);
+    Lb_Ref->adjustSize();
+    MarkPlain(Lb_Ref);
+    Lb_Ref->hide();
+    connect(Lb_Ref, &ClickableLabel::clicked, this, &TFrm_Tavlin::Lb_RefClick);
+    Lb_cs = MakeLabel(Pnl_Msg, QStringLiteral("重试!"), {611, 387}, Qt::red);
+    Lb_cs->setObjectName(QStringLiteral("Lb_cs"));
+    Lb_cs->hide();
+
+    Img_Gif = new QLabel(Pnl_Msg);
+    Img_Gif->setObjectName(QStringLiteral("Img_Gif"));
+    Img_Gif->setGeometry(444, 277, 16, 16);
+    m_loading = new QMovie(QStringLiteral(":/pictures/loading.gif"), QByteArray(), this);
+    Img_Gif->setMovie(m_loading);
+    m_loading->start();
+
+    StatusBar = new QStatusBar(this);
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->setSizeGripEnabled(false);
+    const int widths[] = {200, 250, 400, 50};
+    for (std::size_t i = 0; i < StatusPanels.size(); ++i) {
+        StatusPanels[i] = new QLabel(StatusBar);
+        StatusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        // The last panel reaches to the window's edge, as a status bar's last part does.
+        const bool last = i + 1 == StatusPanels.size();
+        if (last) {
+            StatusPanels[i]->setMinimumWidth(widths[i]);
+        } else {
+            StatusPanels[i]->setFixedWidth(widths[i]);
+        }
+        StatusBar->addWidget(StatusPanels[i], last ? 1 : 0);
+    }
+
+    layoutComponents();
+}
+
+void TFrm_Tavlin::layoutComponents() {
+    constexpr int kTitleHeight = 67;
+    constexpr int kStatusHeight = 19;
+    Img_Title->setGeometry(0, 0, width(), kTitleHeight);
+    StatusBar->setGeometry(0, height() - kStatusHeight, width(), kStatusHeight);
+    Panel1->setGeometry(0, kTitleHeight, width(), height() - kTitleHeight - kStatusHeight);
+    Pnl_Web->setGeometry(Panel1->contentsRect());
+    Pnl_Msg->setGeometry(Panel1->contentsRect());
+}
+
+void TFrm_Tavlin::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layoutComponents();
+}
+
+void TFrm_Tavlin::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void TFrm_Tavlin::showRunningCopy() {
+    showMaximized();
+    raise();
+    activateWindow();
+}
+
+void TFrm_Tavlin::FormCreate() {
+    ReadIdentity();
+    if (!LoadConfig()) {
+        m_terminationRequested = true;
+    }
+}
+
+void TFrm_Tavlin::FormShow() {
+    NavigateToStart();
+    Img_Photo->hide();
+}
+
+void TFrm_Tavlin::FormDestroy() {
+    // Nothing to release: the browser and its pages belong to the entry.
+}
+
+void TFrm_Tavlin::ReadIdentity() {
+    const IdentityFields fields = NormaliseIdentity(m_identity.Read());
+    TypeCode = fields.TypeCode;
+    EnterpriseNumber = fields.EnterpriseNumber;
+    EnterpriseName = fields.EnterpriseName;
+    IdentitySerial = fields.IdentitySerial;
+    OtherInfo = fields.OtherInfo;
+    setStatusPanel(0, EnterpriseNumberPanel(EnterpriseNumber));
+    setStatusPanel(3, EnterpriseName);
+}
+
+bool TFrm_Tavlin::LoadConfig() {
+    const ShellConfig::BaseUrl base = ShellConfig::ReadBaseUrl(m_appPath);
+    switch (base.result) {
+    case ShellConfig::LoadResult::MissingFile:
+        m_dialogs.warning(this, QString::fromUtf8(ShellConfig::kMissingConfigMessage.data(),
+                                                  ShellConfig::kMissingConfigMessage.size()));
+        return false;
+    case ShellConfig::LoadResult::EmptyUrl:
+        BaseUrl = base.url;
+        m_dialogs.warning(this, QString::fromUtf8(ShellConfig::kEmptyUrlMessage.data(),
+                                                  ShellConfig::kEmptyUrlMessage.size()));
+        return false;
+    case ShellConfig::LoadResult::Loaded:
+        BaseUrl = base.url;
+        return true;
+    }
+    return false;
+}
+
+void TFrm_Tavlin::NavigateToStart() {
+    Pnl_Msg->show();
+    Img_Gif->show();
+    Lb_Msg->show();
+    const IdentityFields fields{TypeCode, EnterpriseNumber, EnterpriseName, IdentitySerial,
+                                OtherInfo};
+    m_lastStartUrl = ComposeStartUrl(BaseUrl, fields, TFileOper::GetVersion());
+    m_browser.navigate(QUrl(ToQString(m_lastStartUrl)));
+}
+
+void TFrm_Tavlin::Img_LoginClick() {
+    ReadIdentity();
+    Img_back->hide();
+    Lb_Base->hide();
+    Lb_Ref->hide();
+    Lb_cs->hide();
+    NavigateToStart();
+}
+
+void TFrm_Tavlin::Lb_RefClick() {
+    Img_back->hide();
+    Lb_Base->hide();
+    Lb_Ref->hide();
+    Lb_cs->hide();
+    NavigateToStart();
+}
+
+void TFrm_Tavlin::Img_CloseClick() {
+    close();
+}
+
+void TFrm_Tavlin::Img_IndexClick() {
+    // The page's own function moves it to its index page; the client navigates nowhere.
+    m_browser.runPageScript(QStringLiteral("Func_RedirectIndex()"));
+}
+
+void TFrm_Tavlin::WebBrowserDocumentComplete(bool ok) {
+    if (!ok) {
+        applyPageKind(PageKind::Failed); // a failed load has no title
+        return;
+    }
+    m_browser.readTitle([this](const ScriptResult& result) {
+        const QString title =
+            result.ok ? result.values.value(QStringLiteral("title")).toString() : QString();
+        applyPageKind(ClassifyTitle(ToCodePage(title)));
+    });
+}
+
+void TFrm_Tavlin::applyPageKind(PageKind kind) {
+    switch (kind) {
+    case PageKind::Login:
+        Pnl_Web->show();
+        Img_Photo->hide();
+        Pnl_Msg->hide();
+        Img_Index->hide();
+        setStatusPanel(1, {});
+        setStatusPanel(2, {});
+        break;
+    case PageKind::DetailOrHome:
+        Pnl_Web->show();
+        Img_Photo->hide();
+        Pnl_Msg->hide();
+        Img_Index->show();
+        ReadOfficerInfo();
+        break;
+    case PageKind::List:
+        Img_Photo->hide();
+        Img_Index->show();
+        ReadOfficerInfo();
+        break;
+    case PageKind::Photo:
+        Pnl_Web->show();
+        Img_Photo->show();
+        Pnl_Msg->hide();
+        Img_Index->show();
+        break;
+    case PageKind::Failed:
+        Img_Photo->hide();
+        Img_Index->hide();
+        Lb_Msg->hide();
+        Img_Gif->hide();
+        Img_back->show();
+        Lb_Base->show();
+        Lb_Ref->show();
+        Lb_cs->show();
+        break;
+    }
+}
+
+void TFrm_Tavlin::ReadOfficerInfo() {
+    static const QString kId = QStringLiteral("Lbl_PoliceId");
+    static const QString kName = QStringLiteral("Lbl_PoliceName");
+    static const QString kOrganisation = QStringLiteral("Lbl_PoliceOrgId");
+    m_browser.readElementTexts({kId, kName, kOrganisation}, [this](const ScriptResult& result) {
+        const auto fail = [](const QString& error) {
+            TSysOper::WriteLog(Utf8ToCodePage("获取登录的警员信息失败,错误:") + ToCodePage(error));
+        };
+        if (!result.ok) {
+            fail(result.error);
+            return;
+        }
+        if (result.values.contains(kId)) {
+            if (!result.values.contains(kName)) {
+                fail(kName + QStringLiteral(" not found"));
+                return;
+            }
+            setStatusPanel(1, ToCodePage(QStringLiteral("警员信息：【") +
+                                         result.values.value(kId).toString() + QLatin1Char('-') +
+                                         result.values.value(kName).toString() +
+                                         QStringLiteral("】")));
+        }
+        if (result.values.contains(kOrganisation)) {
+            setStatusPanel(2, ToCodePage(QStringLiteral("所属机构：【") +
+                                         result.values.value(kOrganisation).toString() +
+                                         QStringLiteral("】")));
+        }
+    });
+}
+
+void TFrm_Tavlin::setStatusPanel(std::size_t index, const std::string& codePageText) {
+    StatusPanels[index]->setText(ToQString(codePageText));
+}
+
+void TFrm_Tavlin::Image_MouseEnter(ImageButton* button) {
+    const std::array<ImageButton*, 4> buttons = {Img_Photo, Img_Close, Img_Index, Img_Login};
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        if (buttons[i] == button) {
+            button->setPixmap(ImgList_Title[2 * i + 1]);
+            button->repaint();
+        }
+    }
+}
+
+void TFrm_Tavlin::Image_MouseLeave(ImageButton* button) {
+    const std::array<ImageButton*, 4> buttons = {Img_Photo, Img_Close, Img_Index, Img_Login};
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        if (buttons[i] == button) {
+            button->setPixmap(ImgList_Title[2 * i]);
+            button->repaint();
+        }
+    }
+}

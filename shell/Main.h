@@ -1,0 +1,105 @@
+// The main window: the title strip with its four picture buttons, the
+// embedded browser under a message panel that covers it while a page loads or
+// after loading failed, and a status bar of four panels.
+#pragma once
+
+#include "EnterpriseIdentity.h"
+#include "PageTitle.h"
+
+#include <QWidget>
+
+#include <array>
+#include <memory>
+#include <string>
+
+class Browser;
+class ClickableLabel;
+class Dialogs;
+class IdentitySource;
+class ImageButton;
+class QFrame;
+class QLabel;
+class QMovie;
+class QStatusBar;
+
+class TFrm_Tavlin : public QWidget {
+    Q_OBJECT
+public:
+    // Runs FormCreate: reads the identity and the configuration of the program
+    // folder appPath (TSysOper::GetAppPath() in the program). When the
+    // configuration cannot be used, a message box has been shown and
+    // terminationRequested() is true.
+    TFrm_Tavlin(Browser& browser, IdentitySource& identity, Dialogs& dialogs, std::string appPath,
+                QWidget* parent = nullptr);
+    ~TFrm_Tavlin() override;
+
+    bool terminationRequested() const { return m_terminationRequested; }
+
+    // Brings the window to the front, maximised: asked for by a second copy.
+    void showRunningCopy();
+
+    // Components, by the names of the design.
+    QLabel* Img_Title = nullptr;
+    ImageButton* Img_Photo = nullptr;
+    ImageButton* Img_Close = nullptr;
+    ImageButton* Img_Index = nullptr;
+    ImageButton* Img_Login = nullptr;
+    QFrame* Panel1 = nullptr;
+    QWidget* Pnl_Web = nullptr;
+    QWidget* Pnl_Msg = nullptr;
+    QLabel* Img_back = nullptr;
+    QLabel* Lb_Msg = nullptr;
+    QLabel* Lb_Base = nullptr;
+    ClickableLabel* Lb_Ref = nullptr;
+    QLabel* Lb_cs = nullptr;
+    QLabel* Img_Gif = nullptr;
+    QStatusBar* StatusBar = nullptr;
+    std::array<QLabel*, 4> StatusPanels{};
+    std::array<QPixmap, 8> ImgList_Title;
+
+    // The fields, 8-bit texts in the code page.
+    std::string TypeCode;
+    std::string EnterpriseNumber;
+    std::string EnterpriseName;
+    std::string IdentitySerial;
+    std::string OtherInfo;
+    std::string BaseUrl;
+
+    // The URL of the last NavigateToStart.
+    const std::string& lastStartUrl() const { return m_lastStartUrl; }
+
+    // Handlers, public so that tests and the entry can drive them as a user would.
+    void Img_LoginClick();
+    void Lb_RefClick();
+    void Img_CloseClick();
+    void Img_IndexClick();
+    void WebBrowserDocumentComplete(bool ok);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void createComponents();
+    void layoutComponents();
+    void FormCreate();
+    void FormShow();
+    void FormDestroy();
+    void ReadIdentity();
+    bool LoadConfig();
+    void NavigateToStart();
+    void ReadOfficerInfo();
+    void applyPageKind(PageKind kind);
+    void setStatusPanel(std::size_t index, const std::string& codePageText);
+    void Image_MouseEnter(ImageButton* button);
+    void Image_MouseLeave(ImageButton* button);
+
+    Browser& m_browser;
+    IdentitySource& m_identity;
+    Dialogs& m_dialogs;
+    std::string m_appPath;
+    QMovie* m_loading = nullptr;
+    bool m_terminationRequested = false;
+    bool m_shown = false;
+    std::string m_lastStartUrl;
+};

@@ -1,0 +1,51 @@
+// The shell's configuration file and its identity source, without windows.
+#pragma once
+
+#include "EnterpriseIdentity.h"
+
+#include <string>
+#include <string_view>
+
+namespace ShellConfig {
+
+inline constexpr std::string_view kConfigFile = "InspectConfig/Config.ini";
+inline constexpr std::string_view kIdentityFile = "InspectConfig/Identity.ini";
+
+// The texts of the two start-up failures (UTF-8; the windows show them as they are).
+inline constexpr std::string_view kMissingConfigMessage = "配置文件不存在,无法启动软件";
+inline constexpr std::string_view kEmptyUrlMessage = "读取网络地址为空,无法启动软件";
+
+enum class LoadResult { Loaded, MissingFile, EmptyUrl };
+
+struct BaseUrl {
+    LoadResult result = LoadResult::MissingFile;
+    std::string url; // decoded, untrimmed; meaningful when result is Loaded
+};
+
+// Reads section "URL", key "URL" of <appPath>InspectConfig/Config.ini and
+// decodes it from Base64.
+BaseUrl ReadBaseUrl(const std::string& appPath);
+
+} // namespace ShellConfig
+
+// Where the enterprise identity comes from. A site whose identity lives
+// elsewhere (a hardware key, a service) plugs in its own implementation.
+class IdentitySource {
+public:
+    virtual ~IdentitySource() = default;
+    // The six texts; six empty texts when the identity cannot be had.
+    virtual EnterpriseIdentity Read() = 0;
+};
+
+// The default source: <appPath>InspectConfig/Identity.ini, UTF-8, section
+// "Identity", keys TypeCode, EnterpriseNumber, IdentitySerial, EnterpriseName,
+// OtherInfo, LongCode. Blanks around a value are kept when it is quoted. A
+// missing or unreadable file gives six empty texts and one log line.
+class IniIdentitySource : public IdentitySource {
+public:
+    explicit IniIdentitySource(std::string appPath) : m_appPath(std::move(appPath)) {}
+    EnterpriseIdentity Read() override;
+
+private:
+    std::string m_appPath;
+};

@@ -1,0 +1,183 @@
+#include "WebEngineBrowser.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonValue>
+#include <QWebEngineCertificateError>
+#include <QWebEngineDownloadRequest>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+// The page policy of the shell.
+class InspectPage : public QWebEnginePage {
+public:
+    explicit InspectPage(QWebEngineProfile* profile, QObject* parent)
+        : QWebEnginePage(profile, parent) {
+        // Certificate errors are refused, as any careful browser does.
+        connect(this, &QWebEnginePage::certificateError, this,
+                [](QWebEngineCertificateError error) { error.rejectCertificate(); });
+        // Camera, microphone, location and the like: the page gets none of them.
+        connect(this, &QWebEnginePage::featurePermissionRequested, this,
+                [this](const QUrl& origin, QWebEnginePage::Feature feature) {
+                    setFeaturePermission(origin, feature, QWebEnginePage::PermissionDeniedByUser);
+                });
+    }
+
+protected:
+    // No pop-up windows: the shell shows one page.
+    QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
+};
+
+namespace {
+
+// A value as a script literal: JSON, never pasted text. A lone value is not a
+// JSON document, so it is written inside an array and the brackets are cut.
+QString Literal(const QJsonValue& value) {
+    const QByteArray json = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(json.mid(1, json.size() - 2));
+}
+
+} // namespace
+
+WebEngineBrowser::WebEngineBrowser(QObject* parent)
+    : Browser(parent), m_profile(new QWebEngineProfile(this)), m_view(new QWebEngineView) {
+    // An off-the-record profile: nothing of the pages is kept on disk between runs.
+    m_profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+    m_profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    connect(m_profile, &QWebEngineProfile::downloadRequested, this,
+            [](QWebEngineDownloadRequest* download) { download->cancel(); });
+
+    m_page = new InspectPage(m_profile, m_view);
+    QWebEngineSettings* settings = m_page->settings();
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    settings->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
+    m_view->setPage(m_page);
+    m_view->setContextMenuPolicy(Qt::NoContextMenu);
+
+    // loadFinished is raised for the main frame only: frames inside the page do not count.
+    connect(m_page, &QWebEnginePage::loadFinished, this, &Browser::documentComplete);
+    connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
+                if (status == QWebEnginePage::NormalTerminationStatus) {
+                    return;
+                }
+                emit renderProcessTerminated(
+                    QStringLiteral("render process ended (status %1, exit code %2)")
+                        .arg(static_cast<int>(status))
+                        .arg(exitCode));
+            });
+}
+
+WebEngineBrowser::~WebEngineBrowser() {
+    // The page must go before its profile.
+    if (m_view) {
+        delete m_view;
+    }
+}
+
+QWidget* WebEngineBrowser::view() {
+    return m_view;
+}
+
+void WebEngineBrowser::navigate(const QUrl& url) {
+    m_page->load(url);
+}
+
+void WebEngineBrowser::runIsolated(const QString& script, Callback callback) {
+    m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                          [callback = std::move(callback)](const QVariant& value) {
+                              ScriptResult result;
+                              const QVariantMap map = value.toMap();
+                              if (map.isEmpty()) {
+                                  result.error = QStringLiteral("the page gave no answer");
+                              } else {
+                                  result.ok = map.value(QStringLiteral("ok")).toBool();
+                                  result.error = map.value(QStringLiteral("error")).toString();
+                                  result.values = map;
+                              }
+                              callback(result);
+                          });
+}
+
+void WebEngineBrowser::readTitle(Callback callback) {
+    // document.title, not QWebEnginePage::title(), which gives the URL for a page without one.
+    runIsolated(QStringLiteral("(function () {"
+                               "  if (!document || !document.documentElement)"
+                               "    return {ok: false, error: 'no document'};"
+                               "  return {ok: true, title: String(document.title)};"
+                               "})()"),
+                std::move(callback));
+}
+
+void WebEngineBrowser::readElementTexts(const QStringList& ids, Callback callback) {
+    QJsonArray list;
+    for (const QString& id : ids) {
+        list.append(id);
+    }
+    runIsolated(QStringLiteral("(function (ids) {"
+                               "  if (!document || !document.documentElement)"
+                               "    return {ok: false, error: 'no document'};"
+                               "  var found = {};"
+                               "  for (var i = 0; i < ids.length; ++i) {"
+                               "    var all = document.querySelectorAll('[id],[name]');"
+                               "    for (var k = 0; k < all.length; ++k) {"
+                               "      var e = all[k];"
+                               "      if (e.id === ids[i] || e.getAttribute('name') === ids[i]) {"
+                               "        found[ids[i]] = String(e.innerText);"
+                               "        break;"
+                               "      }"
+                               "    }"
+                               "  }"
+                               "  return {ok: true, texts: found};"
+                               "})(%1)")
+                    .arg(QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Compact))),
+                [callback = std::move(callback)](const ScriptResult& raw) {
+                    ScriptResult result = raw;
+                    if (result.ok) {
+                        result.values = raw.values.value(QStringLiteral("texts")).toMap();
+                    }
+                    callback(result);
+                });
+}
+
+void WebEngineBrowser::setPhotoFields(const QString& inputId, const QString& text,
+                                      const QString& imageId, const QUrl& imageUrl,
+                                      Callback callback) {
+    runIsolated(
+        QStringLiteral("(function (inputId, text, imageId, imageUrl) {"
+                       "  function find(id) {"
+                       "    var all = document.querySelectorAll('[id],[name]');"
+                       "    for (var k = 0; k < all.length; ++k)"
+                       "      if (all[k].id === id || all[k].getAttribute('name') === id)"
+                       "        return all[k];"
+                       "    return null;"
+                       "  }"
+                       "  if (!document || !document.documentElement)"
+                       "    return {ok: false, error: 'no document'};"
+                       "  var input = find(inputId), image = find(imageId);"
+                       "  if (!input) return {ok: false, error: inputId + ' not found'};"
+                       "  if (!(input instanceof HTMLInputElement))"
+                       "    return {ok: false, error: inputId + ' is not an input element'};"
+                       "  if (!image) return {ok: false, error: imageId + ' not found'};"
+                       "  if (!(image instanceof HTMLImageElement))"
+                       "    return {ok: false, error: imageId + ' is not an image element'};"
+                       "  input.value = text;"
+                       "  image.src = '';"
+                       "  image.src = imageUrl;"
+                       "  return {ok: true};"
+                       "})(%1, %2, %3, %4)")
+            .arg(Literal(inputId), Literal(text), Literal(imageId),
+                 Literal(imageUrl.toString(QUrl::FullyEncoded))),
+        std::move(callback));
+}
+
+void WebEngineBrowser::runPageScript(const QString& code) {
+    m_page->runJavaScript(QStringLiteral("try { %1 } catch (e) {}").arg(code),
+                          QWebEngineScript::MainWorld);
+}

@@ -1,0 +1,142 @@
+#include "CodePage.h"
+#include "EnterpriseIdentity.h"
+#include "PageTitle.h"
+#include "ShellConfig.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using testsupport::TempDir;
+using testsupport::WriteAll;
+
+namespace {
+
+std::string Cp(const char* utf8) {
+    return CodePage::FromUtf8(utf8);
+}
+
+EnterpriseIdentity Identity(std::string type, std::string number, std::string longCode,
+                            std::string name = "name") {
+    EnterpriseIdentity identity;
+    identity.TypeCode = std::move(type);
+    identity.EnterpriseNumber = std::move(number);
+    identity.LongCode = std::move(longCode);
+    identity.EnterpriseName = std::move(name);
+    return identity;
+}
+
+} // namespace
+
+TEST(NormaliseIdentity, R02BecomesR01AndTakesTheNumberFromTheLongCode) {
+    IdentityFields f = NormaliseIdentity(Identity(" R02 ", "0000", "ABC1234567890XYZ"));
+    EXPECT_EQ(f.TypeCode, "R01");
+    EXPECT_EQ(f.EnterpriseNumber, "1234567890");
+
+    f = NormaliseIdentity(Identity("R02", "0000", "ABC123456789")); // exactly 12 bytes
+    EXPECT_EQ(f.TypeCode, "R01");
+    EXPECT_EQ(f.EnterpriseNumber, "0000");
+
+    for (const char* other : {"r02", "R03", "R01", "", "R02x"}) {
+        f = NormaliseIdentity(Identity(other, " 0000 ", "ABC1234567890XYZ"));
+        EXPECT_EQ(f.TypeCode, other);
+        EXPECT_EQ(f.EnterpriseNumber, " 0000 "); // stored as delivered, not trimmed
+    }
+}
+
+TEST(NormaliseIdentity, BlankNameBecomesWu) {
+    EXPECT_EQ(NormaliseIdentity(Identity("R01", "1", "", "  \t ")).EnterpriseName, Cp("无"));
+    EXPECT_EQ(NormaliseIdentity(Identity("R01", "1", "", "")).EnterpriseName, Cp("无"));
+    EXPECT_EQ(NormaliseIdentity(Identity("R01", "1", "", " 宾馆 ")).EnterpriseName, " 宾馆 ");
+    EXPECT_EQ(EnterpriseNumberPanel("4401"), Cp("企业编号：【4401】"));
+}
+
+TEST(ComposeStartUrl, FollowsTheQueryLayoutByteForByte) {
+    IdentityFields f{" R01 ", " 4401000001 ", Cp(" 平安宾馆 "), "SN-1", Cp("前台 A&B")};
+    EXPECT_EQ(ComposeStartUrl("http://h:8080/inspect", f, "1.0.3.12"),
+              "http://h:8080/inspect?id=NDQwMTAwMDAwMQ==&name=%E5%B9%B3%E5%AE%89%E5%AE%BE%E9%A6%86"
+              "&type=UjAx&dog=U04tMQ==&other=%E5%89%8D%E5%8F%B0+A%26B&version=1.0.3.12");
+}
+
+TEST(ComposeStartUrl, KeepsTheBaseUntrimmedAndBase64Raw) {
+    IdentityFields f{"R01", "\xFB\xFF", Cp("无"), "", ""};
+    const std::string url = ComposeStartUrl(" http://h/e ", f, "0.0.0.0");
+    EXPECT_EQ(url, " http://h/e ?id=+/8=&name=%E6%97%A0&type=UjAx&dog=&other=&version=0.0.0.0");
+}
+
+TEST(ComposeStartUrl, LongSerialCarriesItsLineBreaks) {
+    IdentityFields f{"R01", "1", "n", std::string(60, 'S'), ""};
+    const std::string url = ComposeStartUrl("http://h/", f, "1.0.0.0");
+    const std::string dog =
+        url.substr(url.find("&dog=") + 5, url.find("&other=") - url.find("&dog=") - 5);
+    EXPECT_EQ(dog.size(), 76u + 2 + 4);
+    EXPECT_EQ(dog.substr(76, 2), "\r\n");
+    f.IdentitySerial = std::string(57, 'S');
+    const std::string url57 = ComposeStartUrl("http://h/", f, "1.0.0.0");
+    EXPECT_NE(url57.find("\r\n&other="), std::string::npos);
+}
+
+TEST(ReadBaseUrl, TellsMissingFileFromEmptyAddress) {
+    TempDir dir;
+    EXPECT_EQ(ShellConfig::ReadBaseUrl(dir.folder()).result, ShellConfig::LoadResult::MissingFile);
+    std::filesystem::create_directory(dir.path() / "InspectConfig");
+    const auto ini = dir.path() / "InspectConfig" / "Config.ini";
+    WriteAll(ini, "[URL]\r\nOther=x\r\n");
+    EXPECT_EQ(ShellConfig::ReadBaseUrl(dir.folder()).result, ShellConfig::LoadResult::EmptyUrl);
+    WriteAll(ini, "[URL]\r\nURL=ICAg\r\n"); // three blanks
+    EXPECT_EQ(ShellConfig::ReadBaseUrl(dir.folder()).result, ShellConfig::LoadResult::EmptyUrl);
+    WriteAll(ini, "[URL]\r\nURL=IGh0dHA6Ly9oL2UgCg==\r\n"); // " http://h/e \n"
+    const ShellConfig::BaseUrl base = ShellConfig::ReadBaseUrl(dir.folder());
+    EXPECT_EQ(base.result, ShellConfig::LoadResult::Loaded);
+    EXPECT_EQ(base.url, " http://h/e \n");
+}
+
+TEST(IniIdentitySource, ReadsUtf8IntoTheCodePage) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "InspectConfig");
+    WriteAll(dir.path() / "InspectConfig" / "Identity.ini",
+             "[Identity]\nTypeCode=R02\nEnterpriseNumber=1\nIdentitySerial=S\n"
+             "EnterpriseName=\" 平安宾馆 \"\nOtherInfo=前台\nLongCode=ABC1234567890XYZ\n");
+    const EnterpriseIdentity identity = IniIdentitySource(dir.folder()).Read();
+    EXPECT_EQ(identity.TypeCode, "R02");
+    EXPECT_EQ(identity.EnterpriseNumber, "1");
+    EXPECT_EQ(identity.IdentitySerial, "S");
+    EXPECT_EQ(identity.EnterpriseName, Cp(" 平安宾馆 "));
+    EXPECT_EQ(identity.OtherInfo, Cp("前台"));
+    EXPECT_EQ(identity.LongCode, "ABC1234567890XYZ");
+}
+
+TEST(IniIdentitySource, MissingFileGivesEmptyTextsAndOneLogLine) {
+    const std::filesystem::path logFolder = std::filesystem::path(TAVLIN_BIN_DIR) / "LogFiles";
+    std::error_code ignored;
+    std::filesystem::remove_all(logFolder, ignored);
+    TempDir dir;
+    const EnterpriseIdentity identity = IniIdentitySource(dir.folder()).Read();
+    EXPECT_EQ(identity.TypeCode + identity.EnterpriseNumber + identity.IdentitySerial +
+                  identity.EnterpriseName + identity.OtherInfo + identity.LongCode,
+              "");
+    std::string log;
+    for (const auto& entry : std::filesystem::directory_iterator(logFolder)) {
+        log += testsupport::ReadAll(entry.path());
+    }
+    std::filesystem::remove_all(logFolder, ignored);
+    EXPECT_NE(CodePage::ToUtf8(log).find("读取企业身份信息失败,原因:" + dir.folder() +
+                                         "InspectConfig/Identity.ini: No such file or directory"),
+              std::string::npos);
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1);
+}
+
+TEST(ClassifyTitle, FirstMatchingRuleWins) {
+    EXPECT_EQ(ClassifyTitle(Cp("民警登录")), PageKind::Login);
+    EXPECT_EQ(ClassifyTitle(Cp("登录 列表")), PageKind::Login);
+    EXPECT_EQ(ClassifyTitle(Cp("列表详情")), PageKind::DetailOrHome);
+    EXPECT_EQ(ClassifyTitle(Cp("首页")), PageKind::DetailOrHome);
+    EXPECT_EQ(ClassifyTitle(Cp("照片 首页")), PageKind::DetailOrHome);
+    EXPECT_EQ(ClassifyTitle(Cp("检查记录列表")), PageKind::List);
+    EXPECT_EQ(ClassifyTitle(Cp("照片")), PageKind::Photo);
+    EXPECT_EQ(ClassifyTitle(Cp("企业监督检查信息添加")), PageKind::Photo);
+    EXPECT_EQ(ClassifyTitle(Cp(" \t企业监督检查信息添加\r\n")), PageKind::Photo);
+    EXPECT_EQ(ClassifyTitle(Cp("企业监督检查信息添加!")), PageKind::Failed);
+    EXPECT_EQ(ClassifyTitle(""), PageKind::Failed);
+    EXPECT_EQ(ClassifyTitle("404 Not Found"), PageKind::Failed);
+}
