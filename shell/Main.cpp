@@ -223,7 +223,10 @@ void TFrm_Tavlin::FormShow() {
 }
 
 void TFrm_Tavlin::FormDestroy() {
-    // Nothing to release: the browser and its pages belong to the entry.
+    // The browser owns its view: give it back before the window's children go.
+    if (QWidget* view = m_browser.view()) {
+        view->setParent(nullptr);
+    }
 }
 
 void TFrm_Tavlin::ReadIdentity() {
@@ -263,7 +266,13 @@ void TFrm_Tavlin::NavigateToStart() {
     const IdentityFields fields{TypeCode, EnterpriseNumber, EnterpriseName, IdentitySerial,
                                 OtherInfo};
     m_lastStartUrl = ComposeStartUrl(BaseUrl, fields, TFileOper::GetVersion());
-    m_browser.navigate(QUrl(ToQString(m_lastStartUrl)));
+    // A serial of 57 bytes or more puts EncodeBase64's line breaks into the URL.
+    // A browser drops line breaks and tabs from a URL; so does this one, before
+    // anything could escape them into %0D%0A, which a back end reading the Base64
+    // text raw would take for four more Base64 characters.
+    QString url = ToQString(m_lastStartUrl);
+    url.remove(QLatin1Char('\r')).remove(QLatin1Char('\n')).remove(QLatin1Char('\t'));
+    m_browser.navigate(QUrl(url));
 }
 
 void TFrm_Tavlin::Img_LoginClick() {

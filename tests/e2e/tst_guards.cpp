@@ -1,0 +1,186 @@
+// The start-up guards with real processes: a second start, a start after a
+// crash, and the hotel-industry program found, ended or left alone.
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/types.h>
+
+namespace {
+
+const QString kProbe = QStringLiteral(TAVLIN_BIN_DIR "/tavlin-guard-probe");
+
+bool Running(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray line = stat.readAll();
+    const int close = line.lastIndexOf(')');
+    return close > 0 && close + 2 < line.size() && line.at(close + 2) != 'Z';
+}
+
+// A process that runs `seconds` under the given start name, not a child of ours.
+qint64 StartNamed(const QString& name, int seconds = 30) {
+    QProcess shell;
+    shell.start(QStringLiteral("bash"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("(exec -a \"$0\" sleep %1) >/dev/null 2>&1 & echo $!").arg(seconds),
+                 name});
+    shell.waitForFinished();
+    QTest::qWait(150);
+    return shell.readAllStandardOutput().trimmed().toLongLong();
+}
+
+} // namespace
+
+class tst_Guards : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void secondStartShowsTheFirstAndEnds();
+    void startAfterACrashRunsNormally();
+    void hotelProgramNames_data();
+    void hotelProgramNames();
+    void yesEndsTheHotelProgramAndStarts();
+    void noEndsTheStartAndNothingElse();
+
+private:
+    QProcess* startProbe(const QString& answer);
+    QString waitForLine(QProcess* probe, const QString& prefix, int timeoutMs = 10000);
+
+    std::unique_ptr<QTemporaryDir> m_runtime;
+    QList<QProcess*> m_probes;
+    QList<qint64> m_named;
+};
+
+void tst_Guards::init() {
+    m_runtime = std::make_unique<QTemporaryDir>();
+    QFile::setPermissions(m_runtime->path(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void tst_Guards::cleanup() {
+    for (QProcess* probe : m_probes) {
+        probe->kill();
+        probe->waitForFinished();
+        delete probe;
+    }
+    m_probes.clear();
+    for (const qint64 pid : m_named) {
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+    }
+    m_named.clear();
+    m_runtime.reset();
+}
+
+QProcess* tst_Guards::startProbe(const QString& answer) {
+    auto* probe = new QProcess;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime->path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    probe->setProcessEnvironment(env);
+    probe->start(kProbe, {answer});
+    m_probes.append(probe);
+    return probe;
+}
+
+QString tst_Guards::waitForLine(QProcess* probe, const QString& prefix, int timeoutMs) {
+    QByteArray seen;
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        probe->waitForReadyRead(100);
+        seen += probe->readAllStandardOutput();
+        for (const QByteArray& line : seen.split('\n')) {
+            const QString text = QString::fromUtf8(line);
+            if (text.startsWith(prefix)) {
+                probe->setProperty("seen",
+                                   probe->property("seen").toString() + QString::fromUtf8(seen));
+                return text;
+            }
+        }
+        if (probe->state() == QProcess::NotRunning && probe->bytesAvailable() == 0) {
+            break;
+        }
+    }
+    probe->setProperty("seen", probe->property("seen").toString() + QString::fromUtf8(seen));
+    return {};
+}
+
+void tst_Guards::secondStartShowsTheFirstAndEnds() {
+    QProcess* first = startProbe(QStringLiteral("no"));
+    QCOMPARE(waitForLine(first, QStringLiteral("READY")), QStringLiteral("READY listening"));
+
+    QProcess* second = startProbe(QStringLiteral("yes"));
+    QVERIFY(second->waitForFinished(10000));
+    const QString out = QString::fromUtf8(second->readAllStandardOutput());
+    QCOMPARE(out, QStringLiteral("WARNING 企业监督检查系统已经运行...\nALREADY\n"));
+    QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second->exitCode(), 0);
+    QCOMPARE(waitForLine(first, QStringLiteral("RAISED")), QStringLiteral("RAISED"));
+}
+
+void tst_Guards::startAfterACrashRunsNormally() {
+    QProcess* first = startProbe(QStringLiteral("no"));
+    QCOMPARE(waitForLine(first, QStringLiteral("READY")), QStringLiteral("READY listening"));
+    first->kill(); // SIGKILL: no clean-up of any kind
+    QVERIFY(first->waitForFinished());
+
+    QProcess* next = startProbe(QStringLiteral("no"));
+    QCOMPARE(waitForLine(next, QStringLiteral("READY")), QStringLiteral("READY listening"));
+    // And it is the running copy now.
+    QProcess* another = startProbe(QStringLiteral("no"));
+    QCOMPARE(waitForLine(another, QStringLiteral("ALREADY")), QStringLiteral("ALREADY"));
+}
+
+void tst_Guards::hotelProgramNames_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("found");
+    QTest::newRow("mixed case .exe") << QStringLiteral("QORM_Hotel_Main.exe") << true;
+    QTest::newRow("lower case with more") << QStringLiteral("qorm_hotel_main2") << true;
+    QTest::newRow("Wine path") << QStringLiteral("C:\\Hotel\\QORM_HOTEL_MAIN_X.EXE") << true;
+    QTest::newRow("one letter short") << QStringLiteral("QORM_Hotel_Mai.exe") << false;
+}
+
+void tst_Guards::hotelProgramNames() {
+    QFETCH(QString, name);
+    QFETCH(bool, found);
+    const qint64 pid = StartNamed(name);
+    m_named.append(pid);
+    QVERIFY(Running(pid));
+    QProcess* probe = startProbe(QStringLiteral("yes"));
+    QVERIFY(!waitForLine(probe, QStringLiteral("READY")).isEmpty());
+    const bool asked = probe->property("seen").toString().contains(QStringLiteral("QUESTION"));
+    QCOMPARE(asked, found);
+    QTRY_COMPARE_WITH_TIMEOUT(Running(pid), !found, 5000);
+}
+
+void tst_Guards::yesEndsTheHotelProgramAndStarts() {
+    const qint64 pid = StartNamed(QStringLiteral("QORM_Hotel_Main.exe"));
+    m_named.append(pid);
+    QProcess* probe = startProbe(QStringLiteral("yes"));
+    QCOMPARE(waitForLine(probe, QStringLiteral("QUESTION")),
+             QStringLiteral("QUESTION 本软件和【旅馆业软件】不能同时运行,是否继续运行?"
+                            "继续将关闭【旅馆业软件】"));
+    QCOMPARE(waitForLine(probe, QStringLiteral("READY")), QStringLiteral("READY listening"));
+    QVERIFY(!Running(pid));
+}
+
+void tst_Guards::noEndsTheStartAndNothingElse() {
+    const qint64 pid = StartNamed(QStringLiteral("QORM_Hotel_Main.exe"));
+    m_named.append(pid);
+    QProcess* probe = startProbe(QStringLiteral("no"));
+    QVERIFY(probe->waitForFinished(10000));
+    const QString out = QString::fromUtf8(probe->readAllStandardOutput());
+    QVERIFY2(out.endsWith(QStringLiteral("STOPPED\n")), qPrintable(out));
+    QCOMPARE(probe->exitCode(), 0);
+    QVERIFY(Running(pid));
+}
+
+QTEST_GUILESS_MAIN(tst_Guards)
+#include "tst_guards.moc"

@@ -1,0 +1,169 @@
+// Tavlin's main window with the real embedded browser against the sample back
+// end on 127.0.0.1: what reaches the server, and the page it shows.
+#include "CodePage.h"
+#include "Dialogs.h"
+#include "ImageButton.h"
+#include "Main.h"
+#include "ShellConfig.h"
+#include "StrOper.h"
+#include "WebEngineBrowser.h"
+
+#include <QLabel>
+#include <QProcess>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fstream>
+
+namespace {
+
+class SilentDialogs : public Dialogs {
+public:
+    void warning(QWidget*, const QString& text) override { warnings.append(text); }
+    bool askYesNo(QWidget*, const QString&) override { return false; }
+    QStringList warnings;
+};
+
+} // namespace
+
+class tst_Startup : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void serverReceivesTheComposedStartUrl();
+    void lineBreaksOfALongSerialAreDroppedOnTheWay();
+    void deadBackEndShowsTheErrorTexts();
+
+private:
+    // A program folder with the base URL and the identity.
+    std::string makeFolder(QTemporaryDir& dir, const std::string& baseUrl,
+                           const std::string& serial);
+    // The raw targets the server logged since the last call.
+    QStringList takeRequests();
+
+    QProcess m_site;
+    int m_port = 0;
+    QByteArray m_output;
+};
+
+void tst_Startup::initTestCase() {
+    m_site.start(QStringLiteral(TAVLIN_BIN_DIR "/tavlin-sample-site"),
+                 {QStringLiteral("--port"), QStringLiteral("0")});
+    QVERIFY(m_site.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT((m_output += m_site.readAllStandardOutput()).contains("LISTENING"),
+                             10000);
+    const QByteArray line = m_output.mid(m_output.indexOf("LISTENING"));
+    m_port = line.mid(10, line.indexOf('\n') - 10).toInt();
+    QVERIFY(m_port > 0);
+    m_output.clear();
+}
+
+void tst_Startup::cleanupTestCase() {
+    m_site.kill();
+    m_site.waitForFinished();
+}
+
+std::string tst_Startup::makeFolder(QTemporaryDir& dir, const std::string& baseUrl,
+                                    const std::string& serial) {
+    const std::string folder = dir.path().toStdString() + "/";
+    QDir(dir.path()).mkdir(QStringLiteral("InspectConfig"));
+    std::string base64 = TStrOper::EncodeBase64(baseUrl);
+    std::erase(base64, '\r');
+    std::erase(base64, '\n');
+    std::ofstream(folder + "InspectConfig/Config.ini", std::ios::binary)
+        << "[URL]\r\nURL=" << base64 << "\r\n";
+    std::ofstream(folder + "InspectConfig/Identity.ini", std::ios::binary)
+        << "[Identity]\nTypeCode=R01\nEnterpriseNumber=4401+/?\nIdentitySerial=" << serial
+        << "\nEnterpriseName=平安 宾馆\nOtherInfo=a&b=c\nLongCode=\n";
+    return folder;
+}
+
+QStringList tst_Startup::takeRequests() {
+    m_output += m_site.readAllStandardOutput();
+    QStringList targets;
+    for (const QByteArray& line : m_output.split('\n')) {
+        if (line.startsWith("REQUEST GET ")) {
+            targets.append(QString::fromUtf8(line.mid(12)));
+        }
+    }
+    return targets;
+}
+
+void tst_Startup::serverReceivesTheComposedStartUrl() {
+    QTemporaryDir dir;
+    const std::string base = "http://127.0.0.1:" + std::to_string(m_port) + "/inspect";
+    const std::string folder = makeFolder(dir, base, "SN-2026-0001");
+    WebEngineBrowser browser;
+    IniIdentitySource identity(folder);
+    SilentDialogs dialogs;
+    TFrm_Tavlin window(browser, identity, dialogs, folder);
+    QVERIFY(!window.terminationRequested());
+    m_output.clear();
+    window.show();
+
+    const QString expected = QString::fromStdString(window.lastStartUrl().substr(base.size() - 8));
+    QVERIFY(
+        expected.startsWith(QStringLiteral("/inspect?id=NDQwMSsvPw==&name=%E5%B9%B3%E5%AE%89+")));
+    QTRY_VERIFY_WITH_TIMEOUT(takeRequests().contains(expected), 30000);
+    QCOMPARE(takeRequests().first(), expected); // exactly the composed bytes, nothing re-escaped
+
+    // The entry page leads to the login page: the panel gives way to the page.
+    QTRY_VERIFY_WITH_TIMEOUT(window.Pnl_Msg->isHidden(), 30000);
+    QVERIFY(takeRequests().contains(QStringLiteral("/login")));
+    QVERIFY(window.Lb_Base->isHidden());
+    QCOMPARE(window.StatusPanels[3]->text(), QStringLiteral("平安 宾馆"));
+}
+
+void tst_Startup::lineBreaksOfALongSerialAreDroppedOnTheWay() {
+    // A serial of 60 bytes: its Base64 text holds CR LF after 76 characters. The
+    // composed URL keeps them; the browser drops line breaks from a URL as every
+    // browser does, so the server receives the Base64 text without them, which
+    // decodes to the same serial.
+    QTemporaryDir dir;
+    const std::string base = "http://127.0.0.1:" + std::to_string(m_port) + "/inspect";
+    const std::string serial(60, 'S');
+    const std::string folder = makeFolder(dir, base, serial);
+    WebEngineBrowser browser;
+    IniIdentitySource identity(folder);
+    SilentDialogs dialogs;
+    TFrm_Tavlin window(browser, identity, dialogs, folder);
+    m_output.clear();
+    window.show();
+
+    const std::string composed = window.lastStartUrl();
+    QVERIFY(composed.find("\r\n") != std::string::npos);
+    std::string withoutBreaks = composed.substr(base.size() - 8);
+    std::erase(withoutBreaks, '\r');
+    std::erase(withoutBreaks, '\n');
+    QTRY_VERIFY2_WITH_TIMEOUT(takeRequests().contains(QString::fromStdString(withoutBreaks)),
+                              qPrintable(takeRequests().join(QLatin1Char('\n'))), 30000);
+    const std::string dog = withoutBreaks.substr(withoutBreaks.find("&dog=") + 5, 80);
+    QCOMPARE(TStrOper::DecodeBase64(dog.substr(0, dog.find('&'))), serial);
+}
+
+void tst_Startup::deadBackEndShowsTheErrorTexts() {
+    QTemporaryDir dir;
+    // A port nobody listens on: the load fails.
+    const std::string folder = makeFolder(dir, "http://127.0.0.1:9/inspect", "SN");
+    WebEngineBrowser browser;
+    IniIdentitySource identity(folder);
+    SilentDialogs dialogs;
+    TFrm_Tavlin window(browser, identity, dialogs, folder);
+    window.show();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.Lb_Ref->isHidden(), 30000);
+    QVERIFY(!window.Pnl_Msg->isHidden());
+    QVERIFY(!window.Lb_Base->isHidden());
+    QVERIFY(window.Lb_Msg->isHidden());
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    tst_Startup test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_startup.moc"

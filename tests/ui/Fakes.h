@@ -1,0 +1,75 @@
+// Scripted stand-ins for the browser, the message boxes and the identity
+// source, for window tests.
+#pragma once
+
+#include "Browser.h"
+#include "Dialogs.h"
+#include "ShellConfig.h"
+
+#include <QStringList>
+#include <QWidget>
+
+class FakeBrowser : public Browser {
+public:
+    QWidget* view() override { return &m_view; }
+    void navigate(const QUrl& url) override { navigated.append(url); }
+    void readTitle(Callback callback) override {
+        ScriptResult result;
+        result.ok = hasDocument;
+        result.error = hasDocument ? QString() : QStringLiteral("no document");
+        result.values.insert(QStringLiteral("title"), title);
+        callback(result);
+    }
+    void readElementTexts(const QStringList& ids, Callback callback) override {
+        ScriptResult result;
+        result.ok = hasDocument;
+        for (const QString& id : ids) {
+            if (elements.contains(id)) {
+                result.values.insert(id, elements.value(id));
+            }
+        }
+        callback(result);
+    }
+    void setPhotoFields(const QString&, const QString&, const QString&, const QUrl&,
+                        Callback callback) override {
+        callback(ScriptResult{true, {}, {}});
+    }
+    void runPageScript(const QString& code) override { pageScripts.append(code); }
+
+    // Completes a top-level document with the given title.
+    void complete(const QString& pageTitle) {
+        title = pageTitle;
+        emit documentComplete(true);
+    }
+
+    QList<QUrl> navigated;
+    QStringList pageScripts;
+    QString title;
+    bool hasDocument = true;
+    QVariantMap elements;
+
+private:
+    QWidget m_view;
+};
+
+class FakeDialogs : public Dialogs {
+public:
+    void warning(QWidget*, const QString& text) override { warnings.append(text); }
+    bool askYesNo(QWidget*, const QString& text) override {
+        questions.append(text);
+        return answer;
+    }
+    QStringList warnings;
+    QStringList questions;
+    bool answer = false;
+};
+
+class FakeIdentity : public IdentitySource {
+public:
+    EnterpriseIdentity Read() override {
+        ++reads;
+        return identity;
+    }
+    EnterpriseIdentity identity;
+    int reads = 0;
+};

@@ -1,0 +1,305 @@
+// The main window's logic with a scripted browser: loading state, start URL,
+// configuration failures, page kinds, officer panels, retry and login.
+#include "CodePage.h"
+#include "Fakes.h"
+#include "FileOper.h"
+#include "ImageButton.h"
+#include "Main.h"
+
+#include <QLabel>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fstream>
+
+namespace {
+
+void WriteFile(const QString& path, const std::string& bytes) {
+    std::ofstream(path.toStdString(), std::ios::binary) << bytes;
+}
+
+QString Shown(const QWidget* w) {
+    return w->isHidden() ? QStringLiteral("hidden") : QStringLiteral("shown");
+}
+
+} // namespace
+
+class tst_MainWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void loadingStateAndStartUrlOnShow();
+    void missingConfigurationEndsTheStart();
+    void emptyAddressEndsTheStart();
+    void pageKinds_data();
+    void pageKinds();
+    void officerPanels();
+    void officerIdWithoutNameWritesNothing();
+    void retryLinkHidesTheErrorAndLoadsAgain();
+    void loginReadsTheIdentityAgain();
+    void homeRunsThePageFunction();
+    void hoverSwapsExactlyThatFace();
+
+private:
+    std::unique_ptr<TFrm_Tavlin> makeWindow();
+    void writeConfig(const std::string& iniContent);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    FakeBrowser m_browser;
+    FakeDialogs m_dialogs;
+    FakeIdentity m_identity;
+};
+
+void tst_MainWindow::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    QDir(m_dir->path()).mkdir(QStringLiteral("InspectConfig"));
+    // http://127.0.0.1:9/inspect
+    writeConfig("[URL]\r\nURL=aHR0cDovLzEyNy4wLjAuMTo5L2luc3BlY3Q=\r\n");
+    m_browser.navigated.clear();
+    m_browser.pageScripts.clear();
+    m_browser.hasDocument = true;
+    m_browser.elements.clear();
+    m_dialogs.warnings.clear();
+    m_identity.reads = 0;
+    m_identity.identity =
+        EnterpriseIdentity{" R02 ", "0001", "SN-1", "", "front desk", "ABC1234567890XYZ"};
+}
+
+void tst_MainWindow::cleanup() {
+    m_dir.reset();
+}
+
+void tst_MainWindow::writeConfig(const std::string& iniContent) {
+    WriteFile(m_dir->path() + QStringLiteral("/InspectConfig/Config.ini"), iniContent);
+}
+
+std::unique_ptr<TFrm_Tavlin> tst_MainWindow::makeWindow() {
+    return std::make_unique<TFrm_Tavlin>(m_browser, m_identity, m_dialogs,
+                                         m_dir->path().toStdString() + "/");
+}
+
+void tst_MainWindow::loadingStateAndStartUrlOnShow() {
+    auto window = makeWindow();
+    QVERIFY(!window->terminationRequested());
+    QVERIFY(m_browser.navigated.isEmpty()); // nothing before the window shows
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+
+    QCOMPARE(m_browser.navigated.size(), 1);
+    const std::string expected = "http://127.0.0.1:9/inspect?id=MTIzNDU2Nzg5MA==&name=%E6%97%A0"
+                                 "&type=UjAx&dog=U04tMQ==&other=front+desk&version=" +
+                                 TFileOper::GetVersion();
+    QCOMPARE(window->lastStartUrl(), expected);
+    QCOMPARE(m_browser.navigated.first(), QUrl(QString::fromStdString(expected)));
+
+    QCOMPARE(Shown(window->Pnl_Msg), QStringLiteral("shown"));
+    QCOMPARE(Shown(window->Lb_Msg), QStringLiteral("shown"));
+    QCOMPARE(Shown(window->Img_Gif), QStringLiteral("shown"));
+    QCOMPARE(Shown(window->Img_Photo), QStringLiteral("hidden"));
+    QCOMPARE(Shown(window->Lb_Base), QStringLiteral("hidden"));
+    QCOMPARE(window->Lb_Msg->text(), QStringLiteral("正在努力加载页面,请稍候......"));
+    QCOMPARE(window->StatusPanels[0]->text(), QStringLiteral("企业编号：【1234567890】"));
+    QCOMPARE(window->StatusPanels[3]->text(), QStringLiteral("无"));
+    QCOMPARE(window->windowTitle(), QStringLiteral("Tavlin"));
+    QCOMPARE(window->Pnl_Msg->property("tag").toInt(), 9999);
+}
+
+void tst_MainWindow::missingConfigurationEndsTheStart() {
+    QFile::remove(m_dir->path() + QStringLiteral("/InspectConfig/Config.ini"));
+    auto window = makeWindow();
+    QVERIFY(window->terminationRequested());
+    QCOMPARE(m_dialogs.warnings, QStringList{QStringLiteral("配置文件不存在,无法启动软件")});
+}
+
+void tst_MainWindow::emptyAddressEndsTheStart() {
+    writeConfig("[URL]\r\nOther=1\r\n");
+    auto window = makeWindow();
+    QVERIFY(window->terminationRequested());
+    QCOMPARE(m_dialogs.warnings, QStringList{QStringLiteral("读取网络地址为空,无法启动软件")});
+}
+
+void tst_MainWindow::pageKinds_data() {
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<bool>("hasDocument");
+    QTest::addColumn<QString>("panel");   // Pnl_Msg
+    QTest::addColumn<QString>("photo");   // Img_Photo
+    QTest::addColumn<QString>("index");   // Img_Index
+    QTest::addColumn<QString>("error");   // Lb_Base, Lb_Ref, Lb_cs, Img_back
+    QTest::addColumn<QString>("loading"); // Lb_Msg, Img_Gif
+
+    QTest::newRow("login page") << "民警登录" << true << "hidden"
+                                << "hidden"
+                                << "hidden"
+                                << "hidden"
+                                << "shown";
+    QTest::newRow("login wins over list") << "登录列表" << true << "hidden"
+                                          << "hidden"
+                                          << "hidden"
+                                          << "hidden"
+                                          << "shown";
+    QTest::newRow("home page") << "首页" << true << "hidden"
+                               << "hidden"
+                               << "shown"
+                               << "hidden"
+                               << "shown";
+    QTest::newRow("detail wins over list") << "列表详情" << true << "hidden"
+                                           << "hidden"
+                                           << "shown"
+                                           << "hidden"
+                                           << "shown";
+    QTest::newRow("list keeps the panel") << "检查记录列表" << true << "shown"
+                                          << "hidden"
+                                          << "shown"
+                                          << "hidden"
+                                          << "shown";
+    QTest::newRow("photo page by keyword") << "照片" << true << "hidden"
+                                           << "shown"
+                                           << "shown"
+                                           << "hidden"
+                                           << "shown";
+    QTest::newRow("photo page exact title with blanks")
+        << "  企业监督检查信息添加 " << true << "hidden"
+        << "shown"
+        << "shown"
+        << "hidden"
+        << "shown";
+    QTest::newRow("exact title with more is a failure")
+        << "企业监督检查信息添加2" << true << "shown"
+        << "hidden"
+        << "hidden"
+        << "shown"
+        << "hidden";
+    QTest::newRow("empty title is a failure") << "" << true << "shown"
+                                              << "hidden"
+                                              << "hidden"
+                                              << "shown"
+                                              << "hidden";
+    QTest::newRow("no document is a failure") << "首页" << false << "shown"
+                                              << "hidden"
+                                              << "hidden"
+                                              << "shown"
+                                              << "hidden";
+}
+
+void tst_MainWindow::pageKinds() {
+    QFETCH(QString, title);
+    QFETCH(bool, hasDocument);
+    auto window = makeWindow();
+    window->show();
+    m_browser.hasDocument = hasDocument;
+    m_browser.complete(title);
+    QTEST(Shown(window->Pnl_Msg), "panel");
+    QTEST(Shown(window->Img_Photo), "photo");
+    QTEST(Shown(window->Img_Index), "index");
+    for (QWidget* w :
+         {static_cast<QWidget*>(window->Lb_Base), static_cast<QWidget*>(window->Lb_Ref),
+          static_cast<QWidget*>(window->Lb_cs), static_cast<QWidget*>(window->Img_back)}) {
+        QTEST(Shown(w), "error");
+    }
+    QTEST(Shown(window->Lb_Msg), "loading");
+    QTEST(Shown(window->Img_Gif), "loading");
+    QCOMPARE(Shown(window->Img_Login), QStringLiteral("shown"));
+    QCOMPARE(Shown(window->Img_Close), QStringLiteral("shown"));
+}
+
+void tst_MainWindow::officerPanels() {
+    auto window = makeWindow();
+    window->show();
+    m_browser.elements = {{QStringLiteral("Lbl_PoliceId"), QStringLiteral("1001")},
+                          {QStringLiteral("Lbl_PoliceName"), QStringLiteral(" AB\n")},
+                          {QStringLiteral("Lbl_PoliceOrgId"), QStringLiteral("2002")}};
+    m_browser.complete(QStringLiteral("首页"));
+    QCOMPARE(window->StatusPanels[1]->text(), QStringLiteral("警员信息：【1001- AB\n】"));
+    QCOMPARE(window->StatusPanels[2]->text(), QStringLiteral("所属机构：【2002】"));
+
+    // A page without the labels keeps the previous officer.
+    m_browser.elements.clear();
+    m_browser.complete(QStringLiteral("检查记录详情"));
+    QCOMPARE(window->StatusPanels[1]->text(), QStringLiteral("警员信息：【1001- AB\n】"));
+
+    // The organisation alone.
+    m_browser.elements = {{QStringLiteral("Lbl_PoliceOrgId"), QString()}};
+    m_browser.complete(QStringLiteral("检查记录列表"));
+    QCOMPARE(window->StatusPanels[1]->text(), QStringLiteral("警员信息：【1001- AB\n】"));
+    QCOMPARE(window->StatusPanels[2]->text(), QStringLiteral("所属机构：【】"));
+
+    // The login page empties both.
+    m_browser.complete(QStringLiteral("民警登录"));
+    QCOMPARE(window->StatusPanels[1]->text(), QString());
+    QCOMPARE(window->StatusPanels[2]->text(), QString());
+}
+
+void tst_MainWindow::officerIdWithoutNameWritesNothing() {
+    auto window = makeWindow();
+    window->show();
+    m_browser.elements = {{QStringLiteral("Lbl_PoliceId"), QStringLiteral("1001")},
+                          {QStringLiteral("Lbl_PoliceOrgId"), QStringLiteral("2002")}};
+    m_browser.complete(QStringLiteral("首页"));
+    QCOMPARE(window->StatusPanels[1]->text(), QString());
+    QCOMPARE(window->StatusPanels[2]->text(), QString());
+}
+
+void tst_MainWindow::retryLinkHidesTheErrorAndLoadsAgain() {
+    auto window = makeWindow();
+    window->show();
+    emit m_browser.documentComplete(false);
+    QCOMPARE(Shown(window->Lb_Ref), QStringLiteral("shown"));
+    QCOMPARE(window->Lb_Ref->text(), QStringLiteral("刷新"));
+    QCOMPARE(window->Lb_Base->text(), QStringLiteral("加载页面出错!请点击"));
+    QCOMPARE(window->Lb_cs->text(), QStringLiteral("重试!"));
+
+    QTest::mouseClick(window->Lb_Ref, Qt::LeftButton);
+    for (QWidget* w :
+         {static_cast<QWidget*>(window->Lb_Base), static_cast<QWidget*>(window->Lb_Ref),
+          static_cast<QWidget*>(window->Lb_cs), static_cast<QWidget*>(window->Img_back)}) {
+        QCOMPARE(Shown(w), QStringLiteral("hidden"));
+    }
+    QCOMPARE(Shown(window->Lb_Msg), QStringLiteral("shown"));
+    QCOMPARE(Shown(window->Img_Gif), QStringLiteral("shown"));
+    QCOMPARE(m_browser.navigated.size(), 2);
+    QCOMPARE(m_identity.reads, 1); // the retry does not read the identity again
+}
+
+void tst_MainWindow::loginReadsTheIdentityAgain() {
+    auto window = makeWindow();
+    window->show();
+    emit m_browser.documentComplete(false);
+    m_identity.identity.EnterpriseNumber = "0002";
+    m_identity.identity.TypeCode = "R01";
+    window->Img_LoginClick();
+    QCOMPARE(m_identity.reads, 2);
+    QCOMPARE(Shown(window->Lb_Base), QStringLiteral("hidden"));
+    QCOMPARE(m_browser.navigated.size(), 2);
+    QVERIFY(window->lastStartUrl().find("?id=MDAwMg==&") != std::string::npos);
+    QCOMPARE(window->StatusPanels[0]->text(), QStringLiteral("企业编号：【0002】"));
+}
+
+void tst_MainWindow::homeRunsThePageFunction() {
+    auto window = makeWindow();
+    window->Img_IndexClick();
+    QCOMPARE(m_browser.pageScripts, QStringList{QStringLiteral("Func_RedirectIndex()")});
+}
+
+void tst_MainWindow::hoverSwapsExactlyThatFace() {
+    auto window = makeWindow();
+    window->show();
+    const std::array<ImageButton*, 4> buttons = {window->Img_Photo, window->Img_Close,
+                                                 window->Img_Index, window->Img_Login};
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        emit buttons[i]->entered();
+        for (std::size_t k = 0; k < buttons.size(); ++k) {
+            const QImage face = buttons[k]->pixmap().toImage();
+            const QImage expected = window->ImgList_Title[2 * k + (k == i ? 1 : 0)].toImage();
+            QCOMPARE(face, expected);
+        }
+        emit buttons[i]->left();
+        QCOMPARE(buttons[i]->pixmap().toImage(), window->ImgList_Title[2 * i].toImage());
+    }
+}
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"
