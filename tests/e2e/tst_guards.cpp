@@ -18,7 +18,7 @@ bool Running(qint64 pid) {
         return false;
     }
     const QByteArray line = stat.readAll();
-    const int close = line.lastIndexOf(')');
+    const qsizetype close = line.lastIndexOf(')');
     return close > 0 && close + 2 < line.size() && line.at(close + 2) != 'Z';
 }
 
