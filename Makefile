@@ -72,6 +72,7 @@ check: deps
 
 bench: build
 	$(BUILD)/bin/bench_support
+	$(BUILD)/bin/bench_startup
 
 demo: build
 	tools/demo.sh
