@@ -9,9 +9,9 @@
 //   usage: bench_startup [RUNS]     (default 11)
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -167,9 +167,10 @@ int main(int argc, char** argv) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, siteOut.c_str(), O_WRONLY | O_CREAT, 0644);
-        std::string bin = kBin + "/tavlin-sample-site", port = "--port", zero = "0", logArg = "--log",
-                    logPath = log.string();
-        char* args[] = {bin.data(), port.data(), zero.data(), logArg.data(), logPath.data(), nullptr};
+        std::string bin = kBin + "/tavlin-sample-site", port = "--port", zero = "0",
+                    logArg = "--log", logPath = log.string();
+        char* args[] = {bin.data(),    port.data(),    zero.data(),
+                        logArg.data(), logPath.data(), nullptr};
         pid_t pid = -1;
         posix_spawn(&pid, args[0], &actions, nullptr, args, environ);
         posix_spawn_file_actions_destroy(&actions);
@@ -202,7 +203,8 @@ int main(int argc, char** argv) {
     }
     // The URL Tavlin composes, so that the reference loads exactly the same.
     const std::string check = work.string() + "/check.txt";
-    std::system((kBin + "/tavlin-config check '" + folder.string() + "' > '" + check + "'").c_str());
+    std::system(
+        (kBin + "/tavlin-config check '" + folder.string() + "' > '" + check + "'").c_str());
     std::string startUrl = ReadFile(check);
     startUrl = startUrl.substr(startUrl.find("start URL:") + 10);
     startUrl = startUrl.substr(startUrl.find_first_not_of(' '));
@@ -216,7 +218,8 @@ int main(int argc, char** argv) {
         const auto start = Clock::now();
         const pid_t pid = Spawn(command, cwd);
         if (pid < 0 || !WaitForRequest(log, "GET /inspect?", inspects, std::chrono::seconds(30))) {
-            std::fprintf(stderr, "bench_startup: %s did not reach the back end\n", command[0].c_str());
+            std::fprintf(stderr, "bench_startup: %s did not reach the back end\n",
+                         command[0].c_str());
             std::exit(1);
         }
         sample.startMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -248,12 +251,14 @@ int main(int argc, char** argv) {
 
     const double tm = Median(tavlinMs), bm = Median(bareMs);
     const double tp = Median(tavlinPss), bp = Median(barePss);
-    std::printf("start until the back end receives the start URL (median of %d starts each):\n", runs);
-    std::printf("  Tavlin %.0f ms, bare QWebEngineView %.0f ms: ratio %.2f x (bound 1.15 x: %s)\n", tm,
-                bm, tm / bm, tm / bm <= 1.15 ? "met" : "NOT MET");
+    std::printf("start until the back end receives the start URL (median of %d starts each):\n",
+                runs);
+    std::printf("  Tavlin %.0f ms, bare QWebEngineView %.0f ms: ratio %.2f x (bound 1.15 x: %s)\n",
+                tm, bm, tm / bm, tm / bm <= 1.15 ? "met" : "NOT MET");
     std::printf("memory 2 s after the first page, PSS of all processes (median of %zu):\n",
                 tavlinPss.size());
-    std::printf("  Tavlin %.0f MiB, bare QWebEngineView %.0f MiB: ratio %.2f x (bound 1.10 x: %s)\n", tp,
-                bp, tp / bp, tp / bp <= 1.10 ? "met" : "NOT MET");
+    std::printf(
+        "  Tavlin %.0f MiB, bare QWebEngineView %.0f MiB: ratio %.2f x (bound 1.10 x: %s)\n", tp,
+        bp, tp / bp, tp / bp <= 1.10 ? "met" : "NOT MET");
     return 0;
 }

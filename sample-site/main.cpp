@@ -27,6 +27,7 @@ namespace {
 struct Options {
     int port = 0;
     std::string logFile;
+    int tourSeconds = 0; // > 0: every page moves on to the next by itself
 };
 
 // What the entry page learnt from the start URL, shown on the following pages.
@@ -39,6 +40,23 @@ std::mutex g_lock;
 Visit g_visit;
 std::vector<std::string> g_photos; // submitted photos, JPEG bytes
 std::string g_logFile;
+int g_tourSeconds = 0;
+
+// In a tour, the next page of each page, as an officer would click through them.
+const std::map<std::string, std::string> kTour = {{"/login", "/home"},
+                                                  {"/home", "/list"},
+                                                  {"/list", "/detail?id=1"},
+                                                  {"/detail", "/photo"},
+                                                  {"/photo", "/notice"}};
+
+std::string TourRefresh(const std::string& path) {
+    const auto next = kTour.find(path);
+    if (g_tourSeconds <= 0 || next == kTour.end()) {
+        return "";
+    }
+    return "<meta http-equiv=\"refresh\" content=\"" + std::to_string(g_tourSeconds) +
+           ";url=" + next->second + "\">";
+}
 
 std::string HtmlEscape(std::string_view text) {
     std::string out;
@@ -103,11 +121,10 @@ std::map<std::string, std::string> RawQuery(std::string_view query) {
     return values;
 }
 
-std::string Page(const std::string& title, const std::string& body,
-                 const std::string& script = "") {
-    return "<!DOCTYPE html>\n<html lang=\"zh-CN\"><head><meta charset=\"utf-8\">"
-           "<title>" +
-           HtmlEscape(title) +
+std::string Page(const std::string& title, const std::string& body, const std::string& script = "",
+                 const std::string& path = "") {
+    return "<!DOCTYPE html>\n<html lang=\"zh-CN\"><head><meta charset=\"utf-8\">" +
+           TourRefresh(path) + "<title>" + HtmlEscape(title) +
            "</title><style>"
            "body{margin:0;font-family:'Noto Sans CJK SC','AR PL UMing CN',sans-serif;"
            "background:#eef2f7;color:#1d2b3a}"
@@ -195,15 +212,15 @@ void Serve(httplib::Server& server) {
     });
 
     server.Get("/login", [](const httplib::Request&, httplib::Response& res) {
-        Html(res,
-             Page("民警登录 - 企业监督检查系统",
-                  "<main style=\"max-width:560px;margin:40px auto\"><h1>民警登录</h1>"
-                  "<p>本机登记的企业：</p>" +
-                      EnterpriseTable() +
-                      "<form method=\"post\" action=\"/login\" style=\"margin-top:18px\">"
-                      "<p>警号 <input name=\"user\" value=\"110231\"></p>"
-                      "<p>密码 <input name=\"password\" type=\"password\" value=\"demo\"></p>"
-                      "<input type=\"submit\" id=\"Btn_Login\" value=\"登 录\"></form></main>"));
+        Html(res, Page("民警登录 - 企业监督检查系统",
+                       "<main style=\"max-width:560px;margin:40px auto\"><h1>民警登录</h1>"
+                       "<p>本机登记的企业：</p>" +
+                           EnterpriseTable() +
+                           "<form method=\"post\" action=\"/login\" style=\"margin-top:18px\">"
+                           "<p>警号 <input name=\"user\" value=\"110231\"></p>"
+                           "<p>密码 <input name=\"password\" type=\"password\" value=\"demo\"></p>"
+                           "<input type=\"submit\" id=\"Btn_Login\" value=\"登 录\"></form></main>",
+                       "", "/login"));
     });
     server.Post("/login", [](const httplib::Request&, httplib::Response& res) {
         res.set_redirect("/home", 303);
@@ -216,7 +233,7 @@ void Serve(httplib::Server& server) {
                       EnterpriseTable() +
                       "<p style=\"margin-top:18px\"><a href=\"/photo\">新增监督检查记录</a>"
                       " · <a href=\"/list\">查看检查记录</a></p></main>",
-                  kRedirectIndex));
+                  kRedirectIndex, "/home"));
     });
 
     server.Get("/list", [](const httplib::Request&, httplib::Response& res) {
@@ -228,14 +245,14 @@ void Serve(httplib::Server& server) {
                           "<td><a href=\"/detail?id=1\">详情</a></td></tr>"
                           "<tr><td>2026-11-12</td><td>李卫东</td><td>限期整改</td>"
                           "<td><a href=\"/detail?id=2\">详情</a></td></tr></table></main>",
-                  kRedirectIndex));
+                  kRedirectIndex, "/list"));
     });
 
     server.Get("/detail", [](const httplib::Request&, httplib::Response& res) {
         Html(res, Page("检查记录详情 - 企业监督检查系统",
                        Nav() + "<main><h1>检查记录详情</h1>" + EnterpriseTable() +
                            "<p>检查结果：合格。消防通道畅通，住宿登记规范。</p></main>",
-                       kRedirectIndex));
+                       kRedirectIndex, "/detail"));
     });
 
     server.Get("/photo", [](const httplib::Request&, httplib::Response& res) {
@@ -250,7 +267,7 @@ void Serve(httplib::Server& server) {
                            "name=\"Txt_InspectPhotoStr\">"
                            "<p><input type=\"submit\" id=\"Btn_Submit\" value=\"提 交\"></p>"
                            "</form></main>",
-                       kRedirectIndex));
+                       kRedirectIndex, "/photo"));
     });
     server.Post("/photo", [](const httplib::Request& req, httplib::Response& res) {
         const std::string bytes =
@@ -280,6 +297,75 @@ void Serve(httplib::Server& server) {
         res.set_content(g_photos[n - 1], "image/jpeg");
     });
 
+    // Pages for the odd cases.
+    server.Get("/frames", [](const httplib::Request&, httplib::Response& res) {
+        // The frames' own titles would mislead a client that counted their completions.
+        Html(res, Page("首页 - 企业监督检查系统",
+                       Nav() + "<main><h1>首页</h1><iframe src=\"/frame/login\" width=\"45%\" "
+                               "height=\"120\"></iframe> <iframe src=\"/frame/notice\" "
+                               "width=\"45%\" height=\"120\"></iframe></main>",
+                       kRedirectIndex));
+    });
+    server.Get("/frame/login", [](const httplib::Request&, httplib::Response& res) {
+        Html(res,
+             "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>民警登录</title></head>"
+             "<body>框架中的登录</body></html>");
+    });
+    server.Get("/frame/notice", [](const httplib::Request&, httplib::Response& res) {
+        Html(res,
+             "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>系统公告</title></head>"
+             "<body>框架中的公告</body></html>");
+    });
+    server.Get("/notice", [](const httplib::Request&, httplib::Response& res) {
+        Html(res,
+             Page("系统公告",
+                  Nav() + "<main><h1>系统公告</h1><p>本页的标题不属于任何已知页面。</p></main>",
+                  kRedirectIndex));
+    });
+    server.Get("/nolabels", [](const httplib::Request&, httplib::Response& res) {
+        Html(res,
+             Page("检查记录详情 - 无民警信息",
+                  "<main><h1>检查记录详情</h1><p>本页没有民警信息。</p></main>", kRedirectIndex));
+    });
+    server.Get("/noname", [](const httplib::Request&, httplib::Response& res) {
+        Html(res,
+             Page("首页 - 缺少姓名",
+                  "<nav><span id=\"Lbl_PoliceId\">110231</span> "
+                  "<span id=\"Lbl_PoliceOrgId\">城关派出所</span></nav><main><h1>首页</h1></main>",
+                  kRedirectIndex));
+    });
+    server.Get("/orgonly", [](const httplib::Request&, httplib::Response& res) {
+        Html(
+            res,
+            Page(
+                "检查记录列表 - 仅单位",
+                "<nav><span id=\"Lbl_PoliceOrgId\">治安大队</span></nav><main><h1>列表</h1></main>",
+                kRedirectIndex));
+    });
+    server.Get("/noindex", [](const httplib::Request&, httplib::Response& res) {
+        Html(res, Page("首页 - 无首页函数", Officer() + "<main><h1>首页</h1></main>"));
+    });
+    server.Get("/rightclick", [](const httplib::Request&, httplib::Response& res) {
+        // Reports every right-button event that reaches the page, and left clicks.
+        Html(res,
+             Page("首页 - 右键测试",
+                  Officer() + "<main id=\"area\" style=\"height:400px\"><h1>右键测试</h1></main>",
+                  std::string(kRedirectIndex) +
+                      "function report(e){fetch('/report?event='+e.type+'&button='+e.button);}"
+                      "['mousedown','mouseup','auxclick','dblclick'].forEach(function(t){"
+                      "document.addEventListener(t,function(e){if(e.button===2)report(e);});});"
+                      "document.addEventListener('contextmenu',report);"
+                      "document.addEventListener('click',report);"));
+    });
+    server.Get("/report",
+               [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
+    server.Get("/error500", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 500;
+        Html(res,
+             "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>500 服务器内部错误</title>"
+             "</head><body><h1>500</h1></body></html>");
+    });
+
     server.Get("/",
                [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/login"); });
     server.Get("/favicon.ico",
@@ -303,6 +389,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.port = static_cast<int>(port);
         } else if (arg == "--log" && i + 1 < argc) {
             options.logFile = argv[++i];
+        } else if (arg == "--tour" && i + 1 < argc) {
+            options.tourSeconds = std::atoi(argv[++i]);
         } else {
             return false;
         }
@@ -315,12 +403,16 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: tavlin-sample-site [--port N] [--log FILE]\n"
+        std::fprintf(stderr, "usage: tavlin-sample-site [--port N] [--log FILE] [--tour SECONDS]\n"
                              "Serves the sample inspection web application on 127.0.0.1:N "
-                             "(N = 0: any free port).\n");
+                             "(N = 0: any free port).\n"
+                             "--tour: each page moves on to the next after SECONDS, from the login "
+                             "page through home, list, detail and photo to a page Tavlin does not "
+                             "know.\n");
         return 2;
     }
     g_logFile = options.logFile;
+    g_tourSeconds = options.tourSeconds;
     httplib::Server server;
     Serve(server);
     const int port = options.port == 0

@@ -9,9 +9,11 @@
 #include "ShellConfig.h"
 #include "SysOper.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QMovie>
 #include <QScreen>
 #include <QStatusBar>
@@ -55,11 +57,33 @@ TFrm_Tavlin::TFrm_Tavlin(Browser& browser, IdentitySource& identity, Dialogs& di
     : QWidget(parent), m_browser(browser), m_identity(identity), m_dialogs(dialogs),
       m_appPath(std::move(appPath)) {
     createComponents();
+    // ApplicationEvents1: every event of the application passes this window's filter.
+    qApp->installEventFilter(this);
     FormCreate();
 }
 
 TFrm_Tavlin::~TFrm_Tavlin() {
+    qApp->removeEventFilter(this);
     FormDestroy();
+}
+
+bool TFrm_Tavlin::eventFilter(QObject* watched, QEvent* event) {
+    return ApplicationEvents1Message(watched, event) || QWidget::eventFilter(watched, event);
+}
+
+bool TFrm_Tavlin::ApplicationEvents1Message(QObject* receiver, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease &&
+        type != QEvent::MouseButtonDblClick) {
+        return false;
+    }
+    if (static_cast<QMouseEvent*>(event)->button() != Qt::RightButton ||
+        !receiver->isWidgetType()) {
+        return false;
+    }
+    const QWidget* view = m_browser.view();
+    const auto* target = static_cast<QWidget*>(receiver);
+    return view != nullptr && (target == view || view->isAncestorOf(target));
 }
 
 void TFrm_Tavlin::createComponents() {
@@ -111,8 +135,10 @@ void TFrm_Tavlin::createComponents() {
     webLayout->addWidget(m_browser.view());
     connect(&m_browser, &Browser::documentComplete, this, &TFrm_Tavlin::WebBrowserDocumentComplete);
     connect(&m_browser, &Browser::renderProcessTerminated, this, [this](const QString& reason) {
-        // A page whose renderer died is a failed load: the officer gets the retry link.
+        // A page whose renderer died is a failed load. The panel comes up over the
+        // blank view as well, or the officer would see neither page nor retry link.
         TSysOper::WriteLog(Utf8ToCodePage("加载页面失败，错误：") + ToCodePage(reason));
+        Pnl_Msg->show();
         applyPageKind(PageKind::Failed);
     });
 

@@ -75,7 +75,13 @@ public:
     void Img_IndexClick();
     void WebBrowserDocumentComplete(bool ok);
 
+    // The application-wide input hook: true drops the event. Right-button
+    // presses, releases and double clicks addressed to the browser's view or
+    // to any widget inside it never reach the page.
+    bool ApplicationEvents1Message(QObject* receiver, QEvent* event);
+
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 

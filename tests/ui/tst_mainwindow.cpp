@@ -7,6 +7,7 @@
 #include "Main.h"
 
 #include <QLabel>
+#include <QMouseEvent>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,6 +44,7 @@ private slots:
     void loginReadsTheIdentityAgain();
     void homeRunsThePageFunction();
     void hoverSwapsExactlyThatFace();
+    void rightButtonNeverReachesThePage();
 
 private:
     std::unique_ptr<TFrm_Tavlin> makeWindow();
@@ -299,6 +301,55 @@ void tst_MainWindow::hoverSwapsExactlyThatFace() {
         emit buttons[i]->left();
         QCOMPARE(buttons[i]->pixmap().toImage(), window->ImgList_Title[2 * i].toImage());
     }
+}
+
+namespace {
+
+// Counts the mouse presses that reach it, by button.
+class PressCounter : public QWidget {
+public:
+    using QWidget::QWidget;
+    int right = 0;
+    int left = 0;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        (event->button() == Qt::RightButton ? right : left) += 1;
+    }
+    void mouseDoubleClickEvent(QMouseEvent* event) override { mousePressEvent(event); }
+};
+
+} // namespace
+
+void tst_MainWindow::rightButtonNeverReachesThePage() {
+    auto window = makeWindow();
+    // A widget deep inside the browser's view, as the page's own widget is.
+    auto* inner = new PressCounter(new QWidget(m_browser.view()));
+    inner->resize(50, 50);
+    // And one elsewhere in the window.
+    auto* outside = new PressCounter(window->StatusBar);
+    outside->resize(50, 15);
+    window->Pnl_Msg->hide();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    inner->parentWidget()->show();
+    inner->show();
+    outside->show();
+
+    QTest::mousePress(inner, Qt::RightButton);
+    QTest::mouseRelease(inner, Qt::RightButton);
+    QTest::mouseDClick(inner, Qt::RightButton);
+    QCOMPARE(inner->right, 0);
+    QTest::mousePress(inner, Qt::LeftButton);
+    QCOMPARE(inner->left, 1);
+
+    QTest::mousePress(outside, Qt::RightButton);
+    QCOMPARE(outside->right, 1);
+
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(1, 1), QPointF(1, 1), Qt::RightButton,
+                      Qt::RightButton, Qt::NoModifier);
+    QVERIFY(window->ApplicationEvents1Message(m_browser.view(), &press));
+    QVERIFY(!window->ApplicationEvents1Message(window->StatusBar, &press));
 }
 
 QTEST_MAIN(tst_MainWindow)

@@ -1,0 +1,279 @@
+// The main window following the sample web application with the real browser:
+// page kinds, frames, officer panels, Home, the right-button filter, failed
+// loads and a render process that dies.
+#include "CodePage.h"
+#include "Dialogs.h"
+#include "ImageButton.h"
+#include "Main.h"
+#include "ShellConfig.h"
+#include "StrOper.h"
+#include "WebEngineBrowser.h"
+
+#include <QLabel>
+#include <QMap>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <fstream>
+
+namespace {
+
+class SilentDialogs : public Dialogs {
+public:
+    void warning(QWidget*, const QString&) override {}
+    bool askYesNo(QWidget*, const QString&) override { return false; }
+};
+
+// The page renderers: Chromium forks them from its zygote, so they carry the
+// zygote's command line; they are the engine's processes whose parent is one too.
+QList<qint64> RendererProcesses() {
+    QMap<qint64, qint64> engine; // pid -> parent pid
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool isPid = false;
+        const qint64 pid = entry.toLongLong(&isPid);
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!isPid || !cmdline.open(QIODevice::ReadOnly) || !stat.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        if (cmdline.readAll().contains("QtWebEngineProcess")) {
+            const QByteArray line = stat.readAll();
+            const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+            engine.insert(pid, fields.value(1).toLongLong());
+        }
+    }
+    QList<qint64> renderers;
+    for (auto it = engine.cbegin(); it != engine.cend(); ++it) {
+        if (engine.contains(it.value())) {
+            renderers.append(it.key());
+        }
+    }
+    return renderers;
+}
+
+} // namespace
+
+class tst_Pages : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void pageKindsFollowTheTitles();
+    void framesInsideAPageChangeNothing();
+    void officerPanelsFollowTheLabels();
+    void homeRunsThePagesOwnFunction();
+    void rightClicksNeverReachThePage();
+    void failedLoadsShowTheRetryLink();
+    void deadRenderProcessShowsTheRetryLink();
+
+private:
+    void open(const QString& path);
+    QStringList requests();
+    QString panel(std::size_t i) const { return m_window->StatusPanels[i]->text(); }
+
+    QProcess m_site;
+    QString m_base;
+    QByteArray m_output;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<WebEngineBrowser> m_browser;
+    std::unique_ptr<IniIdentitySource> m_identity;
+    SilentDialogs m_dialogs;
+    std::unique_ptr<TFrm_Tavlin> m_window;
+};
+
+void tst_Pages::initTestCase() {
+    m_site.start(QStringLiteral(TAVLIN_BIN_DIR "/tavlin-sample-site"),
+                 {QStringLiteral("--port"), QStringLiteral("0")});
+    QVERIFY(m_site.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT((m_output += m_site.readAllStandardOutput()).contains("LISTENING"),
+                             10000);
+    const QByteArray line = m_output.mid(m_output.indexOf("LISTENING"));
+    m_base =
+        QStringLiteral("http://127.0.0.1:%1").arg(line.mid(10, line.indexOf('\n') - 10).toInt());
+}
+
+void tst_Pages::cleanupTestCase() {
+    m_site.kill();
+    m_site.waitForFinished();
+}
+
+void tst_Pages::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    const std::string folder = m_dir->path().toStdString() + "/";
+    QDir(m_dir->path()).mkdir(QStringLiteral("InspectConfig"));
+    std::string base64 =
+        TStrOper::EncodeBase64((m_base + QStringLiteral("/inspect")).toStdString());
+    std::erase(base64, '\r');
+    std::erase(base64, '\n');
+    std::ofstream(folder + "InspectConfig/Config.ini") << "[URL]\nURL=" << base64 << "\n";
+    std::ofstream(folder + "InspectConfig/Identity.ini") << "[Identity]\nEnterpriseNumber=1\n";
+    m_browser = std::make_unique<WebEngineBrowser>();
+    m_identity = std::make_unique<IniIdentitySource>(folder);
+    m_window = std::make_unique<TFrm_Tavlin>(*m_browser, *m_identity, m_dialogs, folder);
+    m_window->resize(1000, 700);
+    m_window->show();
+    // The start leads to the login page.
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->Pnl_Msg->isHidden(), 30000);
+    requests();
+}
+
+void tst_Pages::cleanup() {
+    m_window.reset();
+    m_browser.reset();
+    m_identity.reset();
+    m_dir.reset();
+}
+
+QStringList tst_Pages::requests() {
+    m_output += m_site.readAllStandardOutput();
+    QStringList targets;
+    // Whole lines only: a line still being written stays for the next call.
+    const qsizetype end = m_output.lastIndexOf('\n');
+    for (const QByteArray& line : m_output.left(end + 1).split('\n')) {
+        if (line.startsWith("REQUEST GET ")) {
+            targets.append(QString::fromUtf8(line.mid(12)));
+        }
+    }
+    m_output.remove(0, end + 1);
+    return targets;
+}
+
+// Moves the page as the web application would, and waits for its completion.
+void tst_Pages::open(const QString& path) {
+    QSignalSpy done(m_browser.get(), &Browser::documentComplete);
+    m_browser->navigate(QUrl(m_base + path));
+    QTRY_VERIFY_WITH_TIMEOUT(!done.isEmpty(), 30000);
+    QTest::qWait(300); // the title and the labels are read by script after the completion
+}
+
+void tst_Pages::pageKindsFollowTheTitles() {
+    open(QStringLiteral("/home"));
+    QVERIFY(!m_window->Img_Index->isHidden());
+    QVERIFY(m_window->Img_Photo->isHidden());
+    open(QStringLiteral("/photo"));
+    QVERIFY(!m_window->Img_Photo->isHidden());
+    QVERIFY(!m_window->Img_Index->isHidden());
+    open(QStringLiteral("/list"));
+    QVERIFY(m_window->Img_Photo->isHidden());
+    QVERIFY(!m_window->Img_Index->isHidden());
+    open(QStringLiteral("/login"));
+    QVERIFY(m_window->Img_Index->isHidden());
+    // An unknown title inside the application hides both buttons; the page stays in view.
+    open(QStringLiteral("/home"));
+    open(QStringLiteral("/notice"));
+    QVERIFY(m_window->Img_Index->isHidden());
+    QVERIFY(m_window->Img_Photo->isHidden());
+    QVERIFY(m_window->Pnl_Msg->isHidden());
+}
+
+void tst_Pages::framesInsideAPageChangeNothing() {
+    open(QStringLiteral("/home"));
+    QTRY_COMPARE(panel(1), QStringLiteral("警员信息：【110231-张建国】"));
+    open(QStringLiteral("/frames"));
+    QTest::qWait(500);
+    QVERIFY(requests().contains(QStringLiteral("/frame/login")));
+    // The frame titled 民警登录 did not count as a login page.
+    QVERIFY(!m_window->Img_Index->isHidden());
+    QCOMPARE(panel(1), QStringLiteral("警员信息：【110231-张建国】"));
+}
+
+void tst_Pages::officerPanelsFollowTheLabels() {
+    open(QStringLiteral("/home"));
+    QTRY_COMPARE(panel(1), QStringLiteral("警员信息：【110231-张建国】"));
+    QCOMPARE(panel(2), QStringLiteral("所属机构：【城关派出所】"));
+    open(QStringLiteral("/nolabels"));
+    QCOMPARE(panel(1), QStringLiteral("警员信息：【110231-张建国】"));
+    open(QStringLiteral("/orgonly"));
+    QTRY_COMPARE(panel(2), QStringLiteral("所属机构：【治安大队】"));
+    QCOMPARE(panel(1), QStringLiteral("警员信息：【110231-张建国】"));
+    open(QStringLiteral("/noname"));
+    QCOMPARE(panel(2), QStringLiteral("所属机构：【治安大队】")); // nothing written
+    open(QStringLiteral("/login"));
+    QCOMPARE(panel(1), QString());
+    QCOMPARE(panel(2), QString());
+}
+
+void tst_Pages::homeRunsThePagesOwnFunction() {
+    open(QStringLiteral("/list"));
+    requests();
+    m_window->Img_IndexClick();
+    QStringList seen;
+    QTRY_VERIFY2_WITH_TIMEOUT((seen += requests()).contains(QStringLiteral("/home?from=index")),
+                              qPrintable(seen.join(QLatin1Char(' '))), 10000);
+    // A page without the function: nothing happens, nothing breaks.
+    open(QStringLiteral("/noindex"));
+    requests();
+    m_window->Img_IndexClick();
+    QTest::qWait(500);
+    QVERIFY(requests().isEmpty());
+}
+
+void tst_Pages::rightClicksNeverReachThePage() {
+    open(QStringLiteral("/rightclick"));
+    QWidget* view = m_browser->view();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    // The page's own input widget is the view's focus proxy, or the view itself.
+    QWidget* target = view->focusProxy() != nullptr ? view->focusProxy() : view;
+    requests();
+    const QPoint inside(200, 200);
+    QTest::mouseClick(target, Qt::RightButton, Qt::NoModifier, inside);
+    QTest::mouseDClick(target, Qt::RightButton, Qt::NoModifier, inside);
+    QTest::qWait(500);
+    QCOMPARE(requests(), QStringList());
+    // A left click does arrive: the page and its reporting work.
+    QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, inside);
+    QStringList seen;
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        (seen += requests()).contains(QStringLiteral("/report?event=click&button=0")),
+        qPrintable(seen.join(QLatin1Char(' '))), 10000);
+    // And the right button outside the page is not touched.
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(1, 1), QPointF(1, 1), Qt::RightButton,
+                      Qt::RightButton, Qt::NoModifier);
+    QVERIFY(!m_window->ApplicationEvents1Message(m_window->StatusBar, &press));
+}
+
+void tst_Pages::failedLoadsShowTheRetryLink() {
+    // The back end answers 500: its page has no known title.
+    m_window->Lb_RefClick(); // from the loading state, as at the start
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->Pnl_Msg->isHidden(), 30000);
+    m_window->Pnl_Msg->show(); // the panel is up while loading in the start road
+    open(QStringLiteral("/error500"));
+    QVERIFY(!m_window->Lb_Ref->isHidden());
+    QVERIFY(!m_window->Lb_Base->isHidden());
+    QVERIFY(m_window->Lb_Msg->isHidden());
+    // The retry link loads the start again and the page comes back.
+    QTest::mouseClick(m_window->Lb_Ref, Qt::LeftButton);
+    QVERIFY(m_window->Lb_Ref->isHidden());
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->Pnl_Msg->isHidden(), 30000);
+}
+
+void tst_Pages::deadRenderProcessShowsTheRetryLink() {
+    open(QStringLiteral("/home"));
+    const QList<qint64> renderers = RendererProcesses();
+    QVERIFY(!renderers.isEmpty());
+    for (const qint64 pid : renderers) {
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->Lb_Ref->isHidden(), 20000);
+    QVERIFY(!m_window->Pnl_Msg->isHidden());
+    QTest::mouseClick(m_window->Lb_Ref, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->Pnl_Msg->isHidden(), 30000);
+    QVERIFY(m_window->Lb_Ref->isHidden());
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    tst_Pages test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_pages.moc"
