@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QFont>
+#include <QScreen>
+#include <QTimer>
 
 namespace {
 
@@ -51,7 +53,15 @@ int main(int argc, char** argv) {
         return 0;
     }
     RaiseServer raise([&window] { window.showRunningCopy(); });
+    const QSize restoredSize = window.size();
     window.showMaximized();
+    // Without a window manager (a kiosk session, a virtual display) nothing
+    // maximises the window: give it the screen's room itself.
+    QTimer::singleShot(300, &window, [&window, restoredSize] {
+        if (window.size() == restoredSize && window.screen() != nullptr) {
+            window.setGeometry(window.screen()->availableGeometry());
+        }
+    });
     app.exec();
     return 0;
 }

@@ -110,21 +110,24 @@ def glyph_close(d, ink):
 
 
 def back_picture():
+    """The error panel's picture; the window's error texts lie over its lower middle
+    (from 175 to 370 across, 280 to 300 down), so that band is left clear."""
     size = 400
     img = gradient((size, size), (250, 252, 255), (228, 236, 247))
     d = ImageDraw.Draw(img)
-    d.ellipse((90, 40, 310, 260), fill=(236, 242, 250), outline=(200, 214, 234), width=3)
+    d.ellipse((110, 20, 290, 200), fill=(236, 242, 250), outline=(200, 214, 234), width=3)
     # A broken link: two rings apart, with a spark between them.
-    d.arc((120, 110, 200, 190), start=40, end=320, fill=LIGHT, width=10)
-    d.arc((200, 110, 280, 190), start=220, end=140, fill=LIGHT, width=10)
+    d.arc((132, 78, 200, 146), start=40, end=320, fill=LIGHT, width=9)
+    d.arc((200, 78, 268, 146), start=220, end=140, fill=LIGHT, width=9)
     for a in (0, 60, 120, 180, 240, 300):
-        x = 200 + 18 * math.cos(math.radians(a))
-        y = 150 + 18 * math.sin(math.radians(a))
-        d.line((200, 150, x, y), fill=(230, 120, 60), width=3)
+        x = 200 + 15 * math.cos(math.radians(a))
+        y = 112 + 15 * math.sin(math.radians(a))
+        d.line((200, 112, x, y), fill=(230, 120, 60), width=3)
     f = font(18)
     text = "网络连接异常"
     tw = d.textlength(text, font=f)
-    d.text(((size - tw) / 2, 290), text, font=f, fill=BLUE)
+    d.text(((size - tw) / 2, 222), text, font=f, fill=BLUE)
+    d.line((110, 262, 290, 262), fill=(200, 214, 234), width=1)
     img.save(os.path.join(HERE, "back.jpg"), quality=92)
 
 

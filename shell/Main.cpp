@@ -145,6 +145,7 @@ void TFrm_Tavlin::createComponents() {
     Pnl_Msg = new QWidget(Panel1);
     Pnl_Msg->setObjectName(QStringLiteral("Pnl_Msg"));
     Pnl_Msg->setAutoFillBackground(true);
+    Pnl_Msg->setAttribute(Qt::WA_StyledBackground, true); // the skin paints its background too
     QPalette window = Pnl_Msg->palette();
     window.setColor(QPalette::Window, Qt::white);
     Pnl_Msg->setPalette(window);

@@ -5,8 +5,10 @@
 # and Identity.ini written with tavlin-config), starts tavlin-sample-site on a
 # free port of 127.0.0.1 and starts Tavlin. With a display, Tavlin opens its
 # window and the demo ends when it is closed. Without one (or under CI), Tavlin
-# runs under Xvfb, a screenshot of the loaded page is saved and its path
-# printed, and everything started is stopped again.
+# runs under Xvfb while the sample site walks itself through its pages (login,
+# home, list, detail, photo, a page Tavlin does not know); a screenshot of the
+# window is saved on each, then one of the error panel with the back end
+# stopped, the paths are printed, and everything started is stopped again.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -39,8 +41,17 @@ rm -rf "$demo"
 mkdir -p "$demo"
 cp "$bin/tavlin" "$demo/"
 
-"$bin/tavlin-sample-site" --port 0 --log "$demo/requests.log" >"$demo/sample-site.out" 2>&1 &
-pids+=($!)
+headless=
+if [ -z "${DISPLAY:-}" ] || [ -n "${CI:-}" ] || [ -n "${TAVLIN_DEMO_HEADLESS:-}" ]; then
+  headless=1
+fi
+tour=()
+if [ -n "$headless" ]; then
+  tour=(--tour 3)
+fi
+"$bin/tavlin-sample-site" --port 0 --log "$demo/requests.log" "${tour[@]}" >"$demo/sample-site.out" 2>&1 &
+site=$!
+pids+=($site)
 wait_for "$demo/sample-site.out" 10 LISTENING
 port=$(awk '/^LISTENING/ {print $2; exit}' "$demo/sample-site.out")
 echo "demo: sample back end on http://127.0.0.1:$port/"
@@ -55,7 +66,7 @@ if [ "$(id -u)" = 0 ]; then
   export QTWEBENGINE_DISABLE_SANDBOX=1
 fi
 
-if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ] && [ -z "${TAVLIN_DEMO_HEADLESS:-}" ]; then
+if [ -z "$headless" ]; then
   echo "demo: starting Tavlin; close its window to end the demo"
   "$demo/tavlin"
   exit 0
@@ -72,11 +83,29 @@ for _ in $(seq 50); do
 done
 export DISPLAY=":$(head -n 1 "$demo/xvfb.display")"
 
+# A screenshot of Tavlin's window. Without a window manager nothing maximises
+# it, so the window itself is taken rather than the screen.
+shot() {
+  local window
+  window=$(xwininfo -root -tree | awk '/"Tavlin"/ {print $1; exit}')
+  import -window "${window:-root}" "$demo/$1.png"
+  echo "demo: $1: $demo/$1.png"
+}
+
 "$demo/tavlin" >"$demo/tavlin.out" 2>&1 &
+tavlin=$!
+pids+=($tavlin)
+for page in login home list detail photo notice; do
+  wait_for "$demo/requests.log" 60 "GET /$page"
+  sleep 1.5 # let the page render
+  shot "$page"
+done
+
+# The back end goes away; Tavlin starts again and shows its error panel.
+kill "$tavlin" "$site"
+wait "$tavlin" "$site" 2>/dev/null || true
+"$demo/tavlin" >"$demo/tavlin-failed.out" 2>&1 &
 pids+=($!)
-wait_for "$demo/requests.log" 60 "GET /login"
-sleep 3 # let the page render
-# Without a window manager nothing maximises the window: take the window itself.
-window=$(xwininfo -root -tree | awk '/"Tavlin"/ {print $1; exit}')
-import -window "${window:-root}" "$demo/screenshot.png"
-echo "demo: Tavlin showed the sample site's login page; screenshot: $demo/screenshot.png"
+sleep 5
+shot failed
+echo "demo: done; the screenshots are in $demo"
