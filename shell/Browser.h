@@ -27,6 +27,9 @@ class Browser : public QObject {
 public:
     using Callback = std::function<void(const ScriptResult&)>;
 
+    // The error of a page operation when the browser holds no document.
+    static inline const QString kNoDocument = QStringLiteral("no document");
+
     explicit Browser(QObject* parent = nullptr) : QObject(parent) {}
     ~Browser() override = default;
 

@@ -334,6 +334,12 @@ void TFrm_Tavlin::WebBrowserDocumentComplete(bool ok) {
         return;
     }
     m_browser.readTitle([this](const ScriptResult& result) {
+        if (!result.ok && result.error != Browser::kNoDocument) {
+            // The browser failed to answer: logged, and the window stays as it was.
+            TSysOper::WriteLog(Utf8ToCodePage("加载页面失败，错误：") + ToCodePage(result.error));
+            return;
+        }
+        // No document at all counts as an empty title: a failed load.
         const QString title =
             result.ok ? result.values.value(QStringLiteral("title")).toString() : QString();
         applyPageKind(ClassifyTitle(ToCodePage(title)));

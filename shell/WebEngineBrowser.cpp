@@ -107,11 +107,12 @@ void WebEngineBrowser::runIsolated(const QString& script, Callback callback) {
 
 void WebEngineBrowser::readTitle(Callback callback) {
     // document.title, not QWebEnginePage::title(), which gives the URL for a page without one.
-    runIsolated(QStringLiteral("(function () {"
+    runIsolated(QStringLiteral("(function (noDocument) {"
                                "  if (!document || !document.documentElement)"
-                               "    return {ok: false, error: 'no document'};"
+                               "    return {ok: false, error: noDocument};"
                                "  return {ok: true, title: String(document.title)};"
-                               "})()"),
+                               "})(%1)")
+                    .arg(Literal(kNoDocument)),
                 std::move(callback));
 }
 

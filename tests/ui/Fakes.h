@@ -16,7 +16,7 @@ public:
     void readTitle(Callback callback) override {
         ScriptResult result;
         result.ok = hasDocument;
-        result.error = hasDocument ? QString() : QStringLiteral("no document");
+        result.error = hasDocument ? QString() : (titleError.isEmpty() ? kNoDocument : titleError);
         result.values.insert(QStringLiteral("title"), title);
         callback(result);
     }
@@ -46,6 +46,7 @@ public:
     QStringList pageScripts;
     QString title;
     bool hasDocument = true;
+    QString titleError; // with hasDocument false: a failure other than a missing document
     QVariantMap elements;
 
 private:

@@ -6,6 +6,7 @@
 #include "ImageButton.h"
 #include "Main.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QStatusBar>
@@ -18,6 +19,23 @@ namespace {
 
 void WriteFile(const QString& path, const std::string& bytes) {
     std::ofstream(path.toStdString(), std::ios::binary) << bytes;
+}
+
+// The text of the daily log beside the test executable, in UTF-8.
+QString LogText() {
+    QString text;
+    const QDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/LogFiles"));
+    for (const QString& name : folder.entryList(QDir::Files)) {
+        QFile file(folder.filePath(name));
+        if (file.open(QIODevice::ReadOnly)) {
+            text += QString::fromStdString(CodePage::ToUtf8(file.readAll().toStdString()));
+        }
+    }
+    return text;
+}
+
+void ClearLog() {
+    QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/LogFiles")).removeRecursively();
 }
 
 QString Shown(const QWidget* w) {
@@ -45,6 +63,7 @@ private slots:
     void homeRunsThePageFunction();
     void hoverSwapsExactlyThatFace();
     void rightButtonNeverReachesThePage();
+    void failuresAreLoggedWithTheirPrefixes();
 
 private:
     std::unique_ptr<TFrm_Tavlin> makeWindow();
@@ -350,6 +369,42 @@ void tst_MainWindow::rightButtonNeverReachesThePage() {
                       Qt::RightButton, Qt::NoModifier);
     QVERIFY(window->ApplicationEvents1Message(m_browser.view(), &press));
     QVERIFY(!window->ApplicationEvents1Message(window->StatusBar, &press));
+}
+
+void tst_MainWindow::failuresAreLoggedWithTheirPrefixes() {
+    ClearLog();
+    auto window = makeWindow();
+    window->show();
+
+    // A title the browser could not read: one line, and the window keeps its state.
+    m_browser.hasDocument = false;
+    m_browser.titleError = QStringLiteral("the page gave no answer");
+    emit m_browser.documentComplete(true);
+    QCOMPARE(Shown(window->Lb_Base), QStringLiteral("hidden"));
+    QCOMPARE(Shown(window->Lb_Msg), QStringLiteral("shown"));
+    QVERIFY2(LogText().contains(
+                 QStringLiteral("-----MAIN: 加载页面失败，错误：the page gave no answer\r\n")),
+             qPrintable(LogText()));
+    m_browser.titleError.clear();
+    m_browser.hasDocument = true;
+
+    // The id label without the name label.
+    m_browser.elements = {{QStringLiteral("Lbl_PoliceId"), QStringLiteral("1001")}};
+    m_browser.complete(QStringLiteral("首页"));
+    QVERIFY(LogText().contains(
+        QStringLiteral("-----MAIN: 获取登录的警员信息失败,错误:Lbl_PoliceName not found\r\n")));
+
+    // A render process that dies: logged, and the panel comes up with the retry link.
+    QCOMPARE(Shown(window->Pnl_Msg), QStringLiteral("hidden"));
+    emit m_browser.renderProcessTerminated(
+        QStringLiteral("render process ended (status 2, exit code 9)"));
+    QCOMPARE(Shown(window->Pnl_Msg), QStringLiteral("shown"));
+    QCOMPARE(Shown(window->Lb_Ref), QStringLiteral("shown"));
+    QCOMPARE(Shown(window->Lb_Msg), QStringLiteral("hidden"));
+    QVERIFY(LogText().contains(QStringLiteral(
+        "-----MAIN: 加载页面失败，错误：render process ended (status 2, exit code 9)\r\n")));
+    QCOMPARE(LogText().count(QLatin1Char('\n')), 3);
+    ClearLog();
 }
 
 QTEST_MAIN(tst_MainWindow)
