@@ -17,6 +17,7 @@ JOBS        ?= $(shell nproc)
 DEBIAN_PACKAGES := cmake ninja-build g++ make pkg-config binutils clang clang-format \
                    libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libssl-dev \
                    qt6-base-dev qt6-webengine-dev libgl-dev libcpp-httplib-dev \
+                   qt6-multimedia-dev gstreamer1.0-plugins-good gstreamer1.0-plugins-base \
                    fonts-arphic-uming xvfb xauth x11-utils imagemagick
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

@@ -33,6 +33,7 @@ void ApplyFontAndSkin(QApplication& app) {
 
 int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    WebEngineBrowser::registerPhotoScheme();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavlin"));
     MessageBoxDialogs dialogs;

@@ -46,11 +46,17 @@ public:
     // values[id] is the text, or absent when no such element exists.
     virtual void readElementTexts(const QStringList& ids, Callback callback) = 0;
 
-    // Writes text into the input element inputId and points the image element
-    // imageId at imageUrl (first clearing it). Fails without writing anything
-    // when an element is missing or of another kind.
+    // Looks up the input element inputId and the image element imageId, then
+    // writes text into the input's value and sets the image's source first to
+    // the empty text, then to imageUrl. A missing element is skipped; one of
+    // another kind fails the operation before anything is written.
     virtual void setPhotoFields(const QString& inputId, const QString& text, const QString& imageId,
                                 const QUrl& imageUrl, Callback callback) = 0;
+
+    // An address under which the page can load the photo file at path, and
+    // that file only. Every call gives a new address, so that a new photo under
+    // the same file name is never taken from the cache.
+    virtual QUrl servePhoto(const QString& path) = 0;
 
     // Runs code in the page's own script world; every error is dropped.
     virtual void runPageScript(const QString& code) = 0;

@@ -17,3 +17,8 @@ bool MessageBoxDialogs::askYesNo(QWidget* parent, const QString& text) {
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     return box.exec() == QMessageBox::Yes;
 }
+
+void MessageBoxDialogs::errorReport(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Tavlin"), text, QMessageBox::Ok, parent);
+    box.exec();
+}

@@ -13,10 +13,14 @@ public:
     virtual void warning(QWidget* parent, const QString& text) = 0;
     // The one question: caption "提示", Yes and No, question icon, top-most. True for Yes.
     virtual bool askYesNo(QWidget* parent, const QString& text) = 0;
+    // The application's general error report: a box with the error's text. The
+    // handler that met the error ends; the program goes on.
+    virtual void errorReport(QWidget* parent, const QString& text) = 0;
 };
 
 class MessageBoxDialogs : public Dialogs {
 public:
     void warning(QWidget* parent, const QString& text) override;
     bool askYesNo(QWidget* parent, const QString& text) override;
+    void errorReport(QWidget* parent, const QString& text) override;
 };

@@ -1,15 +1,19 @@
 #include "Main.h"
 
 #include "Browser.h"
+#include "Camera.h"
 #include "CodePage.h"
 #include "Dialogs.h"
 #include "FileOper.h"
 #include "ImageButton.h"
+#include "ImgOper.h"
 #include "PageTitle.h"
+#include "QtVcx.h"
 #include "ShellConfig.h"
 #include "SysOper.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -122,6 +126,8 @@ void TFrm_Tavlin::createComponents() {
     connect(Img_Close, &ImageButton::clicked, this, &TFrm_Tavlin::Img_CloseClick);
     connect(Img_Index, &ImageButton::clicked, this, &TFrm_Tavlin::Img_IndexClick);
     connect(Img_Login, &ImageButton::clicked, this, &TFrm_Tavlin::Img_LoginClick);
+    connect(Img_Photo, &ImageButton::clicked, this, &TFrm_Tavlin::Img_PhotoClick);
+    m_cameraFactory = [](QWidget* parent) { return std::make_unique<QtVcx>(parent); };
 
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -326,6 +332,42 @@ void TFrm_Tavlin::Img_CloseClick() {
 void TFrm_Tavlin::Img_IndexClick() {
     // The page's own function moves it to its index page; the client navigates nowhere.
     m_browser.runPageScript(QStringLiteral("Func_RedirectIndex()"));
+}
+
+void TFrm_Tavlin::Img_PhotoClick() {
+    try {
+        // The camera window and its control live for this one photo: both are
+        // gone when this returns, whatever happened, which closes the device.
+        const std::unique_ptr<Vcx> vcx = m_cameraFactory(nullptr);
+        TFrm_Camera camera(*vcx, m_dialogs, m_appPath, this);
+        camera.PhotoTaken = false;
+        camera.exec();
+        if (camera.PhotoTaken) {
+            ImportPhoto(camera.PhotoPath);
+        }
+    } catch (const std::exception& e) {
+        m_dialogs.errorReport(this, QString::fromUtf8(e.what()));
+    }
+}
+
+void TFrm_Tavlin::ImportPhoto(const QString& path) {
+    if (!QFile::exists(path)) {
+        return;
+    }
+    const std::string text = TImgOper::ImageToBase64(path.toStdString());
+    if (text.empty()) {
+        return; // ImageToBase64 has logged why
+    }
+    // Chromium will not show a local path in an http page: the picture is
+    // served under the program's own scheme, at a new address for every photo.
+    m_browser.setPhotoFields(QStringLiteral("Txt_InspectPhotoStr"), QString::fromLatin1(text),
+                             QStringLiteral("Img_InspectPhoto"), m_browser.servePhoto(path),
+                             [](const ScriptResult& result) {
+                                 if (!result.ok) {
+                                     TSysOper::WriteLog(Utf8ToCodePage("导入照片时失败,错误:") +
+                                                        ToCodePage(result.error));
+                                 }
+                             });
 }
 
 void TFrm_Tavlin::WebBrowserDocumentComplete(bool ok) {

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,6 +22,7 @@ class QFrame;
 class QLabel;
 class QMovie;
 class QStatusBar;
+class Vcx;
 
 class TFrm_Tavlin : public QWidget {
     Q_OBJECT
@@ -37,6 +39,11 @@ public:
 
     // Brings the window to the front, maximised: asked for by a second copy.
     void showRunningCopy();
+
+    // Makes the video-capture control of each camera window; by default the
+    // one over Qt Multimedia. Tests give a scripted one.
+    using CameraFactory = std::function<std::unique_ptr<Vcx>(QWidget* parent)>;
+    void setCameraFactory(CameraFactory factory) { m_cameraFactory = std::move(factory); }
 
     // Components, by the names of the design.
     QLabel* Img_Title = nullptr;
@@ -73,7 +80,12 @@ public:
     void Lb_RefClick();
     void Img_CloseClick();
     void Img_IndexClick();
+    void Img_PhotoClick();
     void WebBrowserDocumentComplete(bool ok);
+
+    // Puts the photo file at path into the page: its Base64 text into the
+    // input "Txt_InspectPhotoStr", the picture into the image "Img_InspectPhoto".
+    void ImportPhoto(const QString& path);
 
     // The application-wide input hook: true drops the event. Right-button
     // presses, releases and double clicks addressed to the browser's view or
@@ -105,6 +117,7 @@ private:
     Dialogs& m_dialogs;
     std::string m_appPath;
     QMovie* m_loading = nullptr;
+    CameraFactory m_cameraFactory;
     bool m_terminationRequested = false;
     bool m_shown = false;
     std::string m_lastStartUrl;

@@ -1,5 +1,7 @@
 #include "WebEngineBrowser.h"
 
+#include <QBuffer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
@@ -9,6 +11,9 @@
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+#include <QWebEngineUrlSchemeHandler>
 #include <QWebEngineView>
 
 // The page policy of the shell.
@@ -32,6 +37,55 @@ protected:
 };
 
 namespace {
+const QByteArray kPhotoScheme = QByteArrayLiteral("tavlin-photo");
+} // namespace
+
+// Serves exactly one file, the photo, under tavlin-photo://photo/<n>.jpg; any
+// other address of the scheme is refused.
+class PhotoSchemeHandler : public QWebEngineUrlSchemeHandler {
+public:
+    using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
+
+    QUrl serve(const QString& path) {
+        m_path = path;
+        ++m_counter;
+        m_current = QUrl(QStringLiteral("%1://photo/%2.jpg")
+                             .arg(QString::fromLatin1(kPhotoScheme))
+                             .arg(m_counter));
+        return m_current;
+    }
+
+    void requestStarted(QWebEngineUrlRequestJob* job) override {
+        if (m_path.isEmpty() || job->requestUrl().host() != QLatin1String("photo") ||
+            !job->requestUrl().path().endsWith(QLatin1String(".jpg"))) {
+            job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+            return;
+        }
+        QFile file(m_path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+            return;
+        }
+        auto* body = new QBuffer(job);
+        body->setData(file.readAll());
+        body->open(QIODevice::ReadOnly);
+        job->reply(QByteArrayLiteral("image/jpeg"), body);
+    }
+
+private:
+    QString m_path;
+    QUrl m_current;
+    quint64 m_counter = 0;
+};
+
+void WebEngineBrowser::registerPhotoScheme() {
+    QWebEngineUrlScheme scheme(kPhotoScheme);
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
+    scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::CorsEnabled);
+    QWebEngineUrlScheme::registerScheme(scheme);
+}
+
+namespace {
 
 // A value as a script literal: JSON, never pasted text. A lone value is not a
 // JSON document, so it is written inside an array and the brackets are cut.
@@ -47,6 +101,8 @@ WebEngineBrowser::WebEngineBrowser(QObject* parent)
     // An off-the-record profile: nothing of the pages is kept on disk between runs.
     m_profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
     m_profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    m_photos = new PhotoSchemeHandler(this);
+    m_profile->installUrlSchemeHandler(kPhotoScheme, m_photos);
     connect(m_profile, &QWebEngineProfile::downloadRequested, this,
             [](QWebEngineDownloadRequest* download) { download->cancel(); });
 
@@ -150,8 +206,11 @@ void WebEngineBrowser::readElementTexts(const QStringList& ids, Callback callbac
 void WebEngineBrowser::setPhotoFields(const QString& inputId, const QString& text,
                                       const QString& imageId, const QUrl& imageUrl,
                                       Callback callback) {
+    // Both lookups come before any write, so a failure leaves the page untouched.
     runIsolated(
-        QStringLiteral("(function (inputId, text, imageId, imageUrl) {"
+        QStringLiteral("(function (inputId, text, imageId, imageUrl, noDocument) {"
+                       "  if (!document || !document.documentElement)"
+                       "    return {ok: false, error: noDocument};"
                        "  function find(id) {"
                        "    var all = document.querySelectorAll('[id],[name]');"
                        "    for (var k = 0; k < all.length; ++k)"
@@ -159,23 +218,23 @@ void WebEngineBrowser::setPhotoFields(const QString& inputId, const QString& tex
                        "        return all[k];"
                        "    return null;"
                        "  }"
-                       "  if (!document || !document.documentElement)"
-                       "    return {ok: false, error: 'no document'};"
-                       "  var input = find(inputId), image = find(imageId);"
-                       "  if (!input) return {ok: false, error: inputId + ' not found'};"
-                       "  if (!(input instanceof HTMLInputElement))"
+                       "  var input = find(inputId);"
+                       "  if (input && !(input instanceof HTMLInputElement))"
                        "    return {ok: false, error: inputId + ' is not an input element'};"
-                       "  if (!image) return {ok: false, error: imageId + ' not found'};"
-                       "  if (!(image instanceof HTMLImageElement))"
+                       "  var image = find(imageId);"
+                       "  if (image && !(image instanceof HTMLImageElement))"
                        "    return {ok: false, error: imageId + ' is not an image element'};"
-                       "  input.value = text;"
-                       "  image.src = '';"
-                       "  image.src = imageUrl;"
-                       "  return {ok: true};"
-                       "})(%1, %2, %3, %4)")
+                       "  if (input) input.value = text;"
+                       "  if (image) { image.src = ''; image.src = imageUrl; }"
+                       "  return {ok: true, input: !!input, image: !!image};"
+                       "})(%1, %2, %3, %4, %5)")
             .arg(Literal(inputId), Literal(text), Literal(imageId),
-                 Literal(imageUrl.toString(QUrl::FullyEncoded))),
+                 Literal(imageUrl.toString(QUrl::FullyEncoded)), Literal(kNoDocument)),
         std::move(callback));
+}
+
+QUrl WebEngineBrowser::servePhoto(const QString& path) {
+    return m_photos->serve(path);
 }
 
 void WebEngineBrowser::runPageScript(const QString& code) {

@@ -7,6 +7,7 @@
 
 #include <QPointer>
 
+class PhotoSchemeHandler;
 class QWebEngineView;
 class QWebEngineProfile;
 class InspectPage;
@@ -17,6 +18,9 @@ public:
     explicit WebEngineBrowser(QObject* parent = nullptr);
     ~WebEngineBrowser() override;
 
+    // The scheme that serves the photo file. Call once, before the application object exists.
+    static void registerPhotoScheme();
+
     QWidget* view() override;
     void navigate(const QUrl& url) override;
     void readTitle(Callback callback) override;
@@ -24,6 +28,7 @@ public:
     void setPhotoFields(const QString& inputId, const QString& text, const QString& imageId,
                         const QUrl& imageUrl, Callback callback) override;
     void runPageScript(const QString& code) override;
+    QUrl servePhoto(const QString& path) override;
 
 private:
     // Runs one script in the isolated world and turns its {ok, error, ...} into a ScriptResult.
@@ -32,4 +37,5 @@ private:
     QWebEngineProfile* m_profile = nullptr;
     QPointer<QWebEngineView> m_view;
     InspectPage* m_page = nullptr;
+    PhotoSchemeHandler* m_photos = nullptr;
 };

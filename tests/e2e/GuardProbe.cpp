@@ -29,6 +29,9 @@ public:
         Say(QStringLiteral("QUESTION ") + text);
         return m_yes;
     }
+    void errorReport(QWidget*, const QString& text) override {
+        Say(QStringLiteral("ERROR ") + text);
+    }
 
 private:
     bool m_yes;

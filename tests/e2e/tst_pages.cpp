@@ -26,6 +26,7 @@ class SilentDialogs : public Dialogs {
 public:
     void warning(QWidget*, const QString&) override {}
     bool askYesNo(QWidget*, const QString&) override { return false; }
+    void errorReport(QWidget*, const QString&) override {}
 };
 
 // The page renderers: Chromium forks them from its zygote, so they carry the
@@ -271,6 +272,7 @@ void tst_Pages::deadRenderProcessShowsTheRetryLink() {
 
 int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    WebEngineBrowser::registerPhotoScheme();
     QApplication app(argc, argv);
     tst_Pages test;
     return QTest::qExec(&test, argc, argv);

@@ -22,6 +22,7 @@ class SilentDialogs : public Dialogs {
 public:
     void warning(QWidget*, const QString& text) override { warnings.append(text); }
     bool askYesNo(QWidget*, const QString&) override { return false; }
+    void errorReport(QWidget*, const QString&) override {}
     QStringList warnings;
 };
 
@@ -161,6 +162,7 @@ void tst_Startup::deadBackEndShowsTheErrorTexts() {
 
 int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    WebEngineBrowser::registerPhotoScheme();
     QApplication app(argc, argv);
     tst_Startup test;
     return QTest::qExec(&test, argc, argv);

@@ -30,10 +30,25 @@ public:
         }
         callback(result);
     }
-    void setPhotoFields(const QString&, const QString&, const QString&, const QUrl&,
-                        Callback callback) override {
-        callback(ScriptResult{true, {}, {}});
+    void setPhotoFields(const QString& inputId, const QString& text, const QString& imageId,
+                        const QUrl& imageUrl, Callback callback) override {
+        photoWrites.append({inputId, text, imageId, imageUrl});
+        callback(photoResult);
     }
+    QUrl servePhoto(const QString& path) override {
+        servedPath = path;
+        return QUrl(QStringLiteral("tavlin-photo://photo/%1.jpg").arg(++served));
+    }
+    struct PhotoWrite {
+        QString inputId;
+        QString text;
+        QString imageId;
+        QUrl imageUrl;
+    };
+    QList<PhotoWrite> photoWrites;
+    ScriptResult photoResult{true, {}, {}};
+    QString servedPath;
+    int served = 0;
     void runPageScript(const QString& code) override { pageScripts.append(code); }
 
     // Completes a top-level document with the given title.
@@ -60,8 +75,10 @@ public:
         questions.append(text);
         return answer;
     }
+    void errorReport(QWidget*, const QString& text) override { errors.append(text); }
     QStringList warnings;
     QStringList questions;
+    QStringList errors;
     bool answer = false;
 };
 

@@ -1,0 +1,225 @@
+#include "Camera.h"
+
+#include "CodePage.h"
+#include "Dialogs.h"
+#include "StrOper.h"
+#include "SysOper.h"
+#include "Vcx.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+const QString kNoDevice = QStringLiteral("没有可用的设备");
+
+std::string ToCodePage(const QString& text) {
+    return CodePage::FromUtf16(text.toStdU16String());
+}
+QString FromCodePage(const std::string& text) {
+    return QString::fromStdU16String(CodePage::ToUtf16(text));
+}
+
+// Trimmed of leading and trailing blanks and control characters.
+QString Trimmed(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin).unicode() <= 32) {
+        ++begin;
+    }
+    while (end > begin && text.at(end - 1).unicode() <= 32) {
+        --end;
+    }
+    return text.mid(begin, end - begin);
+}
+
+} // namespace
+
+TFrm_Camera::TFrm_Camera(Vcx& vcx, Dialogs& dialogs, const std::string& appPath, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint),
+      m_vcx(vcx), m_dialogs(dialogs), m_appPath(appPath) {
+    setObjectName(QStringLiteral("TFrm_Camera"));
+    setWindowTitle(QStringLiteral("拍照"));
+    setFixedSize(665, 530);
+    setModal(true);
+
+    Label1 = new QLabel(QStringLiteral("请选择设备"), this);
+    Label1->setGeometry(15, 19, 60, 12);
+    Label2 = new QLabel(QStringLiteral("图像大小"), this);
+    Label2->setGeometry(250, 18, 48, 12);
+    Label2->hide();
+    Cb_Device = new QComboBox(this);
+    Cb_Device->setObjectName(QStringLiteral("Cb_Device"));
+    Cb_Device->setEditable(true);
+    Cb_Device->setInsertPolicy(QComboBox::NoInsert);
+    Cb_Device->setGeometry(77, 14, 404, 20);
+    Cb_Range = new QComboBox(this);
+    Cb_Range->setObjectName(QStringLiteral("Cb_Range"));
+    Cb_Range->setEditable(true);
+    Cb_Range->setInsertPolicy(QComboBox::NoInsert);
+    Cb_Range->setGeometry(301, -10, 176, 20);
+    Cb_Range->hide();
+    Btn_Save = new QPushButton(QStringLiteral("拍  照"), this);
+    Btn_Save->setObjectName(QStringLiteral("Btn_Save"));
+    Btn_Save->setGeometry(502, 11, 70, 25);
+    Btn_Exit = new QPushButton(QStringLiteral("退  出"), this);
+    Btn_Exit->setObjectName(QStringLiteral("Btn_Exit"));
+    Btn_Exit->setGeometry(583, 11, 70, 25);
+    QWidget* preview = m_vcx.widget();
+    preview->setParent(this);
+    preview->setGeometry(13, 40, 640, 480);
+    preview->show();
+
+    setTabOrder(Cb_Device, Cb_Range);
+    setTabOrder(Cb_Range, Btn_Save);
+    setTabOrder(Btn_Save, Btn_Exit);
+    setTabOrder(Btn_Exit, preview);
+
+    // "Change" of a drop-down box: the officer picks an entry or types.
+    connect(Cb_Device, &QComboBox::activated, this, &TFrm_Camera::Cb_DeviceChange);
+    connect(Cb_Device->lineEdit(), &QLineEdit::textEdited, this, &TFrm_Camera::Cb_DeviceChange);
+    connect(Cb_Range, &QComboBox::activated, this, &TFrm_Camera::Cb_RangeChange);
+    connect(Cb_Range->lineEdit(), &QLineEdit::textEdited, this, &TFrm_Camera::Cb_RangeChange);
+    connect(Btn_Save, &QPushButton::clicked, this, &TFrm_Camera::Btn_SaveClick);
+    connect(Btn_Exit, &QPushButton::clicked, this, &TFrm_Camera::Btn_ExitClick);
+
+    FormCreate();
+}
+
+TFrm_Camera::~TFrm_Camera() {
+    FormDestroy();
+    // The control's widget belongs to the control.
+    m_vcx.widget()->setParent(nullptr);
+}
+
+void TFrm_Camera::FormCreate() {
+    PhotoPath = QString::fromStdString(m_appPath) + QStringLiteral("USB_Temp.jpg");
+    if (QFile::exists(PhotoPath)) {
+        QFile::remove(PhotoPath); // a failed deletion is ignored
+    }
+    LoadDevices();
+}
+
+void TFrm_Camera::LoadDevices() {
+    try {
+        const int count = m_vcx.CountVideoDevices();
+        for (int i = 0; i < count; ++i) {
+            // Names as they come, in the program's text: entry i is device i.
+            Cb_Device->addItem(FromCodePage(ToCodePage(m_vcx.VideoDeviceNameAt(i))));
+        }
+    } catch (const std::exception& e) {
+        TSysOper::WriteLog(CodePage::FromUtf8("加载USB摄像头信息失败,原因：") +
+                           ToCodePage(QString::fromUtf8(e.what())));
+        m_dialogs.warning(this, QStringLiteral("加载设备失败"));
+        Btn_Save->setEnabled(false);
+    }
+    Cb_Device->setCurrentIndex(-1);
+}
+
+void TFrm_Camera::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void TFrm_Camera::FormShow() {
+    if (Cb_Device->count() > 0) {
+        Cb_Device->setCurrentIndex(0); // by program: no change handler runs
+        ConnectDevice();
+    } else {
+        Cb_Device->setEnabled(false);
+        Cb_Device->setEditText(kNoDevice);
+        Btn_Save->setEnabled(false);
+    }
+}
+
+int TFrm_Camera::selectedEntry() const {
+    const int index = Cb_Device->currentIndex();
+    return index >= 0 && Cb_Device->currentText() == Cb_Device->itemText(index) ? index : -1;
+}
+
+void TFrm_Camera::ConnectDevice() {
+    try {
+        if (m_vcx.Connected()) {
+            m_vcx.setConnected(false);
+        }
+        m_vcx.setVideoDeviceIndex(selectedEntry());
+        m_vcx.setConnected(true);
+        if (m_vcx.Connected()) {
+            m_vcx.setPreview(true);
+        } else {
+            m_dialogs.warning(
+                this,
+                QStringLiteral("【摄像头】没有连接或被其他程序使用,请先关闭这些程序或检查连接"));
+        }
+    } catch (const std::exception& e) {
+        TSysOper::WriteLog(CodePage::FromUtf8("连接设备失败,原因:") +
+                           ToCodePage(QString::fromUtf8(e.what())));
+        m_dialogs.warning(this, QStringLiteral("连接设备失败"));
+        Btn_Save->setEnabled(false);
+    }
+}
+
+void TFrm_Camera::Cb_DeviceChange() {
+    try {
+        const int selected = selectedEntry();
+        if (!Trimmed(Cb_Device->currentText()).isEmpty() && selected >= 0 &&
+            selected != m_vcx.VideoDeviceIndex()) {
+            ConnectDevice();
+        }
+    } catch (const std::exception& e) {
+        m_dialogs.errorReport(this, QString::fromUtf8(e.what()));
+    }
+}
+
+void TFrm_Camera::Cb_RangeChange() {
+    try {
+        const QString text = Trimmed(Cb_Range->currentText());
+        const int index = Cb_Range->currentIndex();
+        if (text.isEmpty() || index < 0 || Cb_Range->itemText(index) != Cb_Range->currentText()) {
+            return;
+        }
+        const std::string size = ToCodePage(text);
+        bool widthOk = false;
+        bool heightOk = false;
+        const int width = QString::fromStdString(TStrOper::TextBefore(size, 'x')).toInt(&widthOk);
+        const int height = QString::fromStdString(TStrOper::TextAfter(size, 'x')).toInt(&heightOk);
+        if (!widthOk || !heightOk) {
+            throw VcxError("'" + text.toStdString() + "' is not a valid frame size");
+        }
+        m_vcx.ApplyFrameSize(width, height);
+    } catch (const std::exception& e) {
+        m_dialogs.errorReport(this, QString::fromUtf8(e.what()));
+    }
+}
+
+void TFrm_Camera::Btn_SaveClick() {
+    try {
+        PhotoPath = QString::fromStdString(m_appPath) + QStringLiteral("USB_Temp.jpg");
+        m_vcx.WriteFrameJpeg(PhotoPath, 90);
+        if (QFile::exists(PhotoPath)) {
+            PhotoTaken = true;
+            close();
+        }
+    } catch (const std::exception& e) {
+        m_dialogs.errorReport(this, QString::fromUtf8(e.what()));
+    }
+}
+
+void TFrm_Camera::Btn_ExitClick() {
+    PhotoTaken = false;
+    close();
+}
+
+void TFrm_Camera::FormDestroy() {
+    try {
+        if (m_vcx.Connected()) {
+            m_vcx.setConnected(false);
+        }
+    } catch (const std::exception& e) {
+        m_dialogs.errorReport(this, QString::fromUtf8(e.what()));
+    }
+}

@@ -1,0 +1,56 @@
+// The camera window: a small modal dialog that lists the video devices,
+// previews the chosen one and writes one frame as the temporary photo file.
+#pragma once
+
+#include <QDialog>
+
+#include <string>
+
+class Dialogs;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class Vcx;
+
+class TFrm_Camera : public QDialog {
+    Q_OBJECT
+public:
+    // Runs FormCreate: PhotoPath is appPath + "USB_Temp.jpg", an old photo file
+    // there is deleted, and the device list is filled from vcx.
+    TFrm_Camera(Vcx& vcx, Dialogs& dialogs, const std::string& appPath, QWidget* parent = nullptr);
+    ~TFrm_Camera() override;
+
+    // True only after a capture that left the photo file on disk.
+    bool PhotoTaken = false;
+    // The full path of the temporary photo file.
+    QString PhotoPath;
+
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QComboBox* Cb_Device = nullptr;
+    QComboBox* Cb_Range = nullptr;
+    QPushButton* Btn_Save = nullptr;
+    QPushButton* Btn_Exit = nullptr;
+
+    // Handlers, public so that tests can drive them as a user would.
+    void Cb_DeviceChange();
+    void Cb_RangeChange();
+    void Btn_SaveClick();
+    void Btn_ExitClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormDestroy();
+    void LoadDevices();
+    void ConnectDevice();
+    // Index of the entry the box shows, or -1 when its text is not an entry's.
+    int selectedEntry() const;
+
+    Vcx& m_vcx;
+    Dialogs& m_dialogs;
+    std::string m_appPath;
+};
