@@ -1,0 +1,79 @@
+// A scripted video-capture control: devices, failures and captures as a test sets them.
+#pragma once
+
+#include "Vcx.h"
+
+#include <QFile>
+#include <QImage>
+#include <QStringList>
+#include <QWidget>
+
+#include <memory>
+
+class FakeVcx : public Vcx {
+public:
+    QWidget* widget() override { return &m_widget; }
+    int CountVideoDevices() override {
+        calls.append(QStringLiteral("count"));
+        if (failCount) {
+            throw VcxError("device list unavailable");
+        }
+        return static_cast<int>(devices.size());
+    }
+    QString VideoDeviceNameAt(int number) override {
+        if (number >= failNameAt) {
+            throw VcxError("name of device " + std::to_string(number) + " unreadable");
+        }
+        return devices.at(number);
+    }
+    int VideoDeviceIndex() override { return index; }
+    void setVideoDeviceIndex(int i) override {
+        calls.append(QStringLiteral("index=%1").arg(i));
+        index = i;
+    }
+    bool Connected() override { return connected; }
+    void setConnected(bool value) override {
+        calls.append(value ? QStringLiteral("connect") : QStringLiteral("disconnect"));
+        if (value && throwOnConnect) {
+            throw VcxError("device error while connecting");
+        }
+        connected = value && !refuseConnect;
+    }
+    void setPreview(bool value) override {
+        calls.append(QStringLiteral("preview"));
+        preview = value;
+    }
+    bool ApplyFrameSize(int width, int height) override {
+        calls.append(QStringLiteral("size=%1x%2").arg(width).arg(height));
+        return true;
+    }
+    bool WriteFrameJpeg(const QString& path, int quality) override {
+        calls.append(QStringLiteral("write q=%1").arg(quality));
+        lastQuality = quality;
+        if (!writeFile) {
+            return false;
+        }
+        QImage image(64, 48, QImage::Format_RGB32);
+        image.fill(frameColour);
+        return image.save(path, "JPEG", quality);
+    }
+
+    QStringList devices;
+    bool failCount = false;
+    int failNameAt = 1 << 30;
+    bool refuseConnect = false;
+    bool throwOnConnect = false;
+    bool writeFile = true;
+    QColor frameColour = Qt::darkCyan;
+    int index = -1;
+    bool connected = false;
+    bool preview = false;
+    int lastQuality = 0;
+    QStringList calls;
+
+private:
+    QWidget m_widget;
+};
+
+// A fresh control for each test: the window takes the control's widget.
+using FakeVcxPtr = std::unique_ptr<FakeVcx>;

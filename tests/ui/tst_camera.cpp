@@ -1,0 +1,266 @@
+// The camera window with a scripted control, and the real Qt Multimedia
+// control on a machine without a camera.
+#include "Camera.h"
+#include "CodePage.h"
+#include "FakeVcx.h"
+#include "Fakes.h"
+#include "QtVcx.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+QString LogText() {
+    QString text;
+    const QDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/LogFiles"));
+    for (const QString& name : folder.entryList(QDir::Files)) {
+        QFile file(folder.filePath(name));
+        if (file.open(QIODevice::ReadOnly)) {
+            text += QString::fromStdString(CodePage::ToUtf8(file.readAll().toStdString()));
+        }
+    }
+    return text;
+}
+
+void ClearLog() {
+    QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/LogFiles")).removeRecursively();
+}
+
+} // namespace
+
+class tst_Camera : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void layoutAndTexts();
+    void oldPhotoIsGoneAsSoonAsTheWindowExists();
+    void noDevices();
+    void listingFailureAfterTwoDevices();
+    void deviceThatWillNotOpen();
+    void deviceErrorWhileConnecting();
+    void sameNamesAreTellApartByPosition();
+    void choosingTheConnectedDeviceDoesNothing();
+    void captureWithoutFileKeepsTheWindowOpen();
+    void captureWritesAtQuality90AndCloses();
+    void exitTakesNoPhoto();
+    void controlErrorsGoToTheGeneralReport();
+    void realControlWithoutACamera();
+
+private:
+    std::string appPath() const { return m_dir->path().toStdString() + "/"; }
+    FakeVcx& m_vcx() { return *m_vcxp; }
+    std::unique_ptr<QTemporaryDir> m_dir;
+    FakeVcxPtr m_fake;
+    FakeVcx* m_vcxp = nullptr;
+    FakeDialogs m_dialogs;
+};
+
+void tst_Camera::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_fake = std::make_unique<FakeVcx>();
+    m_vcxp = m_fake.get();
+    m_vcx().devices = {QStringLiteral("USB Camera A"), QStringLiteral("USB Camera B")};
+    m_dialogs.warnings.clear();
+    m_dialogs.errors.clear();
+    ClearLog();
+}
+
+void tst_Camera::cleanup() {
+    ClearLog();
+    m_fake.reset();
+    m_dir.reset();
+}
+
+void tst_Camera::layoutAndTexts() {
+    TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
+    QCOMPARE(camera.windowTitle(), QStringLiteral("拍照"));
+    QCOMPARE(camera.size(), QSize(665, 530));
+    QCOMPARE(camera.Label1->text(), QStringLiteral("请选择设备"));
+    QCOMPARE(camera.Label1->geometry(), QRect(15, 19, 60, 12));
+    QCOMPARE(camera.Btn_Save->text(), QStringLiteral("拍  照"));
+    QCOMPARE(camera.Btn_Save->geometry(), QRect(502, 11, 70, 25));
+    QCOMPARE(camera.Btn_Exit->text(), QStringLiteral("退  出"));
+    QCOMPARE(camera.Btn_Exit->geometry(), QRect(583, 11, 70, 25));
+    QCOMPARE(camera.Cb_Device->geometry(), QRect(77, 14, 404, 20));
+    QCOMPARE(m_vcx().widget()->geometry(), QRect(13, 40, 640, 480));
+    QVERIFY(camera.Label2->isHidden());
+    QVERIFY(camera.Cb_Range->isHidden());
+    QCOMPARE(camera.PhotoPath, m_dir->path() + QStringLiteral("/USB_Temp.jpg"));
+    // Tab order: the device box, the size box, capture, exit, the picture.
+    const QList<QWidget*> order = {camera.Cb_Device, camera.Cb_Range, camera.Btn_Save,
+                                   camera.Btn_Exit, m_vcx().widget()};
+    QList<QWidget*> chain;
+    QWidget* w = camera.Cb_Device;
+    do {
+        if (order.contains(w) && !chain.contains(w)) {
+            chain.append(w);
+        }
+        w = w->nextInFocusChain();
+    } while (w != camera.Cb_Device);
+    QCOMPARE(chain, order);
+    QVERIFY(!(camera.windowFlags() & Qt::WindowMinimizeButtonHint));
+    QVERIFY(!(camera.windowFlags() & Qt::WindowMaximizeButtonHint));
+}
+
+void tst_Camera::oldPhotoIsGoneAsSoonAsTheWindowExists() {
+    const QString old = m_dir->path() + QStringLiteral("/USB_Temp.jpg");
+    QFile file(old);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("old photo");
+    file.close();
+    TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
+    QVERIFY(!QFile::exists(old));
+}
+
+void tst_Camera::noDevices() {
+    m_vcx().devices.clear();
+    TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
+    camera.show();
+    QVERIFY(!camera.Cb_Device->isEnabled());
+    QCOMPARE(camera.Cb_Device->currentText(), QStringLiteral("没有可用的设备"));
+    QVERIFY(!camera.Btn_Save->isEnabled());
+    QVERIFY(camera.Btn_Exit->isEnabled());
+    QVERIFY(m_dialogs.warnings.isEmpty());
+    QVERIFY(!m_vcx().calls.contains(QStringLiteral("connect")));
+    camera.close();
+    QVERIFY(!camera.PhotoTaken);
+}
+
+void tst_Camera::listingFailureAfterTwoDevices() {
+    m_vcx().devices.append(QStringLiteral("C"));
+    m_vcx().failNameAt = 2;
+    TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
+    QCOMPARE(camera.Cb_Device->count(), 2);
+    QCOMPARE(m_dialogs.warnings, QStringList{QStringLiteral("加载设备失败")});
+    QVERIFY(!camera.Btn_Save->isEnabled());
+    QVERIFY(LogText().contains(
+        QStringLiteral("-----MAIN: 加载USB摄像头信息失败,原因：name of device 2 unreadable\r\n")));
+}
+
+void tst_Camera::deviceThatWillNotOpen() {
+    m_vcx().refuseConnect = true;
+    TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
+    camera.show();
+    QCOMPARE(m_dialogs.warnings,
+             QStringList{
+                 QStringLiteral("【摄像头】没有连接或被其他程序使用,请先关闭这些程序或检查连接")});
+    QVERIFY(camera.Btn_Save->isEnabled());
+    QVERIFY(!m_vcx().preview);
+    QVERIFY(LogText().isEmpty());
+}
+
+void tst_Camera::deviceErrorWhileConnecting() {
+    m_vcx().throwOnConnect = true;
+    TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
+    camera.show();
+    QCOMPARE(m_dialogs.warnings, QStringList{QStringLiteral("连接设备失败")});
+    QVERIFY(!camera.Btn_Save->isEnabled());
+    QVERIFY(LogText().contains(
+        QStringLiteral("-----MAIN: 连接设备失败,原因:device error while connecting\r\n")));
+}
+
+void tst_Camera::sameNamesAreTellApartByPosition() {
+    m_vcx().devices = {QStringLiteral("USB Camera"), QStringLiteral("USB Camera")};
+    TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
+    camera.show();
+    QCOMPARE(camera.Cb_Device->count(), 2);
+    QCOMPARE(m_vcx().index, 0);
+    QVERIFY(m_vcx().preview);
+    m_vcx().calls.clear();
+    camera.Cb_Device->setCurrentIndex(1);
+    camera.Cb_DeviceChange();
+    QCOMPARE(m_vcx().calls, (QStringList{QStringLiteral("disconnect"), QStringLiteral("index=1"),
+                                         QStringLiteral("connect"), QStringLiteral("preview")}));
+    QCOMPARE(m_vcx().index, 1);
+}
+
+void tst_Camera::choosingTheConnectedDeviceDoesNothing() {
+    TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
+    camera.show();
+    m_vcx().calls.clear();
+    camera.Cb_Device->setCurrentIndex(0);
+    camera.Cb_DeviceChange();
+    QVERIFY(m_vcx().calls.isEmpty());
+    // Typed text selects no entry.
+    camera.Cb_Device->lineEdit()->setText(QStringLiteral("USB Camera B typed"));
+    camera.Cb_DeviceChange();
+    QVERIFY(m_vcx().calls.isEmpty());
+}
+
+void tst_Camera::captureWithoutFileKeepsTheWindowOpen() {
+    m_vcx().writeFile = false;
+    TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
+    camera.show();
+    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
+    QVERIFY(camera.isVisible());
+    QVERIFY(!camera.PhotoTaken);
+    QVERIFY(m_dialogs.warnings.isEmpty());
+    // A second press tries again.
+    m_vcx().writeFile = true;
+    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
+    QVERIFY(camera.PhotoTaken);
+    QVERIFY(!camera.isVisible());
+}
+
+void tst_Camera::captureWritesAtQuality90AndCloses() {
+    {
+        TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
+        camera.show();
+        QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
+        QVERIFY(camera.PhotoTaken);
+        QCOMPARE(m_vcx().lastQuality, 90);
+        QVERIFY(QFile::exists(camera.PhotoPath));
+        QVERIFY(m_vcx().connected); // still open while the opener imports
+    }
+    QVERIFY(!m_vcx().connected); // destroying the window closes the device
+}
+
+void tst_Camera::exitTakesNoPhoto() {
+    TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
+    camera.PhotoTaken = true;
+    camera.show();
+    QTest::mouseClick(camera.Btn_Exit, Qt::LeftButton);
+    QVERIFY(!camera.PhotoTaken);
+    QVERIFY(!camera.isVisible());
+}
+
+void tst_Camera::controlErrorsGoToTheGeneralReport() {
+    TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
+    camera.show();
+    camera.Cb_Range->addItem(QStringLiteral("640x480"));
+    camera.Cb_Range->addItem(QStringLiteral("wide"));
+    camera.Cb_Range->setCurrentIndex(0);
+    camera.Cb_RangeChange();
+    QVERIFY(m_vcx().calls.contains(QStringLiteral("size=640x480")));
+    camera.Cb_Range->setCurrentIndex(1);
+    camera.Cb_RangeChange();
+    QCOMPARE(m_dialogs.errors.size(), 1);
+    QVERIFY(camera.isVisible());
+}
+
+void tst_Camera::realControlWithoutACamera() {
+    QtVcx vcx;
+    if (vcx.CountVideoDevices() > 0) {
+        QSKIP("this machine has a camera; the no-device road needs one without");
+    }
+    TFrm_Camera camera(vcx, m_dialogs, appPath());
+    camera.show();
+    QCOMPARE(camera.Cb_Device->currentText(), QStringLiteral("没有可用的设备"));
+    QVERIFY(!camera.Btn_Save->isEnabled());
+    QVERIFY(!vcx.Connected());
+    QVERIFY(!vcx.WriteFrameJpeg(camera.PhotoPath, 90));
+    QVERIFY(!QFile::exists(camera.PhotoPath));
+    QVERIFY_THROWS_EXCEPTION(VcxError, vcx.setConnected(true));
+}
+
+QTEST_MAIN(tst_Camera)
+#include "tst_camera.moc"
