@@ -27,7 +27,8 @@ namespace {
 struct Options {
     int port = 0;
     std::string logFile;
-    int tourSeconds = 0; // > 0: every page moves on to the next by itself
+    int tourSeconds = 0;     // > 0: every page moves on to the next by itself
+    std::string storeFolder; // where submitted photos are also written, as photo-N.jpg
 };
 
 // What the entry page learnt from the start URL, shown on the following pages.
@@ -41,6 +42,7 @@ Visit g_visit;
 std::vector<std::string> g_photos; // submitted photos, JPEG bytes
 std::string g_logFile;
 int g_tourSeconds = 0;
+std::string g_storeFolder;
 
 // In a tour, the next page of each page, as an officer would click through them.
 const std::map<std::string, std::string> kTour = {{"/login", "/home"},
@@ -277,6 +279,11 @@ void Serve(httplib::Server& server) {
             std::lock_guard<std::mutex> guard(g_lock);
             g_photos.push_back(bytes);
             number = g_photos.size();
+            if (!g_storeFolder.empty()) {
+                std::ofstream(g_storeFolder + "/photo-" + std::to_string(number) + ".jpg",
+                              std::ios::binary)
+                    << bytes;
+            }
         }
         const std::string shown =
             bytes.empty() ? "<p>没有收到照片。</p>"
@@ -357,6 +364,28 @@ void Serve(httplib::Server& server) {
                       "document.addEventListener('contextmenu',report);"
                       "document.addEventListener('click',report);"));
     });
+    // Photo pages for the odd cases of the photo import.
+    const auto photoVariant = [&server](const char* path, const char* title, std::string fields) {
+        server.Get(path, [title, fields](const httplib::Request&, httplib::Response& res) {
+            Html(res, Page(title,
+                           Nav() + "<main><h1>" + std::string(title) +
+                               "</h1><form method=\"post\" "
+                               "action=\"/photo\">" +
+                               fields + "</form></main>",
+                           kRedirectIndex));
+        });
+    };
+    photoVariant("/photo-notext", "照片 - 无照片文本框",
+                 "<img id=\"Img_InspectPhoto\" alt=\"\" style=\"width:320px\">");
+    photoVariant("/photo-noimage", "照片 - 无照片图片",
+                 "<input type=\"hidden\" id=\"Txt_InspectPhotoStr\" name=\"Txt_InspectPhotoStr\">");
+    photoVariant("/photo-textarea", "照片 - 多行文本框",
+                 "<textarea id=\"Txt_InspectPhotoStr\" name=\"Txt_InspectPhotoStr\"></textarea>"
+                 "<img id=\"Img_InspectPhoto\" alt=\"\" style=\"width:320px\">");
+    photoVariant("/photo-divimage", "照片 - 图片是块元素",
+                 "<input type=\"hidden\" id=\"Txt_InspectPhotoStr\" name=\"Txt_InspectPhotoStr\">"
+                 "<div id=\"Img_InspectPhoto\"></div>");
+
     server.Get("/report",
                [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
     server.Get("/error500", [](const httplib::Request&, httplib::Response& res) {
@@ -389,6 +418,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.port = static_cast<int>(port);
         } else if (arg == "--log" && i + 1 < argc) {
             options.logFile = argv[++i];
+        } else if (arg == "--store" && i + 1 < argc) {
+            options.storeFolder = argv[++i];
         } else if (arg == "--tour" && i + 1 < argc) {
             options.tourSeconds = std::atoi(argv[++i]);
         } else {
@@ -403,16 +434,19 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: tavlin-sample-site [--port N] [--log FILE] [--tour SECONDS]\n"
-                             "Serves the sample inspection web application on 127.0.0.1:N "
-                             "(N = 0: any free port).\n"
-                             "--tour: each page moves on to the next after SECONDS, from the login "
-                             "page through home, list, detail and photo to a page Tavlin does not "
-                             "know.\n");
+        std::fprintf(
+            stderr,
+            "usage: tavlin-sample-site [--port N] [--log FILE] [--tour SECONDS] [--store DIR]\n"
+            "Serves the sample inspection web application on 127.0.0.1:N "
+            "(N = 0: any free port).\n"
+            "--tour: each page moves on to the next after SECONDS, from the login "
+            "page through home, list, detail and photo to a page Tavlin does not "
+            "know.\n");
         return 2;
     }
     g_logFile = options.logFile;
     g_tourSeconds = options.tourSeconds;
+    g_storeFolder = options.storeFolder;
     httplib::Server server;
     Serve(server);
     const int port = options.port == 0

@@ -141,6 +141,10 @@ QWidget* WebEngineBrowser::view() {
     return m_view;
 }
 
+QWebEnginePage* WebEngineBrowser::page() const {
+    return m_page;
+}
+
 void WebEngineBrowser::navigate(const QUrl& url) {
     m_page->load(url);
 }

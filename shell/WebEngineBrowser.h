@@ -8,6 +8,7 @@
 #include <QPointer>
 
 class PhotoSchemeHandler;
+class QWebEnginePage;
 class QWebEngineView;
 class QWebEngineProfile;
 class InspectPage;
@@ -17,6 +18,9 @@ class WebEngineBrowser : public Browser {
 public:
     explicit WebEngineBrowser(QObject* parent = nullptr);
     ~WebEngineBrowser() override;
+
+    // The page, for tests that look into it.
+    QWebEnginePage* page() const;
 
     // The scheme that serves the photo file. Call once, before the application object exists.
     static void registerPhotoScheme();

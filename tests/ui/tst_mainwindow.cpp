@@ -4,6 +4,7 @@
 #include "Fakes.h"
 #include "FileOper.h"
 #include "ImageButton.h"
+#include "ImgOper.h"
 #include "Main.h"
 
 #include <QDir>
@@ -64,6 +65,7 @@ private slots:
     void hoverSwapsExactlyThatFace();
     void rightButtonNeverReachesThePage();
     void failuresAreLoggedWithTheirPrefixes();
+    void importPhotoWritesOnlyWhatItCan();
 
 private:
     std::unique_ptr<TFrm_Tavlin> makeWindow();
@@ -404,6 +406,48 @@ void tst_MainWindow::failuresAreLoggedWithTheirPrefixes() {
     QVERIFY(LogText().contains(QStringLiteral(
         "-----MAIN: 加载页面失败，错误：render process ended (status 2, exit code 9)\r\n")));
     QCOMPARE(LogText().count(QLatin1Char('\n')), 3);
+    ClearLog();
+}
+
+void tst_MainWindow::importPhotoWritesOnlyWhatItCan() {
+    ClearLog();
+    auto window = makeWindow();
+    // No file: nothing written, nothing logged.
+    window->ImportPhoto(m_dir->path() + QStringLiteral("/USB_Temp.jpg"));
+    QVERIFY(m_browser.photoWrites.isEmpty());
+    QCOMPARE(LogText(), QString());
+
+    // A photo: its Base64 text and a fresh address for the picture.
+    const QString photo = m_dir->path() + QStringLiteral("/USB_Temp.jpg");
+    WriteFile(photo, std::string(100, '\xAB'));
+    window->ImportPhoto(photo);
+    window->ImportPhoto(photo);
+    QCOMPARE(m_browser.photoWrites.size(), 2);
+    QCOMPARE(m_browser.photoWrites[0].inputId, QStringLiteral("Txt_InspectPhotoStr"));
+    QCOMPARE(m_browser.photoWrites[0].imageId, QStringLiteral("Img_InspectPhoto"));
+    QCOMPARE(m_browser.photoWrites[0].text.toStdString(),
+             TImgOper::ImageToBase64(photo.toStdString()));
+    QCOMPARE(m_browser.servedPath, photo);
+    QVERIFY(m_browser.photoWrites[0].imageUrl != m_browser.photoWrites[1].imageUrl);
+    QCOMPARE(LogText(), QString());
+
+    // The page refuses: one line with the import's prefix.
+    m_browser.photoResult = ScriptResult{false, Browser::kNoDocument, {}};
+    window->ImportPhoto(photo);
+    QVERIFY2(LogText().contains(QStringLiteral("-----MAIN: 导入照片时失败,错误:no document\r\n")),
+             qPrintable(LogText()));
+    QCOMPARE(LogText().count(QLatin1Char('\n')), 1);
+    m_browser.photoResult = ScriptResult{true, {}, {}};
+    ClearLog();
+
+    // A file that cannot be read: ImageToBase64's own line, and the page untouched.
+    const QString unreadable = m_dir->path() + QStringLiteral("/folder.jpg");
+    QDir().mkdir(unreadable);
+    const auto writes = m_browser.photoWrites.size();
+    window->ImportPhoto(unreadable);
+    QCOMPARE(m_browser.photoWrites.size(), writes);
+    QVERIFY(LogText().contains(QStringLiteral("Base64编码图片时失败,图片名称:") + unreadable));
+    QVERIFY(!LogText().contains(QStringLiteral("导入照片时失败")));
     ClearLog();
 }
 

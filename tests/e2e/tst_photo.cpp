@@ -1,0 +1,295 @@
+// The Photo button end to end: the camera window with a scripted control that
+// writes a real JPEG, the real browser, and the sample back end's photo pages.
+#include "Camera.h"
+#include "CodePage.h"
+#include "Dialogs.h"
+#include "FakeVcx.h"
+#include "ImageButton.h"
+#include "ImgOper.h"
+#include "Main.h"
+#include "ShellConfig.h"
+#include "StrOper.h"
+#include "WebEngineBrowser.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+
+#include <fstream>
+
+namespace {
+
+class SilentDialogs : public Dialogs {
+public:
+    void warning(QWidget*, const QString&) override {}
+    bool askYesNo(QWidget*, const QString&) override { return false; }
+    void errorReport(QWidget*, const QString&) override {}
+};
+
+QString LogText() {
+    QString text;
+    const QDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/LogFiles"));
+    for (const QString& name : folder.entryList(QDir::Files)) {
+        QFile file(folder.filePath(name));
+        if (file.open(QIODevice::ReadOnly)) {
+            text += QString::fromStdString(CodePage::ToUtf8(file.readAll().toStdString()));
+        }
+    }
+    return text;
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class tst_Photo : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void photoReachesTheFieldThePictureAndTheServer();
+    void secondPhotoReplacesTheFirst();
+    void exitImportsNothing();
+    void pageWithoutTheField();
+    void pageWithoutTheImage();
+    void textAreaReceivesNothingAndOneLogLine();
+    void imageIdOnADivReceivesNothing();
+
+private:
+    void open(const QString& path);
+    // Takes a photo through the Photo button: the camera window opens modally,
+    // "拍  照" (or "退  出") is pressed in it.
+    void takePhoto(QColor colour, bool capture = true);
+    QVariant evaluate(const QString& script);
+    QString fieldValue();
+
+    QProcess m_site;
+    QString m_base;
+    QTemporaryDir m_store;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<WebEngineBrowser> m_browser;
+    std::unique_ptr<IniIdentitySource> m_identity;
+    SilentDialogs m_dialogs;
+    std::unique_ptr<TFrm_Tavlin> m_window;
+};
+
+void tst_Photo::initTestCase() {
+    m_site.start(
+        QStringLiteral(TAVLIN_BIN_DIR "/tavlin-sample-site"),
+        {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--store"), m_store.path()});
+    QVERIFY(m_site.waitForStarted());
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += m_site.readAllStandardOutput()).contains("LISTENING"), 10000);
+    const QByteArray line = out.mid(out.indexOf("LISTENING"));
+    m_base =
+        QStringLiteral("http://127.0.0.1:%1").arg(line.mid(10, line.indexOf('\n') - 10).toInt());
+}
+
+void tst_Photo::cleanupTestCase() {
+    m_site.kill();
+    m_site.waitForFinished();
+}
+
+void tst_Photo::init() {
+    QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/LogFiles")).removeRecursively();
+    m_dir = std::make_unique<QTemporaryDir>();
+    const std::string folder = m_dir->path().toStdString() + "/";
+    QDir(m_dir->path()).mkdir(QStringLiteral("InspectConfig"));
+    std::string base64 =
+        TStrOper::EncodeBase64((m_base + QStringLiteral("/inspect")).toStdString());
+    std::erase(base64, '\r');
+    std::erase(base64, '\n');
+    std::ofstream(folder + "InspectConfig/Config.ini") << "[URL]\nURL=" << base64 << "\n";
+    std::ofstream(folder + "InspectConfig/Identity.ini") << "[Identity]\nEnterpriseNumber=1\n";
+    m_browser = std::make_unique<WebEngineBrowser>();
+    m_identity = std::make_unique<IniIdentitySource>(folder);
+    m_window = std::make_unique<TFrm_Tavlin>(*m_browser, *m_identity, m_dialogs, folder);
+    m_window->resize(1000, 700);
+    m_window->show();
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->Pnl_Msg->isHidden(), 30000);
+}
+
+void tst_Photo::cleanup() {
+    m_window.reset();
+    m_browser.reset();
+    m_identity.reset();
+    m_dir.reset();
+}
+
+void tst_Photo::open(const QString& path) {
+    QSignalSpy done(m_browser.get(), &Browser::documentComplete);
+    m_browser->navigate(QUrl(m_base + path));
+    QTRY_VERIFY_WITH_TIMEOUT(!done.isEmpty(), 30000);
+    QTest::qWait(200);
+}
+
+QVariant tst_Photo::evaluate(const QString& script) {
+    QVariant result;
+    bool done = false;
+    m_browser->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                                     [&](const QVariant& value) {
+                                         result = value;
+                                         done = true;
+                                     });
+    QElapsedTimer timer;
+    timer.start();
+    while (!done && timer.elapsed() < 10000) {
+        QTest::qWait(10);
+    }
+    return result;
+}
+
+QString tst_Photo::fieldValue() {
+    return evaluate(
+               QStringLiteral("(function(){var e=document.getElementById('Txt_InspectPhotoStr');"
+                              "return e ? String(e.value) : null;})()"))
+        .toString();
+}
+
+void tst_Photo::takePhoto(QColor colour, bool capture) {
+    FakeVcx* made = nullptr;
+    m_window->setCameraFactory([&made, colour](QWidget*) {
+        auto vcx = std::make_unique<FakeVcx>();
+        vcx->devices = {QStringLiteral("Scripted camera")};
+        vcx->frameColour = colour;
+        made = vcx.get();
+        return vcx;
+    });
+    bool pressed = false;
+    QTimer::singleShot(200, this, [&pressed, capture] {
+        auto* camera = qobject_cast<TFrm_Camera*>(QApplication::activeModalWidget());
+        if (camera != nullptr) {
+            (capture ? camera->Btn_Save : camera->Btn_Exit)->click();
+            pressed = true;
+        }
+    });
+    m_window->Img_PhotoClick();
+    QVERIFY(pressed);
+    QVERIFY(made != nullptr);
+}
+
+void tst_Photo::photoReachesTheFieldThePictureAndTheServer() {
+    open(QStringLiteral("/photo"));
+    QVERIFY(!m_window->Img_Photo->isHidden());
+    takePhoto(Qt::darkCyan);
+    const QString photo = m_dir->path() + QStringLiteral("/USB_Temp.jpg");
+    QVERIFY(QFile::exists(photo));
+    const QString expected = QString::fromLatin1(TImgOper::ImageToBase64(photo.toStdString()));
+    QTRY_COMPARE_WITH_TIMEOUT(fieldValue(), expected, 10000);
+    // The page shows the picture: it loaded through the program's scheme.
+    QTRY_COMPARE_WITH_TIMEOUT(
+        evaluate(QStringLiteral("document.getElementById('Img_InspectPhoto').naturalWidth"))
+            .toInt(),
+        64, 10000);
+    QVERIFY(evaluate(QStringLiteral("document.getElementById('Img_InspectPhoto').src"))
+                .toString()
+                .startsWith(QStringLiteral("tavlin-photo://photo/")));
+    // Submitted, the server holds exactly the file's bytes.
+    evaluate(QStringLiteral("document.getElementById('Btn_Submit').click(); true"));
+    QTRY_VERIFY_WITH_TIMEOUT(!QDir(m_store.path()).entryList(QDir::Files).isEmpty(), 10000);
+    const QStringList stored = QDir(m_store.path()).entryList(QDir::Files, QDir::Time);
+    QCOMPARE(ReadFile(m_store.path() + QLatin1Char('/') + stored.first()), ReadFile(photo));
+    QCOMPARE(LogText(), QString());
+}
+
+void tst_Photo::secondPhotoReplacesTheFirst() {
+    open(QStringLiteral("/photo"));
+    takePhoto(Qt::darkCyan);
+    const QString photo = m_dir->path() + QStringLiteral("/USB_Temp.jpg");
+    const QString first = QString::fromLatin1(TImgOper::ImageToBase64(photo.toStdString()));
+    QTRY_COMPARE_WITH_TIMEOUT(fieldValue(), first, 10000);
+    const QString firstSrc =
+        evaluate(QStringLiteral("document.getElementById('Img_InspectPhoto').src")).toString();
+
+    takePhoto(Qt::darkRed);
+    const QString second = QString::fromLatin1(TImgOper::ImageToBase64(photo.toStdString()));
+    QVERIFY(second != first);
+    QTRY_COMPARE_WITH_TIMEOUT(fieldValue(), second, 10000);
+    const QString secondSrc =
+        evaluate(QStringLiteral("document.getElementById('Img_InspectPhoto').src")).toString();
+    QVERIFY(secondSrc != firstSrc); // a new address: never the first picture from the cache
+    // The page shows the second picture: its middle pixel is red, not cyan.
+    const QString pixel = QStringLiteral(
+        "(function(){var i=document.getElementById('Img_InspectPhoto');"
+        "if(!i.complete||!i.naturalWidth)return '';var c=document.createElement('canvas');"
+        "c.width=i.naturalWidth;c.height=i.naturalHeight;var x=c.getContext('2d');"
+        "x.drawImage(i,0,0);var d=x.getImageData(32,24,1,1).data;return d[0]+','+d[2];})()");
+    QTRY_VERIFY_WITH_TIMEOUT(!evaluate(pixel).toString().isEmpty(), 10000);
+    const QStringList rgb = evaluate(pixel).toString().split(QLatin1Char(','));
+    QVERIFY2(rgb.value(0).toInt() > rgb.value(1).toInt(), qPrintable(evaluate(pixel).toString()));
+}
+
+void tst_Photo::exitImportsNothing() {
+    open(QStringLiteral("/photo"));
+    takePhoto(Qt::darkCyan, false);
+    QCOMPARE(fieldValue(), QString());
+    QCOMPARE(evaluate(QStringLiteral("document.getElementById('Img_InspectPhoto').src")).toString(),
+             QString());
+}
+
+void tst_Photo::pageWithoutTheField() {
+    open(QStringLiteral("/photo-notext"));
+    takePhoto(Qt::darkCyan);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        evaluate(QStringLiteral("document.getElementById('Img_InspectPhoto').naturalWidth"))
+            .toInt(),
+        64, 10000);
+    QCOMPARE(LogText(), QString());
+}
+
+void tst_Photo::pageWithoutTheImage() {
+    open(QStringLiteral("/photo-noimage"));
+    takePhoto(Qt::darkCyan);
+    const QString photo = m_dir->path() + QStringLiteral("/USB_Temp.jpg");
+    QTRY_COMPARE_WITH_TIMEOUT(
+        fieldValue(), QString::fromLatin1(TImgOper::ImageToBase64(photo.toStdString())), 10000);
+    QCOMPARE(LogText(), QString());
+}
+
+void tst_Photo::textAreaReceivesNothingAndOneLogLine() {
+    open(QStringLiteral("/photo-textarea"));
+    takePhoto(Qt::darkCyan);
+    QTRY_VERIFY_WITH_TIMEOUT(!LogText().isEmpty(), 10000);
+    QCOMPARE(LogText().count(QLatin1Char('\n')), 1);
+    QVERIFY(LogText().contains(QStringLiteral(
+        "-----MAIN: 导入照片时失败,错误:Txt_InspectPhotoStr is not an input element")));
+    QCOMPARE(fieldValue(), QString());
+    QCOMPARE(evaluate(QStringLiteral("document.getElementById('Img_InspectPhoto').src")).toString(),
+             QString());
+}
+
+void tst_Photo::imageIdOnADivReceivesNothing() {
+    open(QStringLiteral("/photo-divimage"));
+    takePhoto(Qt::darkCyan);
+    QTRY_VERIFY_WITH_TIMEOUT(!LogText().isEmpty(), 10000);
+    QVERIFY(LogText().contains(
+        QStringLiteral("-----MAIN: 导入照片时失败,错误:Img_InspectPhoto is not an image element")));
+    QCOMPARE(fieldValue(), QString());
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    WebEngineBrowser::registerPhotoScheme();
+    QApplication app(argc, argv);
+    tst_Photo test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_photo.moc"
