@@ -74,6 +74,8 @@ check: deps
 bench: build
 	$(BUILD)/bin/bench_support
 	$(BUILD)/bin/bench_startup
+	QT_QPA_PLATFORM=offscreen $(if $(filter 0,$(shell id -u)),QTWEBENGINE_DISABLE_SANDBOX=1) \
+	  $(BUILD)/bin/bench_photo 2>/dev/null
 
 demo: build
 	tools/demo.sh

@@ -13,6 +13,7 @@
 #include <QVariantMap>
 
 #include <functional>
+#include <string>
 
 class QWidget;
 
@@ -47,11 +48,12 @@ public:
     virtual void readElementTexts(const QStringList& ids, Callback callback) = 0;
 
     // Looks up the input element inputId and the image element imageId, then
-    // writes text into the input's value and sets the image's source first to
-    // the empty text, then to imageUrl. A missing element is skipped; one of
+    // writes text (ASCII: the photo's Base64 text) into the input's value and sets the image's
+    // source first to the empty text, then to imageUrl. A missing element is skipped; one of
     // another kind fails the operation before anything is written.
-    virtual void setPhotoFields(const QString& inputId, const QString& text, const QString& imageId,
-                                const QUrl& imageUrl, Callback callback) = 0;
+    virtual void setPhotoFields(const QString& inputId, const std::string& text,
+                                const QString& imageId, const QUrl& imageUrl,
+                                Callback callback) = 0;
 
     // An address under which the page can load the photo file at path, and
     // that file only. Every call gives a new address, so that a new photo under

@@ -360,7 +360,7 @@ void TFrm_Tavlin::ImportPhoto(const QString& path) {
     }
     // Chromium will not show a local path in an http page: the picture is
     // served under the program's own scheme, at a new address for every photo.
-    m_browser.setPhotoFields(QStringLiteral("Txt_InspectPhotoStr"), QString::fromLatin1(text),
+    m_browser.setPhotoFields(QStringLiteral("Txt_InspectPhotoStr"), text,
                              QStringLiteral("Img_InspectPhoto"), m_browser.servePhoto(path),
                              [](const ScriptResult& result) {
                                  if (!result.ok) {

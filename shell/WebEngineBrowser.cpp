@@ -1,6 +1,5 @@
 #include "WebEngineBrowser.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -61,15 +60,13 @@ public:
             job->fail(QWebEngineUrlRequestJob::UrlNotFound);
             return;
         }
-        QFile file(m_path);
-        if (!file.open(QIODevice::ReadOnly)) {
+        // The file itself is the reply's body, read as the page takes it.
+        auto* file = new QFile(m_path, job);
+        if (!file->open(QIODevice::ReadOnly)) {
             job->fail(QWebEngineUrlRequestJob::UrlNotFound);
             return;
         }
-        auto* body = new QBuffer(job);
-        body->setData(file.readAll());
-        body->open(QIODevice::ReadOnly);
-        job->reply(QByteArrayLiteral("image/jpeg"), body);
+        job->reply(QByteArrayLiteral("image/jpeg"), file);
     }
 
 private:
@@ -92,6 +89,56 @@ namespace {
 QString Literal(const QJsonValue& value) {
     const QByteArray json = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
     return QString::fromUtf8(json.mid(1, json.size() - 2));
+}
+
+// Appends bytes, read as Latin-1 characters, as a JSON string literal, in one
+// allocation and one pass: the same literal QJsonDocument would write, without
+// its three intermediate copies of a text that can run to megabytes.
+void AppendStringLiteral(QString& script, std::string_view bytes) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    qsizetype extra = 2;
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        extra += (u == '"' || u == '\\' || u == '\r' || u == '\n' || u == '\t') ? 1
+                 : (u < 0x20 || u >= 0x7F)                                      ? 5
+                                                                                : 0;
+    }
+    const qsizetype start = script.size();
+    script.resize(start + static_cast<qsizetype>(bytes.size()) + extra);
+    QChar* out = script.data() + start;
+    *out++ = QLatin1Char('"');
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u < 0x7F && u != '"' && u != '\\') {
+            *out++ = QLatin1Char(c);
+            continue;
+        }
+        *out++ = QLatin1Char('\\');
+        switch (u) {
+        case '"':
+            *out++ = QLatin1Char('"');
+            break;
+        case '\\':
+            *out++ = QLatin1Char('\\');
+            break;
+        case '\r':
+            *out++ = QLatin1Char('r');
+            break;
+        case '\n':
+            *out++ = QLatin1Char('n');
+            break;
+        case '\t':
+            *out++ = QLatin1Char('t');
+            break;
+        default:
+            *out++ = QLatin1Char('u');
+            *out++ = QLatin1Char('0');
+            *out++ = QLatin1Char('0');
+            *out++ = QLatin1Char(kHex[u >> 4]);
+            *out++ = QLatin1Char(kHex[u & 0xF]);
+        }
+    }
+    *out++ = QLatin1Char('"');
 }
 
 } // namespace
@@ -207,12 +254,12 @@ void WebEngineBrowser::readElementTexts(const QStringList& ids, Callback callbac
                 });
 }
 
-void WebEngineBrowser::setPhotoFields(const QString& inputId, const QString& text,
+void WebEngineBrowser::setPhotoFields(const QString& inputId, const std::string& text,
                                       const QString& imageId, const QUrl& imageUrl,
                                       Callback callback) {
     // Both lookups come before any write, so a failure leaves the page untouched.
-    runIsolated(
-        QStringLiteral("(function (inputId, text, imageId, imageUrl, noDocument) {"
+    const QString head =
+        QStringLiteral("(function (inputId, imageId, imageUrl, noDocument, text) {"
                        "  if (!document || !document.documentElement)"
                        "    return {ok: false, error: noDocument};"
                        "  function find(id) {"
@@ -231,10 +278,14 @@ void WebEngineBrowser::setPhotoFields(const QString& inputId, const QString& tex
                        "  if (input) input.value = text;"
                        "  if (image) { image.src = ''; image.src = imageUrl; }"
                        "  return {ok: true, input: !!input, image: !!image};"
-                       "})(%1, %2, %3, %4, %5)")
-            .arg(Literal(inputId), Literal(text), Literal(imageId),
-                 Literal(imageUrl.toString(QUrl::FullyEncoded)), Literal(kNoDocument)),
-        std::move(callback));
+                       "})(%1, %2, %3, %4, ")
+            .arg(Literal(inputId), Literal(imageId), Literal(imageUrl.toString(QUrl::FullyEncoded)),
+                 Literal(kNoDocument));
+    // The photo text is megabytes long: its literal is written straight into the script.
+    QString script = head;
+    AppendStringLiteral(script, text);
+    script += QLatin1Char(')');
+    runIsolated(script, std::move(callback));
 }
 
 QUrl WebEngineBrowser::servePhoto(const QString& path) {

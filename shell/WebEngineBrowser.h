@@ -29,7 +29,7 @@ public:
     void navigate(const QUrl& url) override;
     void readTitle(Callback callback) override;
     void readElementTexts(const QStringList& ids, Callback callback) override;
-    void setPhotoFields(const QString& inputId, const QString& text, const QString& imageId,
+    void setPhotoFields(const QString& inputId, const std::string& text, const QString& imageId,
                         const QUrl& imageUrl, Callback callback) override;
     void runPageScript(const QString& code) override;
     QUrl servePhoto(const QString& path) override;

@@ -30,9 +30,9 @@ public:
         }
         callback(result);
     }
-    void setPhotoFields(const QString& inputId, const QString& text, const QString& imageId,
+    void setPhotoFields(const QString& inputId, const std::string& text, const QString& imageId,
                         const QUrl& imageUrl, Callback callback) override {
-        photoWrites.append({inputId, text, imageId, imageUrl});
+        photoWrites.append({inputId, QString::fromStdString(text), imageId, imageUrl});
         callback(photoResult);
     }
     QUrl servePhoto(const QString& path) override {
