@@ -108,4 +108,19 @@ wait "$tavlin" "$site" 2>/dev/null || true
 pids+=($!)
 sleep 5
 shot failed
+kill "${pids[@]:2}" 2>/dev/null || true
+
+# The camera window and a photo in the page. This machine may have no camera:
+# the real control shows the no-device window, and a scripted camera that
+# writes a real JPEG stands in for the rest (the same windows the tests drive).
+echo "demo: the camera window and the photo import"
+TAVLIN_SCREENSHOTS="$demo" "$bin/tst_camera" sameNamesAreTellApartByPosition \
+  realControlWithoutACamera >"$demo/camera.out" 2>&1 || true
+TAVLIN_SCREENSHOTS="$demo" "$bin/tst_photo" photoReachesTheFieldThePictureAndTheServer \
+  >"$demo/photo.out" 2>&1 || true
+for name in camera-no-device camera-devices photo-in-page; do
+  if [ -f "$demo/$name.png" ]; then
+    echo "demo: $name: $demo/$name.png"
+  fi
+done
 echo "demo: done; the screenshots are in $demo"

@@ -4,6 +4,7 @@
 #include "CodePage.h"
 #include "Dialogs.h"
 #include "FakeVcx.h"
+#include "Fakes.h"
 #include "ImageButton.h"
 #include "ImgOper.h"
 #include "Main.h"
@@ -28,13 +29,6 @@
 #include <fstream>
 
 namespace {
-
-class SilentDialogs : public Dialogs {
-public:
-    void warning(QWidget*, const QString&) override {}
-    bool askYesNo(QWidget*, const QString&) override { return false; }
-    void errorReport(QWidget*, const QString&) override {}
-};
 
 QString LogText() {
     QString text;
@@ -86,7 +80,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<WebEngineBrowser> m_browser;
     std::unique_ptr<IniIdentitySource> m_identity;
-    SilentDialogs m_dialogs;
+    FakeDialogs m_dialogs;
     std::unique_ptr<TFrm_Tavlin> m_window;
 };
 
@@ -201,6 +195,7 @@ void tst_Photo::photoReachesTheFieldThePictureAndTheServer() {
     QVERIFY(evaluate(QStringLiteral("document.getElementById('Img_InspectPhoto').src"))
                 .toString()
                 .startsWith(QStringLiteral("tavlin-photo://photo/")));
+    SaveScreenshot(m_window.get(), QStringLiteral("photo-in-page"));
     // Submitted, the server holds exactly the file's bytes.
     evaluate(QStringLiteral("document.getElementById('Btn_Submit').click(); true"));
     QTRY_VERIFY_WITH_TIMEOUT(!QDir(m_store.path()).entryList(QDir::Files).isEmpty(), 10000);

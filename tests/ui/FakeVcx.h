@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QPalette>
 #include <QStringList>
 #include <QWidget>
 
@@ -42,6 +43,11 @@ public:
     void setPreview(bool value) override {
         calls.append(QStringLiteral("preview"));
         preview = value;
+        // A still picture stands for the live one.
+        QPalette palette = m_widget.palette();
+        palette.setColor(QPalette::Window, value ? frameColour : QColor(Qt::black));
+        m_widget.setPalette(palette);
+        m_widget.setAutoFillBackground(true);
     }
     bool ApplyFrameSize(int width, int height) override {
         calls.append(QStringLiteral("size=%1x%2").arg(width).arg(height));

@@ -6,7 +6,11 @@
 #include "Dialogs.h"
 #include "ShellConfig.h"
 
+#include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QStringList>
+#include <QTest>
 #include <QWidget>
 
 class FakeBrowser : public Browser {
@@ -91,3 +95,16 @@ public:
     EnterpriseIdentity identity;
     int reads = 0;
 };
+
+// With TAVLIN_SCREENSHOTS set to a folder (and a real display), saves what the
+// screen shows of the window, for the demo and for a person to look at.
+inline void SaveScreenshot(QWidget* window, const QString& name) {
+    const QString folder = qEnvironmentVariable("TAVLIN_SCREENSHOTS");
+    if (folder.isEmpty() || QGuiApplication::platformName() == QLatin1String("offscreen")) {
+        return;
+    }
+    QTest::qWait(800); // let the window paint
+    QGuiApplication::primaryScreen()
+        ->grabWindow(window->winId())
+        .save(QDir(folder).filePath(name + QStringLiteral(".png")));
+}

@@ -181,6 +181,7 @@ void tst_Camera::sameNamesAreTellApartByPosition() {
     QCOMPARE(m_vcx().calls, (QStringList{QStringLiteral("disconnect"), QStringLiteral("index=1"),
                                          QStringLiteral("connect"), QStringLiteral("preview")}));
     QCOMPARE(m_vcx().index, 1);
+    SaveScreenshot(&camera, QStringLiteral("camera-devices"));
 }
 
 void tst_Camera::choosingTheConnectedDeviceDoesNothing() {
@@ -260,6 +261,7 @@ void tst_Camera::realControlWithoutACamera() {
     QVERIFY(!vcx.WriteFrameJpeg(camera.PhotoPath, 90));
     QVERIFY(!QFile::exists(camera.PhotoPath));
     QVERIFY_THROWS_EXCEPTION(VcxError, vcx.setConnected(true));
+    SaveScreenshot(&camera, QStringLiteral("camera-no-device"));
 }
 
 QTEST_MAIN(tst_Camera)
