@@ -4,8 +4,10 @@
 // script. Both run in the real browser against the sample back end's photo
 // page, offscreen; each figure is the median of several runs.
 #include "Dialogs.h"
+#include "Fakes.h"
 #include "ImgOper.h"
 #include "Main.h"
+#include "SampleSite.h"
 #include "ShellConfig.h"
 #include "StrOper.h"
 #include "WebEngineBrowser.h"
@@ -27,13 +29,6 @@
 #include <random>
 
 namespace {
-
-class SilentDialogs : public Dialogs {
-public:
-    void warning(QWidget*, const QString&) override {}
-    bool askYesNo(QWidget*, const QString&) override { return false; }
-    void errorReport(QWidget*, const QString&) override {}
-};
 
 // Waits for the answer of one script; scripts run in order, so it comes after
 // every script sent before it.
@@ -66,30 +61,21 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
 
-    QProcess site;
-    site.start(QStringLiteral(TAVLIN_BIN_DIR "/tavlin-sample-site"),
-               {QStringLiteral("--port"), QStringLiteral("0")});
-    site.waitForStarted();
-    QByteArray out;
-    while (!out.contains("LISTENING") && site.waitForReadyRead(10000)) {
-        out += site.readAllStandardOutput();
+    SampleSite site;
+    if (!site.start()) {
+        std::fprintf(stderr, "photo_bench: the sample back end did not start\n");
+        return 1;
     }
-    const QByteArray line = out.mid(out.indexOf("LISTENING"));
-    const QString base =
-        QStringLiteral("http://127.0.0.1:%1").arg(line.mid(10, line.indexOf('\n') - 10).toInt());
+    const QString base = site.base();
 
     QTemporaryDir dir;
     const std::string folder = dir.path().toStdString() + "/";
-    QDir(dir.path()).mkdir(QStringLiteral("InspectConfig"));
-    std::string base64 = TStrOper::EncodeBase64((base + QStringLiteral("/inspect")).toStdString());
-    std::erase(base64, '\r');
-    std::erase(base64, '\n');
-    std::ofstream(folder + "InspectConfig/Config.ini") << "[URL]\nURL=" << base64 << "\n";
-    std::ofstream(folder + "InspectConfig/Identity.ini") << "[Identity]\nEnterpriseNumber=1\n";
+    WriteProgramFolder(folder, (base + QStringLiteral("/inspect")).toStdString(),
+                       "EnterpriseNumber=1\n");
 
     WebEngineBrowser browser;
     IniIdentitySource identity(folder);
-    SilentDialogs dialogs;
+    FakeDialogs dialogs;
     TFrm_Tavlin window(browser, identity, dialogs, folder);
     window.resize(1000, 700);
     window.show();
@@ -160,7 +146,5 @@ int main(int argc, char** argv) {
             megabytes, t, r, t / r, t / r <= 1.2 ? "met" : "NOT MET");
         std::fflush(stdout);
     }
-    site.kill();
-    site.waitForFinished();
     return 0;
 }

@@ -3,8 +3,10 @@
 // loads and a render process that dies.
 #include "CodePage.h"
 #include "Dialogs.h"
+#include "Fakes.h"
 #include "ImageButton.h"
 #include "Main.h"
+#include "SampleSite.h"
 #include "ShellConfig.h"
 #include "StrOper.h"
 #include "WebEngineBrowser.h"
@@ -21,13 +23,6 @@
 #include <fstream>
 
 namespace {
-
-class SilentDialogs : public Dialogs {
-public:
-    void warning(QWidget*, const QString&) override {}
-    bool askYesNo(QWidget*, const QString&) override { return false; }
-    void errorReport(QWidget*, const QString&) override {}
-};
 
 // The page renderers: Chromium forks them from its zygote, so they carry the
 // zygote's command line; they are the engine's processes whose parent is one too.
@@ -77,34 +72,24 @@ private slots:
 
 private:
     void open(const QString& path);
-    QStringList requests();
+    QStringList requests() { return m_site.takeRequests(); }
     QString panel(std::size_t i) const { return m_window->StatusPanels[i]->text(); }
 
-    QProcess m_site;
+    SampleSite m_site;
     QString m_base;
-    QByteArray m_output;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<WebEngineBrowser> m_browser;
     std::unique_ptr<IniIdentitySource> m_identity;
-    SilentDialogs m_dialogs;
+    FakeDialogs m_dialogs;
     std::unique_ptr<TFrm_Tavlin> m_window;
 };
 
 void tst_Pages::initTestCase() {
-    m_site.start(QStringLiteral(TAVLIN_BIN_DIR "/tavlin-sample-site"),
-                 {QStringLiteral("--port"), QStringLiteral("0")});
-    QVERIFY(m_site.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT((m_output += m_site.readAllStandardOutput()).contains("LISTENING"),
-                             10000);
-    const QByteArray line = m_output.mid(m_output.indexOf("LISTENING"));
-    m_base =
-        QStringLiteral("http://127.0.0.1:%1").arg(line.mid(10, line.indexOf('\n') - 10).toInt());
+    QVERIFY(m_site.start());
+    m_base = m_site.base();
 }
 
-void tst_Pages::cleanupTestCase() {
-    m_site.kill();
-    m_site.waitForFinished();
-}
+void tst_Pages::cleanupTestCase() {}
 
 void tst_Pages::init() {
     m_dir = std::make_unique<QTemporaryDir>();
@@ -131,20 +116,6 @@ void tst_Pages::cleanup() {
     m_browser.reset();
     m_identity.reset();
     m_dir.reset();
-}
-
-QStringList tst_Pages::requests() {
-    m_output += m_site.readAllStandardOutput();
-    QStringList targets;
-    // Whole lines only: a line still being written stays for the next call.
-    const qsizetype end = m_output.lastIndexOf('\n');
-    for (const QByteArray& line : m_output.left(end + 1).split('\n')) {
-        if (line.startsWith("REQUEST GET ")) {
-            targets.append(QString::fromUtf8(line.mid(12)));
-        }
-    }
-    m_output.remove(0, end + 1);
-    return targets;
 }
 
 // Moves the page as the web application would, and waits for its completion.

@@ -8,6 +8,7 @@
 #include "ImageButton.h"
 #include "ImgOper.h"
 #include "Main.h"
+#include "SampleSite.h"
 #include "ShellConfig.h"
 #include "StrOper.h"
 #include "WebEngineBrowser.h"
@@ -29,18 +30,6 @@
 #include <fstream>
 
 namespace {
-
-QString LogText() {
-    QString text;
-    const QDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/LogFiles"));
-    for (const QString& name : folder.entryList(QDir::Files)) {
-        QFile file(folder.filePath(name));
-        if (file.open(QIODevice::ReadOnly)) {
-            text += QString::fromStdString(CodePage::ToUtf8(file.readAll().toStdString()));
-        }
-    }
-    return text;
-}
 
 QByteArray ReadFile(const QString& path) {
     QFile file(path);
@@ -74,7 +63,7 @@ private:
     QVariant evaluate(const QString& script);
     QString fieldValue();
 
-    QProcess m_site;
+    SampleSite m_site;
     QString m_base;
     QTemporaryDir m_store;
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -85,33 +74,18 @@ private:
 };
 
 void tst_Photo::initTestCase() {
-    m_site.start(
-        QStringLiteral(TAVLIN_BIN_DIR "/tavlin-sample-site"),
-        {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--store"), m_store.path()});
-    QVERIFY(m_site.waitForStarted());
-    QByteArray out;
-    QTRY_VERIFY_WITH_TIMEOUT((out += m_site.readAllStandardOutput()).contains("LISTENING"), 10000);
-    const QByteArray line = out.mid(out.indexOf("LISTENING"));
-    m_base =
-        QStringLiteral("http://127.0.0.1:%1").arg(line.mid(10, line.indexOf('\n') - 10).toInt());
+    QVERIFY(m_site.start({QStringLiteral("--store"), m_store.path()}));
+    m_base = m_site.base();
 }
 
-void tst_Photo::cleanupTestCase() {
-    m_site.kill();
-    m_site.waitForFinished();
-}
+void tst_Photo::cleanupTestCase() {}
 
 void tst_Photo::init() {
-    QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/LogFiles")).removeRecursively();
+    ClearLog();
     m_dir = std::make_unique<QTemporaryDir>();
     const std::string folder = m_dir->path().toStdString() + "/";
-    QDir(m_dir->path()).mkdir(QStringLiteral("InspectConfig"));
-    std::string base64 =
-        TStrOper::EncodeBase64((m_base + QStringLiteral("/inspect")).toStdString());
-    std::erase(base64, '\r');
-    std::erase(base64, '\n');
-    std::ofstream(folder + "InspectConfig/Config.ini") << "[URL]\nURL=" << base64 << "\n";
-    std::ofstream(folder + "InspectConfig/Identity.ini") << "[Identity]\nEnterpriseNumber=1\n";
+    WriteProgramFolder(folder, (m_base + QStringLiteral("/inspect")).toStdString(),
+                       "EnterpriseNumber=1\n");
     m_browser = std::make_unique<WebEngineBrowser>();
     m_identity = std::make_unique<IniIdentitySource>(folder);
     m_window = std::make_unique<TFrm_Tavlin>(*m_browser, *m_identity, m_dialogs, folder);

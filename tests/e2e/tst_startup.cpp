@@ -2,8 +2,10 @@
 // end on 127.0.0.1: what reaches the server, and the page it shows.
 #include "CodePage.h"
 #include "Dialogs.h"
+#include "Fakes.h"
 #include "ImageButton.h"
 #include "Main.h"
+#include "SampleSite.h"
 #include "ShellConfig.h"
 #include "StrOper.h"
 #include "WebEngineBrowser.h"
@@ -15,18 +17,6 @@
 #include <QTest>
 
 #include <fstream>
-
-namespace {
-
-class SilentDialogs : public Dialogs {
-public:
-    void warning(QWidget*, const QString& text) override { warnings.append(text); }
-    bool askYesNo(QWidget*, const QString&) override { return false; }
-    void errorReport(QWidget*, const QString&) override {}
-    QStringList warnings;
-};
-
-} // namespace
 
 class tst_Startup : public QObject {
     Q_OBJECT
@@ -42,55 +32,26 @@ private:
     // A program folder with the base URL and the identity.
     std::string makeFolder(QTemporaryDir& dir, const std::string& baseUrl,
                            const std::string& serial);
-    // The raw targets the server logged since the last call.
-    QStringList takeRequests();
+    QStringList takeRequests() { return m_site.takeRequests(); }
 
-    QProcess m_site;
+    SampleSite m_site;
     int m_port = 0;
-    QByteArray m_output;
 };
 
 void tst_Startup::initTestCase() {
-    m_site.start(QStringLiteral(TAVLIN_BIN_DIR "/tavlin-sample-site"),
-                 {QStringLiteral("--port"), QStringLiteral("0")});
-    QVERIFY(m_site.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT((m_output += m_site.readAllStandardOutput()).contains("LISTENING"),
-                             10000);
-    const QByteArray line = m_output.mid(m_output.indexOf("LISTENING"));
-    m_port = line.mid(10, line.indexOf('\n') - 10).toInt();
-    QVERIFY(m_port > 0);
-    m_output.clear();
+    QVERIFY(m_site.start());
+    m_port = m_site.port();
 }
 
-void tst_Startup::cleanupTestCase() {
-    m_site.kill();
-    m_site.waitForFinished();
-}
+void tst_Startup::cleanupTestCase() {}
 
 std::string tst_Startup::makeFolder(QTemporaryDir& dir, const std::string& baseUrl,
                                     const std::string& serial) {
     const std::string folder = dir.path().toStdString() + "/";
-    QDir(dir.path()).mkdir(QStringLiteral("InspectConfig"));
-    std::string base64 = TStrOper::EncodeBase64(baseUrl);
-    std::erase(base64, '\r');
-    std::erase(base64, '\n');
-    std::ofstream(folder + "InspectConfig/Config.ini", std::ios::binary)
-        << "[URL]\r\nURL=" << base64 << "\r\n";
-    std::ofstream(folder + "InspectConfig/Identity.ini", std::ios::binary)
-        << "[Identity]\nTypeCode=R01\nEnterpriseNumber=4401+/?\nIdentitySerial=" << serial
-        << "\nEnterpriseName=平安 宾馆\nOtherInfo=a&b=c\nLongCode=\n";
+    WriteProgramFolder(folder, baseUrl,
+                       "TypeCode=R01\nEnterpriseNumber=4401+/?\nIdentitySerial=" + serial +
+                           "\nEnterpriseName=平安 宾馆\nOtherInfo=a&b=c\nLongCode=\n");
     return folder;
-}
-
-QStringList tst_Startup::takeRequests() {
-    m_output += m_site.readAllStandardOutput();
-    QStringList targets;
-    for (const QByteArray& line : m_output.split('\n')) {
-        if (line.startsWith("REQUEST GET ")) {
-            targets.append(QString::fromUtf8(line.mid(12)));
-        }
-    }
-    return targets;
 }
 
 void tst_Startup::serverReceivesTheComposedStartUrl() {
@@ -99,21 +60,24 @@ void tst_Startup::serverReceivesTheComposedStartUrl() {
     const std::string folder = makeFolder(dir, base, "SN-2026-0001");
     WebEngineBrowser browser;
     IniIdentitySource identity(folder);
-    SilentDialogs dialogs;
+    FakeDialogs dialogs;
     TFrm_Tavlin window(browser, identity, dialogs, folder);
     QVERIFY(!window.terminationRequested());
-    m_output.clear();
+    takeRequests();
     window.show();
 
     const QString expected = QString::fromStdString(window.lastStartUrl().substr(base.size() - 8));
     QVERIFY(
         expected.startsWith(QStringLiteral("/inspect?id=NDQwMSsvPw==&name=%E5%B9%B3%E5%AE%89+")));
-    QTRY_VERIFY_WITH_TIMEOUT(takeRequests().contains(expected), 30000);
-    QCOMPARE(takeRequests().first(), expected); // exactly the composed bytes, nothing re-escaped
+    QStringList seen;
+    QTRY_VERIFY2_WITH_TIMEOUT((seen += takeRequests()).contains(expected),
+                              qPrintable(seen.join(QLatin1Char('\n'))), 30000);
+    QCOMPARE(seen.first(), expected); // exactly the composed bytes, nothing re-escaped
 
     // The entry page leads to the login page: the panel gives way to the page.
     QTRY_VERIFY_WITH_TIMEOUT(window.Pnl_Msg->isHidden(), 30000);
-    QVERIFY(takeRequests().contains(QStringLiteral("/login")));
+    seen += takeRequests();
+    QVERIFY(seen.contains(QStringLiteral("/login")));
     QVERIFY(window.Lb_Base->isHidden());
     QCOMPARE(window.StatusPanels[3]->text(), QStringLiteral("平安 宾馆"));
 }
@@ -129,9 +93,9 @@ void tst_Startup::lineBreaksOfALongSerialAreDroppedOnTheWay() {
     const std::string folder = makeFolder(dir, base, serial);
     WebEngineBrowser browser;
     IniIdentitySource identity(folder);
-    SilentDialogs dialogs;
+    FakeDialogs dialogs;
     TFrm_Tavlin window(browser, identity, dialogs, folder);
-    m_output.clear();
+    takeRequests();
     window.show();
 
     const std::string composed = window.lastStartUrl();
@@ -139,8 +103,10 @@ void tst_Startup::lineBreaksOfALongSerialAreDroppedOnTheWay() {
     std::string withoutBreaks = composed.substr(base.size() - 8);
     std::erase(withoutBreaks, '\r');
     std::erase(withoutBreaks, '\n');
-    QTRY_VERIFY2_WITH_TIMEOUT(takeRequests().contains(QString::fromStdString(withoutBreaks)),
-                              qPrintable(takeRequests().join(QLatin1Char('\n'))), 30000);
+    QStringList seen;
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        (seen += takeRequests()).contains(QString::fromStdString(withoutBreaks)),
+        qPrintable(seen.join(QLatin1Char('\n'))), 30000);
     const std::string dog = withoutBreaks.substr(withoutBreaks.find("&dog=") + 5, 80);
     QCOMPARE(TStrOper::DecodeBase64(dog.substr(0, dog.find('&'))), serial);
 }
@@ -151,7 +117,7 @@ void tst_Startup::deadBackEndShowsTheErrorTexts() {
     const std::string folder = makeFolder(dir, "http://127.0.0.1:9/inspect", "SN");
     WebEngineBrowser browser;
     IniIdentitySource identity(folder);
-    SilentDialogs dialogs;
+    FakeDialogs dialogs;
     TFrm_Tavlin window(browser, identity, dialogs, folder);
     window.show();
     QTRY_VERIFY_WITH_TIMEOUT(!window.Lb_Ref->isHidden(), 30000);

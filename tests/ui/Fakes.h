@@ -3,10 +3,13 @@
 #pragma once
 
 #include "Browser.h"
+#include "CodePage.h"
 #include "Dialogs.h"
 #include "ShellConfig.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStringList>
@@ -107,4 +110,21 @@ inline void SaveScreenshot(QWidget* window, const QString& name) {
     QGuiApplication::primaryScreen()
         ->grabWindow(window->winId())
         .save(QDir(folder).filePath(name + QStringLiteral(".png")));
+}
+
+// The daily log beside the test executable, in UTF-8.
+inline QString LogText() {
+    QString text;
+    const QDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/LogFiles"));
+    for (const QString& name : folder.entryList(QDir::Files)) {
+        QFile file(folder.filePath(name));
+        if (file.open(QIODevice::ReadOnly)) {
+            text += QString::fromStdString(CodePage::ToUtf8(file.readAll().toStdString()));
+        }
+    }
+    return text;
+}
+
+inline void ClearLog() {
+    QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/LogFiles")).removeRecursively();
 }

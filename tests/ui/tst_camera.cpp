@@ -15,25 +15,7 @@
 #include <QTest>
 #include <QTimer>
 
-namespace {
-
-QString LogText() {
-    QString text;
-    const QDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/LogFiles"));
-    for (const QString& name : folder.entryList(QDir::Files)) {
-        QFile file(folder.filePath(name));
-        if (file.open(QIODevice::ReadOnly)) {
-            text += QString::fromStdString(CodePage::ToUtf8(file.readAll().toStdString()));
-        }
-    }
-    return text;
-}
-
-void ClearLog() {
-    QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/LogFiles")).removeRecursively();
-}
-
-} // namespace
+namespace {} // namespace
 
 class tst_Camera : public QObject {
     Q_OBJECT

@@ -22,23 +22,6 @@ void WriteFile(const QString& path, const std::string& bytes) {
     std::ofstream(path.toStdString(), std::ios::binary) << bytes;
 }
 
-// The text of the daily log beside the test executable, in UTF-8.
-QString LogText() {
-    QString text;
-    const QDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/LogFiles"));
-    for (const QString& name : folder.entryList(QDir::Files)) {
-        QFile file(folder.filePath(name));
-        if (file.open(QIODevice::ReadOnly)) {
-            text += QString::fromStdString(CodePage::ToUtf8(file.readAll().toStdString()));
-        }
-    }
-    return text;
-}
-
-void ClearLog() {
-    QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/LogFiles")).removeRecursively();
-}
-
 QString Shown(const QWidget* w) {
     return w->isHidden() ? QStringLiteral("hidden") : QStringLiteral("shown");
 }
