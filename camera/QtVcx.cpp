@@ -32,6 +32,8 @@ QtVcx::QtVcx(QWidget* parent)
 
 QtVcx::~QtVcx() {
     close();
+    m_session.setVideoOutput(nullptr);
+    delete m_view.data(); // unless a window that still held it deleted it already
 }
 
 QWidget* QtVcx::widget() {

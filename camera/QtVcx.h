@@ -11,6 +11,7 @@
 #include <QList>
 #include <QMediaCaptureSession>
 #include <QObject>
+#include <QPointer>
 #include <QVideoFrame>
 
 #include <memory>
@@ -42,6 +43,6 @@ private:
     int m_index = 0;
     QMediaCaptureSession m_session;
     std::unique_ptr<QCamera> m_camera;
-    QVideoWidget* m_view = nullptr;
+    QPointer<QVideoWidget> m_view; // the picture's widget; deleted with this object
     QVideoFrame m_lastFrame;
 };
