@@ -2,8 +2,7 @@
 
 #include <QMouseEvent>
 
-ImageButton::ImageButton(const QPixmap& face, QWidget* parent) : QLabel(parent) {
-    setPixmap(face);
+ImageButton::ImageButton(QWidget* parent) : QLabel(parent) {
     setFixedSize(60, 60);
     setCursor(Qt::PointingHandCursor);
     setAttribute(Qt::WA_TranslucentBackground);

@@ -7,7 +7,7 @@
 class ImageButton : public QLabel {
     Q_OBJECT
 public:
-    explicit ImageButton(const QPixmap& face, QWidget* parent = nullptr);
+    explicit ImageButton(QWidget* parent = nullptr);
 
 signals:
     void clicked();

@@ -45,11 +45,19 @@ void MarkPlain(QWidget* widget) {
     widget->setProperty("tag", kPlainTag);
 }
 
-QLabel* MakeLabel(QWidget* parent, const QString& text, QPoint at, const QColor& colour) {
+void SetTextColour(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}
+
+// The label's size is given, not measured: measuring would load the CJK fonts
+// before the start page is asked for, and the start is the officer's wait.
+QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& geometry,
+                  const QColor& colour) {
     auto* label = new QLabel(text, parent);
-    label->move(at);
-    label->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(colour.name()));
-    label->adjustSize();
+    label->setGeometry(geometry);
+    SetTextColour(label, colour);
     MarkPlain(label);
     return label;
 }
@@ -100,18 +108,11 @@ void TFrm_Tavlin::createComponents() {
 
     Img_Title = new QLabel(this);
     Img_Title->setObjectName(QStringLiteral("Img_Title"));
-    Img_Title->setPixmap(QPixmap(QStringLiteral(":/pictures/title.jpg")));
     Img_Title->setScaledContents(true);
 
-    // Normal and highlighted faces: Photo 0 1, Close 2 3, Index 4 5, Login 6 7.
-    const char* faces[] = {"photo", "close", "index", "login"};
-    for (std::size_t i = 0; i < 4; ++i) {
-        ImgList_Title[2 * i] = QPixmap(QStringLiteral(":/pictures/btn_%1.png").arg(faces[i]));
-        ImgList_Title[2 * i + 1] =
-            QPixmap(QStringLiteral(":/pictures/btn_%1_hi.png").arg(faces[i]));
-    }
-    const auto makeButton = [this](const char* name, int faceIndex, int left, bool visible) {
-        auto* button = new ImageButton(ImgList_Title[static_cast<std::size_t>(faceIndex)], this);
+    // The pictures are decoded in loadPictures(), once the start page was asked for.
+    const auto makeButton = [this](const char* name, int left, bool visible) {
+        auto* button = new ImageButton(this);
         button->setObjectName(QString::fromLatin1(name));
         button->move(left, 3);
         button->setVisible(visible);
@@ -119,10 +120,10 @@ void TFrm_Tavlin::createComponents() {
         connect(button, &ImageButton::left, this, [this, button] { Image_MouseLeave(button); });
         return button;
     };
-    Img_Photo = makeButton("Img_Photo", 0, 673, false);
-    Img_Close = makeButton("Img_Close", 2, 930, true);
-    Img_Index = makeButton("Img_Index", 4, 758, false);
-    Img_Login = makeButton("Img_Login", 6, 844, true);
+    Img_Photo = makeButton("Img_Photo", 673, false);
+    Img_Close = makeButton("Img_Close", 930, true);
+    Img_Index = makeButton("Img_Index", 758, false);
+    Img_Login = makeButton("Img_Login", 844, true);
     connect(Img_Close, &ImageButton::clicked, this, &TFrm_Tavlin::Img_CloseClick);
     connect(Img_Index, &ImageButton::clicked, this, &TFrm_Tavlin::Img_IndexClick);
     connect(Img_Login, &ImageButton::clicked, this, &TFrm_Tavlin::Img_LoginClick);
@@ -160,39 +161,35 @@ void TFrm_Tavlin::createComponents() {
     Img_back = new QLabel(Pnl_Msg);
     Img_back->setObjectName(QStringLiteral("Img_back"));
     Img_back->setGeometry(283, 104, 400, 400);
-    Img_back->setPixmap(QPixmap(QStringLiteral(":/pictures/back.jpg")));
     Img_back->hide();
 
-    Lb_Msg =
-        MakeLabel(Pnl_Msg, QStringLiteral("正在努力加载页面,请稍候......"), {463, 279}, kLinkBlue);
+    Lb_Msg = MakeLabel(Pnl_Msg, QStringLiteral("正在努力加载页面,请稍候......"),
+                       QRect(463, 279, 260, 16), kLinkBlue);
     Lb_Msg->setObjectName(QStringLiteral("Lb_Msg"));
-    Lb_Base = MakeLabel(Pnl_Msg, QStringLiteral("加载页面出错!请点击"), {458, 386}, Qt::red);
+    // The three error texts stand in a row: each ends where the next begins.
+    Lb_Base = MakeLabel(Pnl_Msg, QStringLiteral("加载页面出错!请点击"), QRect(458, 386, 119, 16),
+                        Qt::red);
     Lb_Base->setObjectName(QStringLiteral("Lb_Base"));
     Lb_Base->hide();
     Lb_Ref = new ClickableLabel(QStringLiteral("刷新"), Pnl_Msg);
     Lb_Ref->setObjectName(QStringLiteral("Lb_Ref"));
-    Lb_Ref->move(577, 384);
+    Lb_Ref->setGeometry(577, 384, 34, 18);
     QFont linkFont = Lb_Ref->font();
     linkFont.setPixelSize(14);
     linkFont.setUnderline(true);
     Lb_Ref->setFont(linkFont);
-    Lb_Ref->setStyleSheet(
-        QStringLiteral("color: %1; background: transparent;").arg(kLinkBlue.name()));
+    SetTextColour(Lb_Ref, kLinkBlue);
     Lb_Ref->setCursor(Qt::PointingHandCursor);
-    Lb_Ref->adjustSize();
     MarkPlain(Lb_Ref);
     Lb_Ref->hide();
     connect(Lb_Ref, &ClickableLabel::clicked, this, &TFrm_Tavlin::Lb_RefClick);
-    Lb_cs = MakeLabel(Pnl_Msg, QStringLiteral("重试!"), {611, 387}, Qt::red);
+    Lb_cs = MakeLabel(Pnl_Msg, QStringLiteral("重试!"), QRect(611, 387, 40, 16), Qt::red);
     Lb_cs->setObjectName(QStringLiteral("Lb_cs"));
     Lb_cs->hide();
 
     Img_Gif = new QLabel(Pnl_Msg);
     Img_Gif->setObjectName(QStringLiteral("Img_Gif"));
     Img_Gif->setGeometry(444, 277, 16, 16);
-    m_loading = new QMovie(QStringLiteral(":/pictures/loading.gif"), QByteArray(), this);
-    Img_Gif->setMovie(m_loading);
-    m_loading->start();
 
     StatusBar = new QStatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
@@ -229,12 +226,30 @@ void TFrm_Tavlin::resizeEvent(QResizeEvent* event) {
     layoutComponents();
 }
 
-void TFrm_Tavlin::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (!m_shown) {
+void TFrm_Tavlin::setVisible(bool visible) {
+    if (visible && !m_shown) {
         m_shown = true;
         FormShow();
+        loadPictures();
     }
+    QWidget::setVisible(visible);
+}
+
+void TFrm_Tavlin::loadPictures() {
+    Img_Title->setPixmap(QPixmap(QStringLiteral(":/pictures/title.jpg")));
+    // Normal and highlighted faces: Photo 0 1, Close 2 3, Index 4 5, Login 6 7.
+    const char* faces[] = {"photo", "close", "index", "login"};
+    const std::array<ImageButton*, 4> buttons = {Img_Photo, Img_Close, Img_Index, Img_Login};
+    for (std::size_t i = 0; i < 4; ++i) {
+        ImgList_Title[2 * i] = QPixmap(QStringLiteral(":/pictures/btn_%1.png").arg(faces[i]));
+        ImgList_Title[2 * i + 1] =
+            QPixmap(QStringLiteral(":/pictures/btn_%1_hi.png").arg(faces[i]));
+        buttons[i]->setPixmap(ImgList_Title[2 * i]);
+    }
+    Img_back->setPixmap(QPixmap(QStringLiteral(":/pictures/back.jpg")));
+    m_loading = new QMovie(QStringLiteral(":/pictures/loading.gif"), QByteArray(), this);
+    Img_Gif->setMovie(m_loading);
+    m_loading->start();
 }
 
 void TFrm_Tavlin::showRunningCopy() {

@@ -92,13 +92,20 @@ public:
     // to any widget inside it never reach the page.
     bool ApplicationEvents1Message(QObject* receiver, QEvent* event);
 
+    // Showing the window the first time runs FormShow, before the window is
+    // laid out and painted, so that the page starts loading meanwhile; the
+    // pictures are decoded after it.
+    void setVisible(bool visible) override;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void createComponents();
+    // Decodes the window's pictures: run when the window is first shown, after
+    // the start page was asked for, so that the officer waits for neither alone.
+    void loadPictures();
     void layoutComponents();
     void FormCreate();
     void FormShow();
