@@ -6,6 +6,7 @@
 #include "Dialogs.h"
 #include "Fakes.h"
 #include "ImgOper.h"
+#include "LiveShell.h"
 #include "Main.h"
 #include "SampleSite.h"
 #include "ShellConfig.h"
@@ -68,27 +69,20 @@ int main(int argc, char** argv) {
     }
     const QString base = site.base();
 
-    QTemporaryDir dir;
-    const std::string folder = dir.path().toStdString() + "/";
-    WriteProgramFolder(folder, (base + QStringLiteral("/inspect")).toStdString(),
-                       "EnterpriseNumber=1\n");
-
-    WebEngineBrowser browser;
-    IniIdentitySource identity(folder);
     FakeDialogs dialogs;
-    TFrm_Tavlin window(browser, identity, dialogs, folder);
-    window.resize(1000, 700);
-    window.show();
-    QSignalSpy loaded(&browser, &Browser::documentComplete);
-    while (loaded.isEmpty()) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    LiveShell shell(base, dialogs);
+    if (!shell.started) {
+        std::fprintf(stderr, "photo_bench: the sample site's login page did not come\n");
+        return 1;
     }
+    WebEngineBrowser& browser = *shell.browser;
+    TFrm_Tavlin& window = *shell.window;
 
     std::printf("photo into the page's field, median of %d runs each:\n", runs);
     std::mt19937 random(7);
     for (const double megabytes : {0.5, 2.0, 8.0}) {
         const auto size = static_cast<std::size_t>(megabytes * 1024 * 1024);
-        const QString photo = dir.path() + QStringLiteral("/USB_Temp.jpg");
+        const QString photo = shell.dir.path() + QStringLiteral("/USB_Temp.jpg");
         {
             std::string bytes(size, '\0');
             for (char& c : bytes) {

@@ -239,8 +239,8 @@ void TFrm_Tavlin::loadPictures() {
     Img_Title->setPixmap(QPixmap(QStringLiteral(":/pictures/title.jpg")));
     // Normal and highlighted faces: Photo 0 1, Close 2 3, Index 4 5, Login 6 7.
     const char* faces[] = {"photo", "close", "index", "login"};
-    const std::array<ImageButton*, 4> buttons = {Img_Photo, Img_Close, Img_Index, Img_Login};
-    for (std::size_t i = 0; i < 4; ++i) {
+    const auto buttons = titleButtons();
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
         ImgList_Title[2 * i] = QPixmap(QStringLiteral(":/pictures/btn_%1.png").arg(faces[i]));
         ImgList_Title[2 * i + 1] =
             QPixmap(QStringLiteral(":/pictures/btn_%1_hi.png").arg(faces[i]));
@@ -325,19 +325,20 @@ void TFrm_Tavlin::NavigateToStart() {
 
 void TFrm_Tavlin::Img_LoginClick() {
     ReadIdentity();
-    Img_back->hide();
-    Lb_Base->hide();
-    Lb_Ref->hide();
-    Lb_cs->hide();
+    hideErrorTexts();
     NavigateToStart();
 }
 
 void TFrm_Tavlin::Lb_RefClick() {
+    hideErrorTexts();
+    NavigateToStart();
+}
+
+void TFrm_Tavlin::hideErrorTexts() {
     Img_back->hide();
     Lb_Base->hide();
     Lb_Ref->hide();
     Lb_cs->hide();
-    NavigateToStart();
 }
 
 void TFrm_Tavlin::Img_CloseClick() {
@@ -479,20 +480,19 @@ void TFrm_Tavlin::setStatusPanel(std::size_t index, const std::string& codePageT
 }
 
 void TFrm_Tavlin::Image_MouseEnter(ImageButton* button) {
-    const std::array<ImageButton*, 4> buttons = {Img_Photo, Img_Close, Img_Index, Img_Login};
-    for (std::size_t i = 0; i < buttons.size(); ++i) {
-        if (buttons[i] == button) {
-            button->setPixmap(ImgList_Title[2 * i + 1]);
-            button->repaint();
-        }
-    }
+    showFace(button, true);
 }
 
 void TFrm_Tavlin::Image_MouseLeave(ImageButton* button) {
-    const std::array<ImageButton*, 4> buttons = {Img_Photo, Img_Close, Img_Index, Img_Login};
+    showFace(button, false);
+}
+
+void TFrm_Tavlin::showFace(ImageButton* button, bool highlighted) {
+    // ImgList_Title holds each button's normal face, then its highlighted one.
+    const auto buttons = titleButtons();
     for (std::size_t i = 0; i < buttons.size(); ++i) {
         if (buttons[i] == button) {
-            button->setPixmap(ImgList_Title[2 * i]);
+            button->setPixmap(ImgList_Title[2 * i + (highlighted ? 1 : 0)]);
             button->repaint();
         }
     }

@@ -118,6 +118,12 @@ private:
     void setStatusPanel(std::size_t index, const std::string& codePageText);
     void Image_MouseEnter(ImageButton* button);
     void Image_MouseLeave(ImageButton* button);
+    void showFace(ImageButton* button, bool highlighted);
+    void hideErrorTexts();
+    // The four title buttons in the order of ImgList_Title's faces.
+    std::array<ImageButton*, 4> titleButtons() const {
+        return {Img_Photo, Img_Close, Img_Index, Img_Login};
+    }
 
     Browser& m_browser;
     IdentitySource& m_identity;

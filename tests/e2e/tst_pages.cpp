@@ -5,22 +5,18 @@
 #include "Dialogs.h"
 #include "Fakes.h"
 #include "ImageButton.h"
+#include "LiveShell.h"
 #include "Main.h"
 #include "SampleSite.h"
-#include "ShellConfig.h"
-#include "StrOper.h"
 #include "WebEngineBrowser.h"
 
 #include <QLabel>
 #include <QMap>
 #include <QProcess>
-#include <QSignalSpy>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
-#include <fstream>
 
 namespace {
 
@@ -73,15 +69,12 @@ private slots:
 private:
     void open(const QString& path);
     QStringList requests() { return m_site.takeRequests(); }
-    QString panel(std::size_t i) const { return m_window->StatusPanels[i]->text(); }
+    QString panel(std::size_t i) const { return m_shell->window->StatusPanels[i]->text(); }
 
     SampleSite m_site;
     QString m_base;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<WebEngineBrowser> m_browser;
-    std::unique_ptr<IniIdentitySource> m_identity;
     FakeDialogs m_dialogs;
-    std::unique_ptr<TFrm_Tavlin> m_window;
+    std::unique_ptr<LiveShell> m_shell;
 };
 
 void tst_Pages::initTestCase() {
@@ -92,58 +85,36 @@ void tst_Pages::initTestCase() {
 void tst_Pages::cleanupTestCase() {}
 
 void tst_Pages::init() {
-    m_dir = std::make_unique<QTemporaryDir>();
-    const std::string folder = m_dir->path().toStdString() + "/";
-    QDir(m_dir->path()).mkdir(QStringLiteral("InspectConfig"));
-    std::string base64 =
-        TStrOper::EncodeBase64((m_base + QStringLiteral("/inspect")).toStdString());
-    std::erase(base64, '\r');
-    std::erase(base64, '\n');
-    std::ofstream(folder + "InspectConfig/Config.ini") << "[URL]\nURL=" << base64 << "\n";
-    std::ofstream(folder + "InspectConfig/Identity.ini") << "[Identity]\nEnterpriseNumber=1\n";
-    m_browser = std::make_unique<WebEngineBrowser>();
-    m_identity = std::make_unique<IniIdentitySource>(folder);
-    m_window = std::make_unique<TFrm_Tavlin>(*m_browser, *m_identity, m_dialogs, folder);
-    m_window->resize(1000, 700);
-    m_window->show();
-    // The start leads to the login page.
-    QTRY_VERIFY_WITH_TIMEOUT(m_window->Pnl_Msg->isHidden(), 30000);
-    requests();
+    m_shell = std::make_unique<LiveShell>(m_base, m_dialogs);
+    QVERIFY(m_shell->started);
 }
 
 void tst_Pages::cleanup() {
-    m_window.reset();
-    m_browser.reset();
-    m_identity.reset();
-    m_dir.reset();
+    m_shell.reset();
 }
 
-// Moves the page as the web application would, and waits for its completion.
 void tst_Pages::open(const QString& path) {
-    QSignalSpy done(m_browser.get(), &Browser::documentComplete);
-    m_browser->navigate(QUrl(m_base + path));
-    QTRY_VERIFY_WITH_TIMEOUT(!done.isEmpty(), 30000);
-    QTest::qWait(300); // the title and the labels are read by script after the completion
+    QVERIFY(m_shell->open(path));
 }
 
 void tst_Pages::pageKindsFollowTheTitles() {
     open(QStringLiteral("/home"));
-    QVERIFY(!m_window->Img_Index->isHidden());
-    QVERIFY(m_window->Img_Photo->isHidden());
+    QVERIFY(!m_shell->window->Img_Index->isHidden());
+    QVERIFY(m_shell->window->Img_Photo->isHidden());
     open(QStringLiteral("/photo"));
-    QVERIFY(!m_window->Img_Photo->isHidden());
-    QVERIFY(!m_window->Img_Index->isHidden());
+    QVERIFY(!m_shell->window->Img_Photo->isHidden());
+    QVERIFY(!m_shell->window->Img_Index->isHidden());
     open(QStringLiteral("/list"));
-    QVERIFY(m_window->Img_Photo->isHidden());
-    QVERIFY(!m_window->Img_Index->isHidden());
+    QVERIFY(m_shell->window->Img_Photo->isHidden());
+    QVERIFY(!m_shell->window->Img_Index->isHidden());
     open(QStringLiteral("/login"));
-    QVERIFY(m_window->Img_Index->isHidden());
+    QVERIFY(m_shell->window->Img_Index->isHidden());
     // An unknown title inside the application hides both buttons; the page stays in view.
     open(QStringLiteral("/home"));
     open(QStringLiteral("/notice"));
-    QVERIFY(m_window->Img_Index->isHidden());
-    QVERIFY(m_window->Img_Photo->isHidden());
-    QVERIFY(m_window->Pnl_Msg->isHidden());
+    QVERIFY(m_shell->window->Img_Index->isHidden());
+    QVERIFY(m_shell->window->Img_Photo->isHidden());
+    QVERIFY(m_shell->window->Pnl_Msg->isHidden());
 }
 
 void tst_Pages::framesInsideAPageChangeNothing() {
@@ -153,7 +124,7 @@ void tst_Pages::framesInsideAPageChangeNothing() {
     QTest::qWait(500);
     QVERIFY(requests().contains(QStringLiteral("/frame/login")));
     // The frame titled 民警登录 did not count as a login page.
-    QVERIFY(!m_window->Img_Index->isHidden());
+    QVERIFY(!m_shell->window->Img_Index->isHidden());
     QCOMPARE(panel(1), QStringLiteral("警员信息：【110231-张建国】"));
 }
 
@@ -176,22 +147,22 @@ void tst_Pages::officerPanelsFollowTheLabels() {
 void tst_Pages::homeRunsThePagesOwnFunction() {
     open(QStringLiteral("/list"));
     requests();
-    m_window->Img_IndexClick();
+    m_shell->window->Img_IndexClick();
     QStringList seen;
     QTRY_VERIFY2_WITH_TIMEOUT((seen += requests()).contains(QStringLiteral("/home?from=index")),
                               qPrintable(seen.join(QLatin1Char(' '))), 10000);
     // A page without the function: nothing happens, nothing breaks.
     open(QStringLiteral("/noindex"));
     requests();
-    m_window->Img_IndexClick();
+    m_shell->window->Img_IndexClick();
     QTest::qWait(500);
     QVERIFY(requests().isEmpty());
 }
 
 void tst_Pages::rightClicksNeverReachThePage() {
     open(QStringLiteral("/rightclick"));
-    QWidget* view = m_browser->view();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QWidget* view = m_shell->browser->view();
+    QVERIFY(QTest::qWaitForWindowExposed(m_shell->window.get()));
     // The page's own input widget is the view's focus proxy, or the view itself.
     QWidget* target = view->focusProxy() != nullptr ? view->focusProxy() : view;
     requests();
@@ -209,22 +180,22 @@ void tst_Pages::rightClicksNeverReachThePage() {
     // And the right button outside the page is not touched.
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(1, 1), QPointF(1, 1), Qt::RightButton,
                       Qt::RightButton, Qt::NoModifier);
-    QVERIFY(!m_window->ApplicationEvents1Message(m_window->StatusBar, &press));
+    QVERIFY(!m_shell->window->ApplicationEvents1Message(m_shell->window->StatusBar, &press));
 }
 
 void tst_Pages::failedLoadsShowTheRetryLink() {
     // The back end answers 500: its page has no known title.
-    m_window->Lb_RefClick(); // from the loading state, as at the start
-    QTRY_VERIFY_WITH_TIMEOUT(m_window->Pnl_Msg->isHidden(), 30000);
-    m_window->Pnl_Msg->show(); // the panel is up while loading in the start road
+    m_shell->window->Lb_RefClick(); // from the loading state, as at the start
+    QTRY_VERIFY_WITH_TIMEOUT(m_shell->window->Pnl_Msg->isHidden(), 30000);
+    m_shell->window->Pnl_Msg->show(); // the panel is up while loading in the start road
     open(QStringLiteral("/error500"));
-    QVERIFY(!m_window->Lb_Ref->isHidden());
-    QVERIFY(!m_window->Lb_Base->isHidden());
-    QVERIFY(m_window->Lb_Msg->isHidden());
+    QVERIFY(!m_shell->window->Lb_Ref->isHidden());
+    QVERIFY(!m_shell->window->Lb_Base->isHidden());
+    QVERIFY(m_shell->window->Lb_Msg->isHidden());
     // The retry link loads the start again and the page comes back.
-    QTest::mouseClick(m_window->Lb_Ref, Qt::LeftButton);
-    QVERIFY(m_window->Lb_Ref->isHidden());
-    QTRY_VERIFY_WITH_TIMEOUT(m_window->Pnl_Msg->isHidden(), 30000);
+    QTest::mouseClick(m_shell->window->Lb_Ref, Qt::LeftButton);
+    QVERIFY(m_shell->window->Lb_Ref->isHidden());
+    QTRY_VERIFY_WITH_TIMEOUT(m_shell->window->Pnl_Msg->isHidden(), 30000);
 }
 
 void tst_Pages::deadRenderProcessShowsTheRetryLink() {
@@ -234,11 +205,11 @@ void tst_Pages::deadRenderProcessShowsTheRetryLink() {
     for (const qint64 pid : renderers) {
         ::kill(static_cast<pid_t>(pid), SIGKILL);
     }
-    QTRY_VERIFY_WITH_TIMEOUT(!m_window->Lb_Ref->isHidden(), 20000);
-    QVERIFY(!m_window->Pnl_Msg->isHidden());
-    QTest::mouseClick(m_window->Lb_Ref, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(m_window->Pnl_Msg->isHidden(), 30000);
-    QVERIFY(m_window->Lb_Ref->isHidden());
+    QTRY_VERIFY_WITH_TIMEOUT(!m_shell->window->Lb_Ref->isHidden(), 20000);
+    QVERIFY(!m_shell->window->Pnl_Msg->isHidden());
+    QTest::mouseClick(m_shell->window->Lb_Ref, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(m_shell->window->Pnl_Msg->isHidden(), 30000);
+    QVERIFY(m_shell->window->Lb_Ref->isHidden());
 }
 
 int main(int argc, char** argv) {

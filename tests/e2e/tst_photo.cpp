@@ -7,10 +7,9 @@
 #include "Fakes.h"
 #include "ImageButton.h"
 #include "ImgOper.h"
+#include "LiveShell.h"
 #include "Main.h"
 #include "SampleSite.h"
-#include "ShellConfig.h"
-#include "StrOper.h"
 #include "WebEngineBrowser.h"
 
 #include <QApplication>
@@ -20,14 +19,11 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
-
-#include <fstream>
 
 namespace {
 
@@ -66,11 +62,8 @@ private:
     SampleSite m_site;
     QString m_base;
     QTemporaryDir m_store;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<WebEngineBrowser> m_browser;
-    std::unique_ptr<IniIdentitySource> m_identity;
     FakeDialogs m_dialogs;
-    std::unique_ptr<TFrm_Tavlin> m_window;
+    std::unique_ptr<LiveShell> m_shell;
 };
 
 void tst_Photo::initTestCase() {
@@ -82,40 +75,26 @@ void tst_Photo::cleanupTestCase() {}
 
 void tst_Photo::init() {
     ClearLog();
-    m_dir = std::make_unique<QTemporaryDir>();
-    const std::string folder = m_dir->path().toStdString() + "/";
-    WriteProgramFolder(folder, (m_base + QStringLiteral("/inspect")).toStdString(),
-                       "EnterpriseNumber=1\n");
-    m_browser = std::make_unique<WebEngineBrowser>();
-    m_identity = std::make_unique<IniIdentitySource>(folder);
-    m_window = std::make_unique<TFrm_Tavlin>(*m_browser, *m_identity, m_dialogs, folder);
-    m_window->resize(1000, 700);
-    m_window->show();
-    QTRY_VERIFY_WITH_TIMEOUT(m_window->Pnl_Msg->isHidden(), 30000);
+    m_shell = std::make_unique<LiveShell>(m_base, m_dialogs);
+    QVERIFY(m_shell->started);
 }
 
 void tst_Photo::cleanup() {
-    m_window.reset();
-    m_browser.reset();
-    m_identity.reset();
-    m_dir.reset();
+    m_shell.reset();
 }
 
 void tst_Photo::open(const QString& path) {
-    QSignalSpy done(m_browser.get(), &Browser::documentComplete);
-    m_browser->navigate(QUrl(m_base + path));
-    QTRY_VERIFY_WITH_TIMEOUT(!done.isEmpty(), 30000);
-    QTest::qWait(200);
+    QVERIFY(m_shell->open(path));
 }
 
 QVariant tst_Photo::evaluate(const QString& script) {
     QVariant result;
     bool done = false;
-    m_browser->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                                     [&](const QVariant& value) {
-                                         result = value;
-                                         done = true;
-                                     });
+    m_shell->browser->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                                            [&](const QVariant& value) {
+                                                result = value;
+                                                done = true;
+                                            });
     QElapsedTimer timer;
     timer.start();
     while (!done && timer.elapsed() < 10000) {
@@ -133,7 +112,7 @@ QString tst_Photo::fieldValue() {
 
 void tst_Photo::takePhoto(QColor colour, bool capture) {
     FakeVcx* made = nullptr;
-    m_window->setCameraFactory([&made, colour](QWidget*) {
+    m_shell->window->setCameraFactory([&made, colour](QWidget*) {
         auto vcx = std::make_unique<FakeVcx>();
         vcx->devices = {QStringLiteral("Scripted camera")};
         vcx->frameColour = colour;
@@ -148,16 +127,16 @@ void tst_Photo::takePhoto(QColor colour, bool capture) {
             pressed = true;
         }
     });
-    m_window->Img_PhotoClick();
+    m_shell->window->Img_PhotoClick();
     QVERIFY(pressed);
     QVERIFY(made != nullptr);
 }
 
 void tst_Photo::photoReachesTheFieldThePictureAndTheServer() {
     open(QStringLiteral("/photo"));
-    QVERIFY(!m_window->Img_Photo->isHidden());
+    QVERIFY(!m_shell->window->Img_Photo->isHidden());
     takePhoto(Qt::darkCyan);
-    const QString photo = m_dir->path() + QStringLiteral("/USB_Temp.jpg");
+    const QString photo = m_shell->dir.path() + QStringLiteral("/USB_Temp.jpg");
     QVERIFY(QFile::exists(photo));
     const QString expected = QString::fromLatin1(TImgOper::ImageToBase64(photo.toStdString()));
     QTRY_COMPARE_WITH_TIMEOUT(fieldValue(), expected, 10000);
@@ -169,7 +148,7 @@ void tst_Photo::photoReachesTheFieldThePictureAndTheServer() {
     QVERIFY(evaluate(QStringLiteral("document.getElementById('Img_InspectPhoto').src"))
                 .toString()
                 .startsWith(QStringLiteral("tavlin-photo://photo/")));
-    SaveScreenshot(m_window.get(), QStringLiteral("photo-in-page"));
+    SaveScreenshot(m_shell->window.get(), QStringLiteral("photo-in-page"));
     // Submitted, the server holds exactly the file's bytes.
     evaluate(QStringLiteral("document.getElementById('Btn_Submit').click(); true"));
     QTRY_VERIFY_WITH_TIMEOUT(!QDir(m_store.path()).entryList(QDir::Files).isEmpty(), 10000);
@@ -181,7 +160,7 @@ void tst_Photo::photoReachesTheFieldThePictureAndTheServer() {
 void tst_Photo::secondPhotoReplacesTheFirst() {
     open(QStringLiteral("/photo"));
     takePhoto(Qt::darkCyan);
-    const QString photo = m_dir->path() + QStringLiteral("/USB_Temp.jpg");
+    const QString photo = m_shell->dir.path() + QStringLiteral("/USB_Temp.jpg");
     const QString first = QString::fromLatin1(TImgOper::ImageToBase64(photo.toStdString()));
     QTRY_COMPARE_WITH_TIMEOUT(fieldValue(), first, 10000);
     const QString firstSrc =
@@ -226,7 +205,7 @@ void tst_Photo::pageWithoutTheField() {
 void tst_Photo::pageWithoutTheImage() {
     open(QStringLiteral("/photo-noimage"));
     takePhoto(Qt::darkCyan);
-    const QString photo = m_dir->path() + QStringLiteral("/USB_Temp.jpg");
+    const QString photo = m_shell->dir.path() + QStringLiteral("/USB_Temp.jpg");
     QTRY_COMPARE_WITH_TIMEOUT(
         fieldValue(), QString::fromLatin1(TImgOper::ImageToBase64(photo.toStdString())), 10000);
     QCOMPARE(LogText(), QString());

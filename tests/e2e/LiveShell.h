@@ -1,0 +1,63 @@
+// Tavlin's main window with the real embedded browser, started on a program
+// folder of its own that points at a sample back end: the fixture of the
+// end-to-end tests and of the photo benchmark.
+#pragma once
+
+#include "Main.h"
+#include "SampleSite.h"
+#include "ShellConfig.h"
+#include "WebEngineBrowser.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+struct LiveShell {
+    // Lays out the folder (base URL siteBase + "/inspect"), makes and shows the
+    // window, and waits until the start has led to the login page.
+    LiveShell(const QString& siteBase, Dialogs& dialogs) : base(siteBase) {
+        WriteProgramFolder(folder(), (base + QStringLiteral("/inspect")).toStdString(),
+                           "EnterpriseNumber=1\n");
+        browser = std::make_unique<WebEngineBrowser>();
+        identity = std::make_unique<IniIdentitySource>(folder());
+        window = std::make_unique<TFrm_Tavlin>(*browser, *identity, dialogs, folder());
+        window->resize(1000, 700);
+        window->show();
+        started = WaitFor([this] { return window->Pnl_Msg->isHidden(); });
+    }
+
+    std::string folder() const { return dir.path().toStdString() + "/"; }
+
+    // Moves the page as the web application would and waits for its
+    // completion, then a little more: the title and labels are read by
+    // script after it. False when it never completed.
+    bool open(const QString& path) {
+        QSignalSpy done(browser.get(), &Browser::documentComplete);
+        browser->navigate(QUrl(base + path));
+        const bool completed = WaitFor([&done] { return !done.isEmpty(); });
+        QTest::qWait(300);
+        return completed;
+    }
+
+    template <typename Condition> static bool WaitFor(Condition condition, int timeoutMs = 30000) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!condition()) {
+            if (timer.elapsed() > timeoutMs) {
+                return false;
+            }
+            QTest::qWait(10);
+        }
+        return true;
+    }
+
+    // Destroyed in reverse: the window first, the folder last.
+    QTemporaryDir dir;
+    QString base;
+    std::unique_ptr<WebEngineBrowser> browser;
+    std::unique_ptr<IniIdentitySource> identity;
+    std::unique_ptr<TFrm_Tavlin> window;
+    bool started = false;
+};
