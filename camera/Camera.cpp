@@ -6,6 +6,7 @@
 #include "SysOper.h"
 #include "Vcx.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -86,6 +87,8 @@ TFrm_Camera::TFrm_Camera(Vcx& vcx, Dialogs& dialogs, const std::string& appPath,
     connect(Cb_Range->lineEdit(), &QLineEdit::textEdited, this, &TFrm_Camera::Cb_RangeChange);
     connect(Btn_Save, &QPushButton::clicked, this, &TFrm_Camera::Btn_SaveClick);
     connect(Btn_Exit, &QPushButton::clicked, this, &TFrm_Camera::Btn_ExitClick);
+    connect(&m_vcx, &Vcx::connectedChanged, this, &TFrm_Camera::handleVcxConnectedChanged);
+    connect(&m_vcx, &Vcx::errorOccurred, this, &TFrm_Camera::handleVcxError);
 
     FormCreate();
 }
@@ -122,7 +125,11 @@ void TFrm_Camera::LoadDevices() {
 
 void TFrm_Camera::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormShow();
+    // Once per window: a restore from minimised shows it again.
+    if (!m_formShown) {
+        m_formShown = true;
+        FormShow();
+    }
 }
 
 void TFrm_Camera::FormShow() {
@@ -147,19 +154,47 @@ void TFrm_Camera::ConnectDevice() {
             m_vcx.setConnected(false);
         }
         m_vcx.setVideoDeviceIndex(selectedEntry());
+        m_connecting = true;
+        // Returns at once: whether the device runs arrives in
+        // handleVcxConnectedChanged or handleVcxError, and the officer can
+        // meanwhile leave the window.
         m_vcx.setConnected(true);
-        if (m_vcx.Connected()) {
-            m_vcx.setPreview(true);
-        } else {
+    } catch (const std::exception& e) {
+        m_connecting = false;
+        connectionError(QString::fromUtf8(e.what()));
+    }
+}
+
+void TFrm_Camera::connectionError(const QString& description) {
+    TSysOper::WriteLog(CodePage::FromUtf8("连接设备失败,原因:") + ToCodePage(description));
+    m_dialogs.warning(this, QStringLiteral("连接设备失败"));
+    Btn_Save->setEnabled(false);
+}
+
+void TFrm_Camera::handleVcxConnectedChanged(bool connected) {
+    if (!connected || !m_connecting) {
+        return;
+    }
+    m_connecting = false;
+    try {
+        m_vcx.setPreview(true);
+    } catch (const std::exception& e) {
+        connectionError(QString::fromUtf8(e.what()));
+    }
+}
+
+void TFrm_Camera::handleVcxError(const QString& description) {
+    // Support reads in the log why the camera failed; the officer is told only
+    // while connecting: a device lost later makes the next capture write
+    // nothing, and the window stays usable.
+    TSysOper::WriteLog(CodePage::FromUtf8("连接设备失败,原因:") + ToCodePage(description));
+    if (m_connecting) {
+        m_connecting = false;
+        if (isVisible()) {
             m_dialogs.warning(
                 this,
                 QStringLiteral("【摄像头】没有连接或被其他程序使用,请先关闭这些程序或检查连接"));
         }
-    } catch (const std::exception& e) {
-        TSysOper::WriteLog(CodePage::FromUtf8("连接设备失败,原因:") +
-                           ToCodePage(QString::fromUtf8(e.what())));
-        m_dialogs.warning(this, QStringLiteral("连接设备失败"));
-        Btn_Save->setEnabled(false);
     }
 }
 
@@ -215,11 +250,18 @@ void TFrm_Camera::Btn_ExitClick() {
 }
 
 void TFrm_Camera::FormDestroy() {
+    m_connecting = false;
     try {
         if (m_vcx.Connected()) {
             m_vcx.setConnected(false);
         }
     } catch (const std::exception& e) {
-        m_dialogs.errorReport(this, QString::fromUtf8(e.what()));
+        // Destruction goes on; the report opens from the event loop, never
+        // inside a destructor.
+        Dialogs* dialogs = &m_dialogs;
+        QMetaObject::invokeMethod(
+            qApp,
+            [dialogs, text = QString::fromUtf8(e.what())] { dialogs->errorReport(nullptr, text); },
+            Qt::QueuedConnection);
     }
 }

@@ -41,16 +41,27 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
 
+private slots:
+    // The control's reports on the device being opened or running.
+    void handleVcxConnectedChanged(bool connected);
+    void handleVcxError(const QString& description);
+
 private:
     void FormCreate();
     void FormShow();
     void FormDestroy();
     void LoadDevices();
     void ConnectDevice();
+    // An error raised by the control while connecting: logged, reported, and
+    // no capture from this window.
+    void connectionError(const QString& description);
     // Index of the entry the box shows, or -1 when its text is not an entry's.
     int selectedEntry() const;
 
     Vcx& m_vcx;
     Dialogs& m_dialogs;
     std::string m_appPath;
+    bool m_formShown = false;
+    // A connection was asked for and its outcome has not arrived yet.
+    bool m_connecting = false;
 };

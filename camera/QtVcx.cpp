@@ -1,38 +1,30 @@
 #include "QtVcx.h"
 
-#include <QCamera>
-#include <QEventLoop>
 #include <QFile>
 #include <QImage>
-#include <QMediaDevices>
-#include <QTimer>
-#include <QVideoSink>
+#include <QImageWriter>
 #include <QVideoWidget>
 
 #include <cstdio>
 
 namespace {
-// How long opening a device may take before it counts as failed.
-constexpr int kConnectTimeoutMs = 5000;
+// How often a connecting or running device is looked at.
+constexpr int kWatchdogIntervalMs = 250;
 } // namespace
 
-QtVcx::QtVcx(QWidget* parent)
-    : m_devices(QMediaDevices::videoInputs()), m_view(new QVideoWidget(parent)) {
-    m_session.setVideoOutput(m_view);
-    // Keep the newest frame for a capture.
-    connect(m_view->videoSink(), &QVideoSink::videoFrameChanged, this,
-            [this](const QVideoFrame& frame) { m_lastFrame = frame; });
-    // A camera unplugged while open: close it, so the next capture writes nothing.
-    connect(new QMediaDevices(this), &QMediaDevices::videoInputsChanged, this, [this] {
-        if (m_camera && !QMediaDevices::videoInputs().contains(m_camera->cameraDevice())) {
-            close();
-        }
-    });
+QtVcx::QtVcx(QWidget* parent, int startTimeoutMs)
+    : m_devices(QMediaDevices::videoInputs()), m_startTimeoutMs(startTimeoutMs),
+      m_view(new QVideoWidget(parent)) {
+    m_session.setVideoSink(&m_sink);
+    m_watchdog.setInterval(kWatchdogIntervalMs);
+    connect(&m_watchdog, &QTimer::timeout, this, &QtVcx::handleWatchdog);
+    connect(&m_mediaDevices, &QMediaDevices::videoInputsChanged, this,
+            &QtVcx::handleVideoInputsChanged);
 }
 
 QtVcx::~QtVcx() {
     close();
-    m_session.setVideoOutput(nullptr);
+    m_session.setVideoSink(nullptr);
     delete m_view.data(); // unless a window that still held it deleted it already
 }
 
@@ -51,35 +43,94 @@ QString QtVcx::VideoDeviceNameAt(int index) {
     return m_devices.at(index).description();
 }
 
-bool QtVcx::Connected() {
-    return m_camera && m_camera->isActive();
-}
-
 void QtVcx::setConnected(bool connected) {
     if (!connected) {
-        close();
+        if (close()) {
+            emit connectedChanged(false);
+        }
         return;
     }
     if (m_index < 0 || m_index >= m_devices.size()) {
         throw VcxError("no video device number " + std::to_string(m_index));
     }
-    close();
-    m_camera = std::make_unique<QCamera>(m_devices.at(m_index));
-    m_session.setCamera(m_camera.get());
-    connect(m_camera.get(), &QCamera::errorOccurred, this, [this] { m_lastFrame = QVideoFrame(); });
-
-    // Wait, with a bound, until the camera runs or has failed.
-    QEventLoop wait;
-    QTimer timeout;
-    timeout.setSingleShot(true);
-    connect(&timeout, &QTimer::timeout, &wait, &QEventLoop::quit);
-    connect(m_camera.get(), &QCamera::activeChanged, &wait, &QEventLoop::quit);
-    connect(m_camera.get(), &QCamera::errorOccurred, &wait, &QEventLoop::quit);
-    m_camera->start();
-    if (!m_camera->isActive() && m_camera->error() == QCamera::NoError) {
-        timeout.start(kConnectTimeoutMs);
-        wait.exec(QEventLoop::ExcludeUserInputEvents);
+    if (close()) {
+        emit connectedChanged(false);
     }
+    m_camera = std::make_unique<QCamera>(m_devices.at(m_index));
+    connect(m_camera.get(), &QCamera::errorOccurred, this, &QtVcx::handleCameraError);
+    const unsigned generation = ++m_generation;
+    connect(&m_sink, &QVideoSink::videoFrameChanged, m_camera.get(),
+            [this, generation](const QVideoFrame& frame) { handleFrame(generation, frame); });
+    m_session.setCamera(m_camera.get());
+    m_state = State::Starting;
+    m_frames = 0;
+    m_sinceStart.start();
+    m_watchdog.start();
+    m_camera->start();
+}
+
+void QtVcx::handleFrame(unsigned generation, const QVideoFrame& frame) {
+    // Pictures still queued from a device closed since are not this device's.
+    if (generation != m_generation || m_state == State::Closed || !frame.isValid()) {
+        return;
+    }
+    m_lastFrame = frame;
+    ++m_frames;
+    m_sinceFrame.start();
+    if (m_view != nullptr && m_view->videoSink() != nullptr) {
+        // Asked each time: the widget's sink changes when its window appears.
+        m_view->videoSink()->setVideoFrame(frame);
+    }
+    if (m_state == State::Starting) {
+        m_state = State::Running;
+        emit connectedChanged(true);
+    }
+}
+
+void QtVcx::handleCameraError(QCamera::Error error, const QString& text) {
+    if (error == QCamera::NoError || m_state == State::Closed) {
+        return;
+    }
+    fail(text.isEmpty() ? QStringLiteral("the camera reported an error") : text);
+}
+
+void QtVcx::handleVideoInputsChanged() {
+    if (m_camera && !QMediaDevices::videoInputs().contains(m_camera->cameraDevice())) {
+        fail(QStringLiteral("the camera \"%1\" was unplugged")
+                 .arg(m_camera->cameraDevice().description()));
+    }
+}
+
+void QtVcx::handleWatchdog() {
+    if (m_state == State::Starting && m_sinceStart.elapsed() > m_startTimeoutMs) {
+        fail(QStringLiteral("the camera \"%1\" delivered no picture within %2 s")
+                 .arg(m_camera->cameraDevice().description())
+                 .arg(m_startTimeoutMs / 1000.0));
+    } else if (m_state == State::Running && m_sinceFrame.elapsed() > kSilenceTimeoutMs) {
+        fail(QStringLiteral("the camera \"%1\" stopped delivering pictures")
+                 .arg(m_camera->cameraDevice().description()));
+    }
+}
+
+void QtVcx::fail(const QString& description) {
+    if (close()) {
+        emit connectedChanged(false);
+    }
+    emit errorOccurred(description);
+}
+
+bool QtVcx::close() {
+    const bool wasRunning = m_state == State::Running;
+    m_state = State::Closed;
+    m_watchdog.stop();
+    ++m_generation;
+    if (m_camera) {
+        m_camera->stop();
+        m_session.setCamera(nullptr);
+        m_camera.reset();
+    }
+    m_lastFrame = QVideoFrame();
+    return wasRunning;
 }
 
 void QtVcx::setPreview(bool preview) {
@@ -100,7 +151,7 @@ bool QtVcx::ApplyFrameSize(int width, int height) {
 }
 
 bool QtVcx::WriteFrameJpeg(const QString& path, int quality) {
-    if (!Connected() || !m_lastFrame.isValid()) {
+    if (m_state != State::Running || !m_lastFrame.isValid()) {
         return false;
     }
     const QImage image = m_lastFrame.toImage();
@@ -109,7 +160,16 @@ bool QtVcx::WriteFrameJpeg(const QString& path, int quality) {
     }
     // A complete file or none: written beside the target, then renamed over it.
     const QString part = path + QStringLiteral(".part");
-    if (!image.save(part, "JPEG", quality)) {
+    QFile file(part);
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    if (written) {
+        QImageWriter writer(&file, "jpeg");
+        writer.setQuality(quality);
+        written = writer.write(image);
+        file.close(); // flushes: the bytes are in the file before it gets its name
+        written = written && file.error() == QFileDevice::NoError;
+    }
+    if (!written) {
         QFile::remove(part);
         return false;
     }
@@ -119,13 +179,4 @@ bool QtVcx::WriteFrameJpeg(const QString& path, int quality) {
         return false;
     }
     return true;
-}
-
-void QtVcx::close() {
-    if (m_camera) {
-        m_camera->stop();
-        m_session.setCamera(nullptr);
-        m_camera.reset();
-    }
-    m_lastFrame = QVideoFrame();
 }

@@ -1,8 +1,12 @@
 // The video-capture control of the camera window: the members the window
 // uses, and nothing more. A failing member throws VcxError, as a failing call
 // to the control would raise an error in the calling operation.
+//
+// Opening a device takes time: writing Connected true starts it and returns at
+// once; the control then reports through its signals whether the device runs.
 #pragma once
 
+#include <QObject>
 #include <QString>
 
 #include <stdexcept>
@@ -14,9 +18,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-class Vcx {
+class Vcx : public QObject {
+    Q_OBJECT
 public:
-    virtual ~Vcx() = default;
+    using QObject::QObject;
+    ~Vcx() override = default;
 
     // The area (640 x 480 in the window) where the live picture is shown.
     virtual QWidget* widget() = 0;
@@ -30,8 +36,10 @@ public:
     virtual int VideoDeviceIndex() = 0;
     virtual void setVideoDeviceIndex(int index) = 0;
 
-    // Writing true opens the selected device (returning once it runs or has
-    // failed), writing false closes it; reading tells whether one is open.
+    // Writing true starts opening the selected device and returns; the device
+    // counts as connected once it delivers pictures (connectedChanged(true)),
+    // or the attempt ends in errorOccurred. Writing false closes the device.
+    // Reading tells whether an open device delivers pictures.
     virtual bool Connected() = 0;
     virtual void setConnected(bool connected) = 0;
 
@@ -40,7 +48,17 @@ public:
 
     virtual bool ApplyFrameSize(int width, int height) = 0;
 
-    // Writes the newest frame as a JPEG file at path; the file is complete when
-    // this returns. The result says whether it was written.
+    // Writes the newest picture the device delivered as a JPEG file at path;
+    // the file is complete when this returns, and no reader ever sees part of
+    // it. Without a running device nothing is written. The result says whether
+    // the file was written.
     virtual bool WriteFrameJpeg(const QString& path, int quality) = 0;
+
+signals:
+    // The device started delivering pictures (true), or an open device stopped
+    // (false: closed, unplugged or silent).
+    void connectedChanged(bool connected);
+    // The device failed: it did not start delivering pictures in time, reported
+    // an error, stopped delivering or went away. description says which.
+    void errorOccurred(const QString& description);
 };

@@ -11,6 +11,9 @@
 #include "CodePage.h"
 #include "StrOper.h"
 
+// The photo form posts URL-encoded text of some MB; the library's default cap
+// for such bodies (8 KB) would refuse any real photo.
+#define CPPHTTPLIB_FORM_URL_ENCODED_PAYLOAD_MAX_LENGTH (64u << 20)
 #include <httplib.h>
 
 #include <cstdio>

@@ -38,7 +38,26 @@ public:
         if (value && throwOnConnect) {
             throw VcxError("device error while connecting");
         }
-        connected = value && !refuseConnect;
+        connected = false;
+        if (value && !deferOutcome) {
+            settle();
+        }
+    }
+    // Delivers the outcome of the last connection: the device runs, or it
+    // never starts.
+    void settle() {
+        if (refuseConnect) {
+            emit errorOccurred(QStringLiteral("device did not start"));
+            return;
+        }
+        connected = true;
+        emit connectedChanged(true);
+    }
+    // A running device goes away.
+    void lose() {
+        connected = false;
+        emit connectedChanged(false);
+        emit errorOccurred(QStringLiteral("device unplugged"));
     }
     void setPreview(bool value) override {
         calls.append(QStringLiteral("preview"));
@@ -56,7 +75,7 @@ public:
     bool WriteFrameJpeg(const QString& path, int quality) override {
         calls.append(QStringLiteral("write q=%1").arg(quality));
         lastQuality = quality;
-        if (!writeFile) {
+        if (!writeFile || !connected) {
             return false;
         }
         QImage image(64, 48, QImage::Format_RGB32);
@@ -70,6 +89,7 @@ public:
     bool refuseConnect = false;
     bool throwOnConnect = false;
     bool writeFile = true;
+    bool deferOutcome = false; // the outcome of a connection waits for settle()
     QColor frameColour = Qt::darkCyan;
     int index = -1;
     bool connected = false;

@@ -29,6 +29,10 @@ private slots:
     void listingFailureAfterTwoDevices();
     void deviceThatWillNotOpen();
     void deviceErrorWhileConnecting();
+    void connectingLeavesTheWindowToTheOfficer();
+    void leavingWhileConnectingShowsNothingLater();
+    void deviceLostAfterConnectingWritesNoPhoto();
+    void showingAgainDoesNotReconnect();
     void sameNamesAreTellApartByPosition();
     void choosingTheConnectedDeviceDoesNothing();
     void captureWithoutFileKeepsTheWindowOpen();
@@ -137,7 +141,64 @@ void tst_Camera::deviceThatWillNotOpen() {
                  QStringLiteral("【摄像头】没有连接或被其他程序使用,请先关闭这些程序或检查连接")});
     QVERIFY(camera.Btn_Save->isEnabled());
     QVERIFY(!m_vcx().preview);
-    QVERIFY(LogText().isEmpty());
+    // Support reads why in the log.
+    QVERIFY(LogText().contains(
+        QStringLiteral("-----MAIN: 连接设备失败,原因:device did not start\r\n")));
+}
+
+void tst_Camera::connectingLeavesTheWindowToTheOfficer() {
+    m_vcx().deferOutcome = true;
+    TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
+    camera.show();
+    QVERIFY(m_vcx().calls.contains(QStringLiteral("connect")));
+    // Showing returned before the device runs: no preview, and no photo yet.
+    QVERIFY(!m_vcx().preview);
+    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
+    QVERIFY(camera.isVisible());
+    QVERIFY(!camera.PhotoTaken);
+    m_vcx().settle();
+    QVERIFY(m_vcx().preview);
+    QVERIFY(m_dialogs.warnings.isEmpty());
+    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
+    QVERIFY(camera.PhotoTaken);
+}
+
+void tst_Camera::leavingWhileConnectingShowsNothingLater() {
+    m_vcx().deferOutcome = true;
+    m_vcx().refuseConnect = true;
+    {
+        TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
+        camera.show();
+        QTest::mouseClick(camera.Btn_Exit, Qt::LeftButton);
+        QVERIFY(!camera.isVisible());
+        m_vcx().settle(); // the device's failure arrives after the window closed
+        QVERIFY(m_dialogs.warnings.isEmpty());
+    }
+    QVERIFY(m_dialogs.errors.isEmpty());
+}
+
+void tst_Camera::deviceLostAfterConnectingWritesNoPhoto() {
+    TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
+    camera.show();
+    QVERIFY(m_vcx().preview);
+    m_vcx().lose();
+    QVERIFY(m_dialogs.warnings.isEmpty());
+    QVERIFY(
+        LogText().contains(QStringLiteral("-----MAIN: 连接设备失败,原因:device unplugged\r\n")));
+    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
+    QVERIFY(camera.isVisible());
+    QVERIFY(!camera.PhotoTaken);
+    QVERIFY(camera.Btn_Save->isEnabled());
+}
+
+void tst_Camera::showingAgainDoesNotReconnect() {
+    TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
+    camera.show();
+    camera.showMinimized();
+    camera.showNormal();
+    camera.hide();
+    camera.show();
+    QCOMPARE(m_vcx().calls.count(QStringLiteral("connect")), 1);
 }
 
 void tst_Camera::deviceErrorWhileConnecting() {

@@ -1,0 +1,301 @@
+// The camera window with the real Qt Multimedia control and the virtual
+// cameras, on an X display with OpenGL: what the officer sees and what the
+// photo holds.
+#include "Camera.h"
+#include "Fakes.h"
+#include "JpegTables.h"
+#include "QtVcx.h"
+#include "VirtualCameras.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QImage>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+namespace {
+
+const QString kNotConnected =
+    QStringLiteral("【摄像头】没有连接或被其他程序使用,请先关闭这些程序或检查连接");
+
+bool Near(QColor a, QColor b, int tolerance = 40) {
+    return std::abs(a.red() - b.red()) <= tolerance &&
+           std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class tst_RealCamera : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void camerasAreListedInTheirOrder();
+    void previewAndPhotoShowTheCamerasPicture_data();
+    void previewAndPhotoShowTheCamerasPicture();
+    void secondOfTwoSameNamedCamerasIsTheOneConnected();
+    void cameraThatCannotStart();
+    void cameraThatStopsDelivering();
+    void cameraUnpluggedWhileInUse();
+    void cameraPluggedInWhileTheWindowIsOpen();
+    void noReaderSeesAHalfWrittenPhoto();
+
+private:
+    std::string appPath() const { return m_dir->path().toStdString() + "/"; }
+    // The colour of the middle of the preview, as the screen shows it.
+    QColor previewColour(TFrm_Camera& camera);
+    // Shows the window and waits until its camera runs.
+    bool showConnected(TFrm_Camera& camera, QtVcx& vcx);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    FakeDialogs m_dialogs;
+};
+
+void tst_RealCamera::initTestCase() {
+    // What this test proves hides under the offscreen platform.
+    QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+}
+
+void tst_RealCamera::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_dialogs.warnings.clear();
+    m_dialogs.errors.clear();
+    ClearLog();
+}
+
+void tst_RealCamera::cleanup() {
+    ClearLog();
+    m_dir.reset();
+}
+
+QColor tst_RealCamera::previewColour(TFrm_Camera& camera) {
+    const QImage shot = camera.screen()->grabWindow(camera.winId()).toImage();
+    return shot.pixelColor(13 + 320, 40 + 240);
+}
+
+bool tst_RealCamera::showConnected(TFrm_Camera& camera, QtVcx& vcx) {
+    camera.show();
+    if (!QTest::qWaitForWindowExposed(&camera)) {
+        return false;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    while (!vcx.Connected() && timer.elapsed() < 20000) {
+        QTest::qWait(20);
+    }
+    return vcx.Connected();
+}
+
+void tst_RealCamera::camerasAreListedInTheirOrder() {
+    QVERIFY(VirtualCameras::set({QStringLiteral("name=USB Camera;colour=ff0000"),
+                                 QStringLiteral("name=高拍仪 HD;format=mjpeg;colour=0000ff"),
+                                 QStringLiteral("name=USB Camera;colour=00ff00")}));
+    QtVcx vcx;
+    TFrm_Camera camera(vcx, m_dialogs, appPath());
+    QCOMPARE(camera.Cb_Device->count(), 3);
+    QCOMPARE(camera.Cb_Device->itemText(0), QStringLiteral("USB Camera"));
+    QCOMPARE(camera.Cb_Device->itemText(1), QStringLiteral("高拍仪 HD"));
+    QCOMPARE(camera.Cb_Device->itemText(2), QStringLiteral("USB Camera"));
+    QVERIFY(showConnected(camera, vcx));
+    QCOMPARE(vcx.VideoDeviceIndex(), 0);
+    QCOMPARE(camera.Cb_Device->currentIndex(), 0);
+}
+
+void tst_RealCamera::previewAndPhotoShowTheCamerasPicture_data() {
+    QTest::addColumn<QString>("camera");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("raw webcam 640x480")
+        << QStringLiteral("name=Webcam;format=raw;size=640x480;colour=c03020") << QSize(640, 480)
+        << QColor(0xc0, 0x30, 0x20);
+    QTest::newRow("mjpeg camera 1920x1080")
+        << QStringLiteral("name=USB 2.0 Camera;format=mjpeg;size=1920x1080;fps=15;colour=2050d0")
+        << QSize(1920, 1080) << QColor(0x20, 0x50, 0xd0);
+}
+
+void tst_RealCamera::previewAndPhotoShowTheCamerasPicture() {
+    QFETCH(QString, camera);
+    QFETCH(QSize, size);
+    QFETCH(QColor, colour);
+    QVERIFY(VirtualCameras::set({camera}));
+    QtVcx vcx;
+    TFrm_Camera window(vcx, m_dialogs, appPath());
+    QVERIFY(showConnected(window, vcx));
+    // The live picture is on the screen, not a black area.
+    QTRY_VERIFY2_WITH_TIMEOUT(Near(previewColour(window), colour),
+                              qPrintable(previewColour(window).name()), 10000);
+    SaveScreenshot(&window, QStringLiteral("camera-preview"));
+
+    QTest::mouseClick(window.Btn_Save, Qt::LeftButton);
+    QVERIFY(window.PhotoTaken);
+    QVERIFY(!window.isVisible());
+    const QByteArray jpeg = ReadAll(window.PhotoPath);
+    QImage photo;
+    QVERIFY(photo.loadFromData(jpeg, "JPEG"));
+    QCOMPARE(photo.size(), size);
+    QVERIFY2(Near(photo.pixelColor(size.width() / 2, size.height() / 2), colour),
+             qPrintable(photo.pixelColor(size.width() / 2, size.height() / 2).name()));
+    // Written at quality 90: the standard tables scaled as libjpeg scales them.
+    const QList<JpegTables::Table> tables = JpegTables::Read(jpeg);
+    QCOMPARE(tables.size(), 2);
+    QVERIFY(tables.at(0) == JpegTables::Scaled(JpegTables::kLuminance, 90));
+    QVERIFY(tables.at(1) == JpegTables::Scaled(JpegTables::kChrominance, 90));
+    QVERIFY(tables.at(0) != JpegTables::Scaled(JpegTables::kLuminance, 75));
+    QVERIFY(m_dialogs.warnings.isEmpty());
+    QCOMPARE(LogText(), QString());
+}
+
+void tst_RealCamera::secondOfTwoSameNamedCamerasIsTheOneConnected() {
+    QVERIFY(VirtualCameras::set({QStringLiteral("name=USB Camera;colour=e02020"),
+                                 QStringLiteral("name=USB Camera;colour=20e020")}));
+    QtVcx vcx;
+    TFrm_Camera camera(vcx, m_dialogs, appPath());
+    QVERIFY(showConnected(camera, vcx));
+    QTRY_VERIFY_WITH_TIMEOUT(Near(previewColour(camera), QColor(0xe0, 0x20, 0x20)), 10000);
+    camera.Cb_Device->setCurrentIndex(1);
+    camera.Cb_DeviceChange();
+    QCOMPARE(vcx.VideoDeviceIndex(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(vcx.Connected(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(Near(previewColour(camera), QColor(0x20, 0xe0, 0x20)), 10000);
+    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
+    QVERIFY(camera.PhotoTaken);
+    QImage photo(camera.PhotoPath);
+    QVERIFY(Near(photo.pixelColor(320, 240), QColor(0x20, 0xe0, 0x20)));
+}
+
+void tst_RealCamera::cameraThatCannotStart() {
+    QVERIFY(VirtualCameras::set({QStringLiteral("name=Busy Camera;fail=1")}));
+    QtVcx vcx(nullptr, 2000);
+    TFrm_Camera camera(vcx, m_dialogs, appPath());
+    camera.show();
+    // The officer is told, once the camera has had its time to start.
+    QTRY_COMPARE_WITH_TIMEOUT(m_dialogs.warnings, QStringList{kNotConnected}, 15000);
+    QVERIFY(!vcx.Connected());
+    QVERIFY(camera.Btn_Save->isEnabled());
+    QVERIFY(LogText().contains(QStringLiteral("-----MAIN: 连接设备失败,原因:the camera \"Busy "
+                                              "Camera\" delivered no picture within 2 s")));
+    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
+    QVERIFY(!camera.PhotoTaken);
+    QVERIFY(camera.isVisible());
+    QVERIFY(!QFile::exists(camera.PhotoPath));
+}
+
+void tst_RealCamera::cameraThatStopsDelivering() {
+    QVERIFY(VirtualCameras::set({QStringLiteral("name=Tired Camera;stop-after=15")}));
+    QtVcx vcx;
+    TFrm_Camera camera(vcx, m_dialogs, appPath());
+    QVERIFY(showConnected(camera, vcx));
+    // Silent for a while, the camera counts as lost: no stale photo is written.
+    QTRY_VERIFY_WITH_TIMEOUT(!vcx.Connected(), 20000);
+    QVERIFY(LogText().contains(QStringLiteral(
+        "-----MAIN: 连接设备失败,原因:the camera \"Tired Camera\" stopped delivering pictures")));
+    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
+    QVERIFY(!camera.PhotoTaken);
+    QVERIFY(camera.isVisible());
+    QVERIFY(!QFile::exists(camera.PhotoPath));
+    QVERIFY(m_dialogs.warnings.isEmpty());
+    // Choosing it again tries once more.
+    QVERIFY(camera.Btn_Save->isEnabled());
+}
+
+void tst_RealCamera::cameraUnpluggedWhileInUse() {
+    QVERIFY(VirtualCameras::set(
+        {QStringLiteral("id=a;name=Loose Camera"), QStringLiteral("id=b;name=Other Camera")}));
+    QtVcx vcx;
+    TFrm_Camera camera(vcx, m_dialogs, appPath());
+    QVERIFY(showConnected(camera, vcx));
+    QVERIFY(VirtualCameras::change({QStringLiteral("id=b;name=Other Camera")}));
+    QTRY_VERIFY_WITH_TIMEOUT(!vcx.Connected(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        LogText().contains(QStringLiteral(
+            "-----MAIN: 连接设备失败,原因:the camera \"Loose Camera\" was unplugged")),
+        10000);
+    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
+    QVERIFY(!camera.PhotoTaken);
+    QVERIFY(!QFile::exists(camera.PhotoPath));
+    // The list keeps its numbers while the window is open; the other camera works.
+    QCOMPARE(camera.Cb_Device->count(), 2);
+    camera.Cb_Device->setCurrentIndex(1);
+    camera.Cb_DeviceChange();
+    QTRY_VERIFY_WITH_TIMEOUT(vcx.Connected(), 20000);
+    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
+    QVERIFY(camera.PhotoTaken);
+}
+
+void tst_RealCamera::cameraPluggedInWhileTheWindowIsOpen() {
+    QVERIFY(VirtualCameras::set({QStringLiteral("id=a;name=First Camera")}));
+    QtVcx vcx;
+    TFrm_Camera camera(vcx, m_dialogs, appPath());
+    QVERIFY(showConnected(camera, vcx));
+    QVERIFY(VirtualCameras::change(
+        {QStringLiteral("id=a;name=First Camera"), QStringLiteral("id=b;name=Late Camera")}));
+    // The open window keeps its list; the next one has the new camera.
+    QCOMPARE(camera.Cb_Device->count(), 1);
+    QVERIFY(vcx.Connected());
+    QtVcx next;
+    QCOMPARE(next.CountVideoDevices(), 2);
+    QCOMPARE(next.VideoDeviceNameAt(1), QStringLiteral("Late Camera"));
+}
+
+void tst_RealCamera::noReaderSeesAHalfWrittenPhoto() {
+    QVERIFY(VirtualCameras::set(
+        {QStringLiteral("name=Busy Street;format=mjpeg;size=1920x1080;fps=15;pattern=snow")}));
+    QtVcx vcx;
+    TFrm_Camera camera(vcx, m_dialogs, appPath());
+    QVERIFY(showConnected(camera, vcx));
+    const std::string path = camera.PhotoPath.toStdString();
+    std::atomic<bool> stop{false};
+    std::atomic<int> reads{0};
+    std::atomic<int> torn{0};
+    std::thread reader([&] {
+        while (!stop) {
+            std::ifstream file(path, std::ios::binary);
+            if (!file) {
+                continue;
+            }
+            const std::string bytes{std::istreambuf_iterator<char>(file), {}};
+            ++reads;
+            const bool whole = bytes.size() > 4 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+                               static_cast<unsigned char>(bytes[1]) == 0xD8 &&
+                               static_cast<unsigned char>(bytes[bytes.size() - 2]) == 0xFF &&
+                               static_cast<unsigned char>(bytes.back()) == 0xD9;
+            if (!whole) {
+                ++torn;
+            }
+        }
+    });
+    for (int i = 0; i < 12; ++i) {
+        QVERIFY(vcx.WriteFrameJpeg(camera.PhotoPath, 90));
+        QTest::qWait(30);
+    }
+    stop = true;
+    reader.join();
+    QVERIFY(reads > 0);
+    QCOMPARE(torn.load(), 0);
+    QVERIFY(QFileInfo(camera.PhotoPath).size() > 500 * 1024); // a photo of a real size
+}
+
+int main(int argc, char** argv) {
+    VirtualCameras::prepare();
+    QApplication app(argc, argv);
+    tst_RealCamera test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_realcamera.moc"
