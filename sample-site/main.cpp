@@ -11,11 +11,9 @@
 #include "CodePage.h"
 #include "StrOper.h"
 
-// The photo form posts URL-encoded text of some MB; the library's default cap
-// for such bodies (8 KB) would refuse any real photo.
-#define CPPHTTPLIB_FORM_URL_ENCODED_PAYLOAD_MAX_LENGTH (64u << 20)
 #include <httplib.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -189,6 +187,40 @@ void LogRequest(const httplib::Request& req) {
     }
 }
 
+// The value of the first field called name in an application/x-www-form-
+// urlencoded body, decoded ('+' is a blank, %XX a byte); empty when absent.
+std::string FormField(const std::string& body, const std::string& name) {
+    std::size_t begin = 0;
+    while (begin <= body.size()) {
+        std::size_t end = body.find('&', begin);
+        if (end == std::string::npos) {
+            end = body.size();
+        }
+        const std::string pair = body.substr(begin, end - begin);
+        const std::size_t eq = pair.find('=');
+        if (pair.substr(0, eq) == name) {
+            const std::string raw = eq == std::string::npos ? "" : pair.substr(eq + 1);
+            std::string value;
+            value.reserve(raw.size());
+            for (std::size_t i = 0; i < raw.size(); ++i) {
+                if (raw[i] == '+') {
+                    value += ' ';
+                } else if (raw[i] == '%' && i + 2 < raw.size() &&
+                           std::isxdigit(static_cast<unsigned char>(raw[i + 1])) &&
+                           std::isxdigit(static_cast<unsigned char>(raw[i + 2]))) {
+                    value += static_cast<char>(std::stoi(raw.substr(i + 1, 2), nullptr, 16));
+                    i += 2;
+                } else {
+                    value += raw[i];
+                }
+            }
+            return value;
+        }
+        begin = end + 1;
+    }
+    return {};
+}
+
 void Html(httplib::Response& res, const std::string& html) {
     res.set_content(html, "text/html; charset=utf-8");
 }
@@ -274,9 +306,17 @@ void Serve(httplib::Server& server) {
                            "</form></main>",
                        kRedirectIndex, "/photo"));
     });
-    server.Post("/photo", [](const httplib::Request& req, httplib::Response& res) {
-        const std::string bytes =
-            TStrOper::DecodeBase64(req.get_param_value("Txt_InspectPhotoStr"));
+    // The photo form posts URL-encoded text of some MB. The library refuses
+    // such bodies over 8 KB when it parses them itself, so this handler reads
+    // the body and takes the field out of it.
+    server.Post("/photo", [](const httplib::Request&, httplib::Response& res,
+                             const httplib::ContentReader& reader) {
+        std::string body;
+        reader([&body](const char* data, std::size_t length) {
+            body.append(data, length);
+            return true;
+        });
+        const std::string bytes = TStrOper::DecodeBase64(FormField(body, "Txt_InspectPhotoStr"));
         std::size_t number = 0;
         {
             std::lock_guard<std::mutex> guard(g_lock);

@@ -9,7 +9,9 @@
 #include "ImgOper.h"
 #include "LiveShell.h"
 #include "Main.h"
+#include "QtVcx.h"
 #include "SampleSite.h"
+#include "VirtualCameras.h"
 #include "WebEngineBrowser.h"
 
 #include <QApplication>
@@ -44,6 +46,7 @@ private slots:
     void cleanup();
 
     void photoReachesTheFieldThePictureAndTheServer();
+    void photoFromARealCameraReachesThePageAndTheServer();
     void secondPhotoReplacesTheFirst();
     void exitImportsNothing();
     void pageWithoutTheField();
@@ -58,6 +61,8 @@ private:
     void takePhoto(QColor colour, bool capture = true);
     QVariant evaluate(const QString& script);
     QString fieldValue();
+    // Submits the page's form and returns the photo the back end stored from it.
+    QByteArray submitAndReadStored();
 
     SampleSite m_site;
     QString m_base;
@@ -110,6 +115,22 @@ QString tst_Photo::fieldValue() {
         .toString();
 }
 
+QByteArray tst_Photo::submitAndReadStored() {
+    const QDir store(m_store.path());
+    const qsizetype before = store.entryList(QDir::Files).size();
+    const QString next = store.filePath(QStringLiteral("photo-%1.jpg").arg(before + 1));
+    evaluate(QStringLiteral("document.getElementById('Btn_Submit').click(); true"));
+    // The back end writes the file before it answers with the page that says so.
+    const bool answered = LiveShell::WaitFor(
+        [this] {
+            return evaluate(QStringLiteral("document.title"))
+                .toString()
+                .startsWith(QStringLiteral("检查信息已保存"));
+        },
+        20000);
+    return answered ? ReadFile(next) : QByteArray();
+}
+
 void tst_Photo::takePhoto(QColor colour, bool capture) {
     FakeVcx* made = nullptr;
     m_shell->window->setCameraFactory([&made, colour](QWidget*) {
@@ -150,10 +171,55 @@ void tst_Photo::photoReachesTheFieldThePictureAndTheServer() {
                 .startsWith(QStringLiteral("tavlin-photo://photo/")));
     SaveScreenshot(m_shell->window.get(), QStringLiteral("photo-in-page"));
     // Submitted, the server holds exactly the file's bytes.
-    evaluate(QStringLiteral("document.getElementById('Btn_Submit').click(); true"));
-    QTRY_VERIFY_WITH_TIMEOUT(!QDir(m_store.path()).entryList(QDir::Files).isEmpty(), 10000);
-    const QStringList stored = QDir(m_store.path()).entryList(QDir::Files, QDir::Time);
-    QCOMPARE(ReadFile(m_store.path() + QLatin1Char('/') + stored.first()), ReadFile(photo));
+    QCOMPARE(submitAndReadStored(), ReadFile(photo));
+    QCOMPARE(LogText(), QString());
+}
+
+void tst_Photo::photoFromARealCameraReachesThePageAndTheServer() {
+    // A 1920 x 1080 camera whose pictures are as large as a real camera's.
+    QVERIFY(VirtualCameras::set(
+        {QStringLiteral("name=USB 2.0 Camera;format=mjpeg;size=1920x1080;fps=15;pattern=snow")}));
+    open(QStringLiteral("/photo"));
+    QtVcx* made = nullptr;
+    m_shell->window->setCameraFactory([&made](QWidget* parent) {
+        auto vcx = std::make_unique<QtVcx>(parent);
+        made = vcx.get();
+        return vcx;
+    });
+    // The officer presses 拍  照 once the picture is live.
+    bool pressed = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto* camera = qobject_cast<TFrm_Camera*>(QApplication::activeModalWidget());
+        if (camera != nullptr && made != nullptr && made->Connected() && !pressed) {
+            pressed = true;
+            camera->Btn_Save->click();
+        }
+    });
+    poll.start(50);
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    connect(&giveUp, &QTimer::timeout, this, [] {
+        if (auto* camera = qobject_cast<TFrm_Camera*>(QApplication::activeModalWidget())) {
+            camera->Btn_Exit->click(); // fails below rather than hanging here
+        }
+    });
+    giveUp.start(30000);
+    m_shell->window->Img_PhotoClick();
+    poll.stop();
+    QVERIFY(pressed);
+
+    const QString photo = m_shell->dir.path() + QStringLiteral("/USB_Temp.jpg");
+    const QByteArray bytes = ReadFile(photo);
+    QVERIFY2(bytes.size() > 500 * 1024, qPrintable(QString::number(bytes.size())));
+    const QString expected = QString::fromLatin1(TImgOper::ImageToBase64(photo.toStdString()));
+    QTRY_COMPARE_WITH_TIMEOUT(fieldValue().size(), expected.size(), 10000);
+    QCOMPARE(fieldValue(), expected);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        evaluate(QStringLiteral("document.getElementById('Img_InspectPhoto').naturalWidth"))
+            .toInt(),
+        1920, 10000);
+    QCOMPARE(submitAndReadStored(), bytes);
     QCOMPARE(LogText(), QString());
 }
 
@@ -233,6 +299,7 @@ void tst_Photo::imageIdOnADivReceivesNothing() {
 }
 
 int main(int argc, char** argv) {
+    VirtualCameras::prepare();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     WebEngineBrowser::registerPhotoScheme();
     QApplication app(argc, argv);
