@@ -78,6 +78,8 @@ bench: build
 	$(BUILD)/bin/bench_startup
 	QT_QPA_PLATFORM=offscreen $(if $(filter 0,$(shell id -u)),QTWEBENGINE_DISABLE_SANDBOX=1) \
 	  $(BUILD)/bin/bench_photo 2>/dev/null
+	$(if $(filter 0,$(shell id -u)),QTWEBENGINE_DISABLE_SANDBOX=1) \
+	  tests/run-under-xvfb.sh $(BUILD)/bin/bench_camera 2>/dev/null
 
 demo: build
 	tools/demo.sh

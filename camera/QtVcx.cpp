@@ -1,8 +1,8 @@
 #include "QtVcx.h"
 
+#include "FrameJpeg.h"
+
 #include <QFile>
-#include <QImage>
-#include <QImageWriter>
 #include <QVideoWidget>
 
 #include <cstdio>
@@ -154,27 +154,20 @@ bool QtVcx::WriteFrameJpeg(const QString& path, int quality) {
     if (m_state != State::Running || !m_lastFrame.isValid()) {
         return false;
     }
-    const QImage image = m_lastFrame.toImage();
-    if (image.isNull()) {
+    QString error;
+    const QByteArray jpeg = FrameJpeg::Encode(m_lastFrame, quality, &error);
+    if (jpeg.isEmpty()) {
         return false;
     }
     // A complete file or none: written beside the target, then renamed over it.
     const QString part = path + QStringLiteral(".part");
     QFile file(part);
-    bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    if (written) {
-        QImageWriter writer(&file, "jpeg");
-        writer.setQuality(quality);
-        written = writer.write(image);
-        file.close(); // flushes: the bytes are in the file before it gets its name
-        written = written && file.error() == QFileDevice::NoError;
-    }
-    if (!written) {
-        QFile::remove(part);
-        return false;
-    }
-    if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) !=
-        0) {
+    bool written =
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(jpeg) == jpeg.size();
+    file.close(); // flushes: the bytes are in the file before it gets its name
+    written = written && file.error() == QFileDevice::NoError;
+    if (!written || std::rename(QFile::encodeName(part).constData(),
+                                QFile::encodeName(path).constData()) != 0) {
         QFile::remove(part);
         return false;
     }

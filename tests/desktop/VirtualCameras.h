@@ -36,6 +36,10 @@ public:
     // Plugs in a new set of cameras in place of all before, and waits until Qt
     // lists exactly them. Each line describes one camera.
     static bool set(const QStringList& cameras) {
+        // All unplugged first: the new cameras may carry the old ones' names.
+        if (!change({})) {
+            return false;
+        }
         ++scene();
         return change(cameras);
     }

@@ -219,6 +219,7 @@ void tst_Photo::photoFromARealCameraReachesThePageAndTheServer() {
         evaluate(QStringLiteral("document.getElementById('Img_InspectPhoto').naturalWidth"))
             .toInt(),
         1920, 10000);
+    SaveScreenshot(m_shell->window.get(), QStringLiteral("photo-from-camera"));
     QCOMPARE(submitAndReadStored(), bytes);
     QCOMPARE(LogText(), QString());
 }

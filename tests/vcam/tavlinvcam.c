@@ -370,8 +370,11 @@ static gpointer watch_file(gpointer data) {
     /* Nothing is the same as a file never seen: the first turn announces. */
     struct stat last = {0};
     last.st_ino = (ino_t)-1;
-    while (!g_atomic_int_get(&self->stopping)) {
+    /* The client that started the provider reads its list first. */
+    for (int i = 0; i < 10 && !g_atomic_int_get(&self->stopping); ++i) {
         g_usleep(50 * 1000);
+    }
+    while (!g_atomic_int_get(&self->stopping)) {
         struct stat now = {0};
         if (path != NULL) {
             stat(path, &now);
@@ -382,11 +385,12 @@ static gpointer watch_file(gpointer data) {
             last = now;
             sync_devices(self);
         }
+        g_usleep(50 * 1000);
     }
     return NULL;
 }
 
-/* The first cameras are announced by the watcher a moment after start, and
+/* The first cameras are announced by the watcher half a second after start, and
  * the list of a started provider holds only what was announced: a client that
  * reads the list right after starting and then also takes the announcements
  * (Qt 6.4 does) would otherwise list each camera twice. */
