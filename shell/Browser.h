@@ -63,10 +63,20 @@ public:
     // Runs code in the page's own script world; every error is dropped.
     virtual void runPageScript(const QString& code) = 0;
 
+    // Where the main frame may go (http(s) only; with allowedOrigins, only to
+    // base's origin and theirs) and how long a page may take to load.
+    virtual void setPagePolicy(const QUrl& base, const QStringList& allowedOrigins,
+                               int loadTimeoutSeconds) = 0;
+
 signals:
     // The top-level document finished loading (frames do not count); ok is
     // false when it failed.
     void documentComplete(bool ok);
-    // The page's render process ended unexpectedly.
-    void renderProcessTerminated(const QString& reason);
+    // The page failed beyond a load error: its render process died or stopped
+    // answering, its load did not finish in time, or its certificate was
+    // refused. reason says which, for the log.
+    void pageFailed(const QString& reason);
+    // The page asked for something it may not have (a navigation, one dialog
+    // too many); the page stays as it was. what says which, for the log.
+    void refused(const QString& what);
 };

@@ -14,6 +14,9 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
+#include <QNativeGestureEvent>
+#include <QWheelEvent>
 
 #include <QFrame>
 #include <QGuiApplication>
@@ -37,6 +40,53 @@ QString ToQString(const std::string& codePageText) {
 
 std::string ToCodePage(const QString& text) {
     return CodePage::FromUtf16(text.toStdU16String());
+}
+
+// What never reaches the page: the right button, the keyboard's context menu,
+// zooming (Ctrl and the wheel, a pinch) and things dragged onto it.
+bool IsHeldFromPage(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+        return static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        return true;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride: {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        return key->key() == Qt::Key_Menu ||
+               (key->key() == Qt::Key_F10 && key->modifiers().testFlag(Qt::ShiftModifier));
+    }
+    case QEvent::Wheel:
+        return static_cast<QWheelEvent*>(event)->modifiers().testFlag(Qt::ControlModifier);
+    case QEvent::NativeGesture:
+        return static_cast<QNativeGestureEvent*>(event)->gestureType() == Qt::ZoomNativeGesture;
+    default:
+        return false;
+    }
+}
+
+// A status bar panel shows plain text on one line, never more than
+// kStatusPanelMaxLength characters, whatever the page put in its labels.
+constexpr qsizetype kStatusPanelMaxLength = 60;
+QString StatusPanelText(const QString& text) {
+    QString line;
+    line.reserve(text.size());
+    for (const QChar c : text) {
+        const bool breaks = c.unicode() < 0x20 || c == QChar(0x7F) ||
+                            c.category() == QChar::Separator_Line ||
+                            c.category() == QChar::Separator_Paragraph;
+        line.append(breaks ? QLatin1Char(' ') : c);
+    }
+    if (line.size() > kStatusPanelMaxLength) {
+        line = line.left(kStatusPanelMaxLength - 1) + QChar(0x2026);
+    }
+    return line;
 }
 
 std::string Utf8ToCodePage(const char* utf8) {
@@ -86,13 +136,7 @@ bool TFrm_Tavlin::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool TFrm_Tavlin::ApplicationEvents1Message(QObject* receiver, QEvent* event) {
-    const QEvent::Type type = event->type();
-    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease &&
-        type != QEvent::MouseButtonDblClick) {
-        return false;
-    }
-    if (static_cast<QMouseEvent*>(event)->button() != Qt::RightButton ||
-        !receiver->isWidgetType()) {
+    if (!IsHeldFromPage(event) || !receiver->isWidgetType()) {
         return false;
     }
     const QWidget* view = m_browser.view();
@@ -143,13 +187,8 @@ void TFrm_Tavlin::createComponents() {
     webLayout->setContentsMargins(0, 0, 0, 0);
     webLayout->addWidget(m_browser.view());
     connect(&m_browser, &Browser::documentComplete, this, &TFrm_Tavlin::WebBrowserDocumentComplete);
-    connect(&m_browser, &Browser::renderProcessTerminated, this, [this](const QString& reason) {
-        // A page whose renderer died is a failed load. The panel comes up over the
-        // blank view as well, or the officer would see neither page nor retry link.
-        TSysOper::WriteLog(Utf8ToCodePage("加载页面失败，错误：") + ToCodePage(reason));
-        Pnl_Msg->show();
-        applyPageKind(PageKind::Failed);
-    });
+    connect(&m_browser, &Browser::pageFailed, this, &TFrm_Tavlin::handleBrowserPageFailed);
+    connect(&m_browser, &Browser::refused, this, &TFrm_Tavlin::handleBrowserRefused);
 
     Pnl_Msg = new QWidget(Panel1);
     Pnl_Msg->setObjectName(QStringLiteral("Pnl_Msg"));
@@ -200,6 +239,7 @@ void TFrm_Tavlin::createComponents() {
     for (std::size_t i = 0; i < StatusPanels.size(); ++i) {
         StatusPanels[i] = new QLabel(StatusBar);
         StatusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        StatusPanels[i]->setTextFormat(Qt::PlainText);
         // The last panel reaches to the window's edge, as a status bar's last part does.
         const bool last = i + 1 == StatusPanels.size();
         if (last) {
@@ -264,7 +304,28 @@ void TFrm_Tavlin::FormCreate() {
     ReadIdentity();
     if (!LoadConfig()) {
         m_terminationRequested = true;
+        return;
     }
+    const ShellConfig::BrowserSettings settings = ShellConfig::ReadBrowserSettings(m_appPath);
+    QStringList origins;
+    for (const std::string& origin : settings.allowedOrigins) {
+        origins.append(QString::fromStdString(origin));
+    }
+    m_browser.setPagePolicy(QUrl(ToQString(BaseUrl).trimmed()), origins,
+                            settings.loadTimeoutSeconds);
+}
+
+void TFrm_Tavlin::handleBrowserPageFailed(const QString& reason) {
+    // A page whose renderer died, hung or never finished is a failed load. The
+    // panel comes up over the view as well, or the officer would see neither
+    // page nor retry link.
+    TSysOper::WriteLog(Utf8ToCodePage("加载页面失败，错误：") + ToCodePage(reason));
+    Pnl_Msg->show();
+    applyPageKind(PageKind::Failed);
+}
+
+void TFrm_Tavlin::handleBrowserRefused(const QString& what) {
+    TSysOper::WriteLog(Utf8ToCodePage("拒绝页面请求,原因:") + ToCodePage(what));
 }
 
 void TFrm_Tavlin::FormShow() {
@@ -482,7 +543,7 @@ void TFrm_Tavlin::ReadOfficerInfo() {
 }
 
 void TFrm_Tavlin::setStatusPanel(std::size_t index, const std::string& codePageText) {
-    StatusPanels[index]->setText(ToQString(codePageText));
+    StatusPanels[index]->setText(StatusPanelText(ToQString(codePageText)));
 }
 
 void TFrm_Tavlin::Image_MouseEnter(ImageButton* button) {

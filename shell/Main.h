@@ -101,6 +101,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
+private slots:
+    void handleBrowserPageFailed(const QString& reason);
+    void handleBrowserRefused(const QString& what);
+
 private:
     void createComponents();
     // Decodes the window's pictures: run when the window is first shown, after

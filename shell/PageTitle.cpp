@@ -15,7 +15,8 @@ PageKind ClassifyTitle(std::string_view codePageTitle) {
 
     const std::string_view title = TrimControls(codePageTitle);
     const auto contains = [title](const std::string& keyword) {
-        return title.find(keyword) != std::string_view::npos;
+        // Whole characters: a keyword's bytes across two characters do not count.
+        return CodePage::FindCharacters(title, keyword) != std::string_view::npos;
     };
     if (contains(kLogin)) {
         return PageKind::Login;

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ShellConfig {
 
@@ -25,6 +26,24 @@ struct BaseUrl {
 // Reads section "URL", key "URL" of <appPath>InspectConfig/Config.ini and
 // decodes it from Base64.
 BaseUrl ReadBaseUrl(const std::string& appPath);
+
+// What the browser allows, from section "Browser" of Config.ini:
+//   AllowedOrigins  origins (scheme://host[:port]) the main frame may go to
+//                   besides the base URL's, separated by blanks or commas;
+//                   absent or empty: any http or https address
+//   LoadTimeout     seconds a page may take to load (1 to 3600; default 30)
+struct BrowserSettings {
+    static constexpr int kDefaultLoadTimeoutSeconds = 30;
+    std::vector<std::string> allowedOrigins;
+    int loadTimeoutSeconds = kDefaultLoadTimeoutSeconds;
+};
+BrowserSettings ReadBrowserSettings(const std::string& appPath);
+
+// The origins of a list separated by blanks or commas.
+std::vector<std::string> SplitOrigins(std::string_view list);
+// Whether text is an origin: http or https, "://", a host without user, path,
+// query or fragment, an optional ":port" of digits.
+bool IsOrigin(std::string_view text);
 
 } // namespace ShellConfig
 

@@ -1,5 +1,12 @@
 #include "WebEngineBrowser.h"
 
+#include "InspectPage.h"
+#include "PageRequestGuard.h"
+#include "PhotoSchemeHandler.h"
+
+#include <csignal>
+#include <sys/types.h>
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,68 +22,8 @@
 #include <QWebEngineUrlSchemeHandler>
 #include <QWebEngineView>
 
-// The page policy of the shell.
-class InspectPage : public QWebEnginePage {
-public:
-    explicit InspectPage(QWebEngineProfile* profile, QObject* parent)
-        : QWebEnginePage(profile, parent) {
-        // Certificate errors are refused, as any careful browser does.
-        connect(this, &QWebEnginePage::certificateError, this,
-                [](QWebEngineCertificateError error) { error.rejectCertificate(); });
-        // Camera, microphone, location and the like: the page gets none of them.
-        connect(this, &QWebEnginePage::featurePermissionRequested, this,
-                [this](const QUrl& origin, QWebEnginePage::Feature feature) {
-                    setFeaturePermission(origin, feature, QWebEnginePage::PermissionDeniedByUser);
-                });
-    }
-
-protected:
-    // No pop-up windows: the shell shows one page.
-    QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
-};
-
-namespace {
-const QByteArray kPhotoScheme = QByteArrayLiteral("tavlin-photo");
-} // namespace
-
-// Serves exactly one file, the photo, under tavlin-photo://photo/<n>.jpg; any
-// other address of the scheme is refused.
-class PhotoSchemeHandler : public QWebEngineUrlSchemeHandler {
-public:
-    using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
-
-    QUrl serve(const QString& path) {
-        m_path = path;
-        ++m_counter;
-        m_current = QUrl(QStringLiteral("%1://photo/%2.jpg")
-                             .arg(QString::fromLatin1(kPhotoScheme))
-                             .arg(m_counter));
-        return m_current;
-    }
-
-    void requestStarted(QWebEngineUrlRequestJob* job) override {
-        if (m_path.isEmpty() || job->requestUrl().host() != QLatin1String("photo") ||
-            !job->requestUrl().path().endsWith(QLatin1String(".jpg"))) {
-            job->fail(QWebEngineUrlRequestJob::UrlNotFound);
-            return;
-        }
-        // The file itself is the reply's body, read as the page takes it.
-        auto* file = new QFile(m_path, job);
-        if (!file->open(QIODevice::ReadOnly)) {
-            job->fail(QWebEngineUrlRequestJob::UrlNotFound);
-            return;
-        }
-        job->reply(QByteArrayLiteral("image/jpeg"), file);
-    }
-
-private:
-    QString m_path;
-    QUrl m_current;
-    quint64 m_counter = 0;
-};
-
 void WebEngineBrowser::registerPhotoScheme() {
-    QWebEngineUrlScheme scheme(kPhotoScheme);
+    QWebEngineUrlScheme scheme(PhotoSchemeHandler::kScheme);
     scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
     scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::CorsEnabled);
     QWebEngineUrlScheme::registerScheme(scheme);
@@ -145,11 +92,13 @@ void AppendStringLiteral(QString& script, std::string_view bytes) {
 
 WebEngineBrowser::WebEngineBrowser(QObject* parent)
     : Browser(parent), m_profile(new QWebEngineProfile(this)), m_view(new QWebEngineView) {
-    // An off-the-record profile: nothing of the pages is kept on disk between runs.
+    // An off-the-record profile: no cookie, storage or cache of the pages is
+    // kept on disk, so the next officer on this PC finds nothing of the last.
     m_profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
     m_profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
     m_photos = new PhotoSchemeHandler(this);
-    m_profile->installUrlSchemeHandler(kPhotoScheme, m_photos);
+    m_profile->installUrlSchemeHandler(PhotoSchemeHandler::kScheme, m_photos);
+    m_profile->setUrlRequestInterceptor(new PageRequestGuard(m_profile));
     connect(m_profile, &QWebEngineProfile::downloadRequested, this,
             [](QWebEngineDownloadRequest* download) { download->cancel(); });
 
@@ -162,19 +111,100 @@ WebEngineBrowser::WebEngineBrowser(QObject* parent)
     settings->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
     m_view->setPage(m_page);
     m_view->setContextMenuPolicy(Qt::NoContextMenu);
+    m_view->setAcceptDrops(false);
 
+    connect(m_page, &QWebEnginePage::loadStarted, this, &WebEngineBrowser::handleLoadStarted);
     // loadFinished is raised for the main frame only: frames inside the page do not count.
-    connect(m_page, &QWebEnginePage::loadFinished, this, &Browser::documentComplete);
+    connect(m_page, &QWebEnginePage::loadFinished, this, &WebEngineBrowser::handleLoadFinished);
     connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
-            [this](QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
-                if (status == QWebEnginePage::NormalTerminationStatus) {
-                    return;
-                }
-                emit renderProcessTerminated(
-                    QStringLiteral("render process ended (status %1, exit code %2)")
+            &WebEngineBrowser::handleRenderProcessTerminated);
+    connect(m_page, &InspectPage::refused, this, &Browser::refused);
+    connect(m_page, &InspectPage::certificateRejected, this, &Browser::pageFailed);
+
+    m_loadTimer.setSingleShot(true);
+    connect(&m_loadTimer, &QTimer::timeout, this, &WebEngineBrowser::handleLoadTimeout);
+    m_watchdog.setInterval(kWatchdogIntervalMs);
+    connect(&m_watchdog, &QTimer::timeout, this, &WebEngineBrowser::handleWatchdog);
+    m_watchdog.start();
+}
+
+void WebEngineBrowser::setPagePolicy(const QUrl& base, const QStringList& allowedOrigins,
+                                     int loadTimeoutSeconds) {
+    m_page->setAllowedOrigins(base, allowedOrigins);
+    m_loadTimeoutMs = loadTimeoutSeconds * 1000;
+}
+
+void WebEngineBrowser::setHangTimeout(int milliseconds) {
+    m_hangTimeoutMs = milliseconds;
+}
+
+void WebEngineBrowser::handleLoadStarted() {
+    // The document the photo was given to goes.
+    m_photos->forget();
+    m_loadTimer.start(m_loadTimeoutMs);
+    m_probeSent = false; // a new document answers for itself
+}
+
+void WebEngineBrowser::handleLoadFinished(bool ok) {
+    m_loadTimer.stop();
+    m_probeSent = false;
+    // Zoom stays at 100 %, whatever the last page did.
+    m_page->setZoomFactor(1.0);
+    emit documentComplete(ok);
+}
+
+void WebEngineBrowser::handleLoadTimeout() {
+    emit pageFailed(QStringLiteral("the page did not finish loading within %1 s")
+                        .arg(m_loadTimeoutMs / 1000));
+    m_page->triggerAction(QWebEnginePage::Stop);
+}
+
+void WebEngineBrowser::handleWatchdog() {
+    // While a page dialog waits for the officer, the page's scripts wait too.
+    if (m_page->dialogOpen() || m_page->renderProcessPid() <= 0) {
+        m_probeSent = false;
+        return;
+    }
+    if (!m_probeSent) {
+        m_probeSent = true;
+        m_probeTimer.start();
+        const unsigned probe = ++m_probe;
+        m_page->runJavaScript(QStringLiteral("1"), QWebEngineScript::ApplicationWorld,
+                              [self = QPointer<WebEngineBrowser>(this), probe](const QVariant&) {
+                                  if (self && probe == self->m_probe) {
+                                      self->m_probeSent = false;
+                                  }
+                              });
+        return;
+    }
+    if (m_probeTimer.elapsed() > m_hangTimeoutMs) {
+        // The page runs a script that never ends: its render process is ended
+        // and the page handled as failed, with the retry link.
+        const qint64 pid = m_page->renderProcessPid();
+        m_probeSent = false;
+        ++m_probe;
+        m_endedForHang = true;
+        emit pageFailed(
+            QStringLiteral("the page answered no script for %1 s; its render process was ended")
+                .arg(m_hangTimeoutMs / 1000));
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+    }
+}
+
+void WebEngineBrowser::handleRenderProcessTerminated(
+    QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
+    m_loadTimer.stop();
+    m_probeSent = false;
+    if (m_endedForHang) {
+        m_endedForHang = false; // said already
+        return;
+    }
+    if (status == QWebEnginePage::NormalTerminationStatus) {
+        return;
+    }
+    emit pageFailed(QStringLiteral("render process ended (status %1, exit code %2)")
                         .arg(static_cast<int>(status))
                         .arg(exitCode));
-            });
 }
 
 WebEngineBrowser::~WebEngineBrowser() {
@@ -289,7 +319,8 @@ void WebEngineBrowser::setPhotoFields(const QString& inputId, const std::string&
 }
 
 QUrl WebEngineBrowser::servePhoto(const QString& path) {
-    return m_photos->serve(path);
+    // For the document shown now, and for nothing after it.
+    return m_photos->serve(path, m_page->url());
 }
 
 void WebEngineBrowser::runPageScript(const QString& code) {

@@ -1,11 +1,16 @@
-// The embedded browser over Qt WebEngine, with the page policy the shell needs:
-// no pop-up windows, permissions and downloads refused, certificate errors
-// refused, no access from pages to local files, nothing exposed to the page.
+// The embedded browser over Qt WebEngine, with the page policy the shell needs
+// (InspectPage), the photo served to its document only (PhotoSchemeHandler),
+// the program's resources out of pages' reach (PageRequestGuard), downloads
+// refused, a load that never ends stopped, and a page that never yields its
+// render process ended.
 #pragma once
 
 #include "Browser.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
+#include <QTimer>
+#include <QWebEnginePage>
 
 class PhotoSchemeHandler;
 class QWebEnginePage;
@@ -33,8 +38,24 @@ public:
                         const QUrl& imageUrl, Callback callback) override;
     void runPageScript(const QString& code) override;
     QUrl servePhoto(const QString& path) override;
+    void setPagePolicy(const QUrl& base, const QStringList& allowedOrigins,
+                       int loadTimeoutSeconds) override;
+
+    // How long a page may leave a script unanswered before its render process
+    // is ended (10 s; tests make it shorter).
+    static constexpr int kHangTimeoutMs = 10000;
+    void setHangTimeout(int milliseconds);
 
 private:
+    static constexpr int kWatchdogIntervalMs = 1000;
+
+    void handleLoadStarted();
+    void handleLoadFinished(bool ok);
+    void handleLoadTimeout();
+    void handleWatchdog();
+    void handleRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status,
+                                       int exitCode);
+
     // Runs one script in the isolated world and turns its {ok, error, ...} into a ScriptResult.
     void runIsolated(const QString& script, Callback callback);
 
@@ -42,4 +63,14 @@ private:
     QPointer<QWebEngineView> m_view;
     InspectPage* m_page = nullptr;
     PhotoSchemeHandler* m_photos = nullptr;
+    QTimer m_loadTimer;
+    int m_loadTimeoutMs = 30000;
+    // The renderer is asked a trivial script now and then; one left
+    // unanswered too long means a page that never yields.
+    QTimer m_watchdog;
+    QElapsedTimer m_probeTimer;
+    bool m_probeSent = false;
+    unsigned m_probe = 0;
+    int m_hangTimeoutMs = kHangTimeoutMs;
+    bool m_endedForHang = false;
 };

@@ -111,4 +111,32 @@ std::u16string ToUtf16(std::string_view text) {
     return result;
 }
 
+std::size_t CharacterLength(std::string_view text, std::size_t offset) {
+    const auto byte = [text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const std::size_t left = text.size() - offset;
+    const unsigned char lead = byte(offset);
+    if (lead < 0x80 || lead == 0x80 || lead == 0xFF || left < 2) {
+        return 1;
+    }
+    const unsigned char second = byte(offset + 1);
+    if (second >= 0x30 && second <= 0x39) {
+        // Four bytes: lead, digit, lead-range byte, digit.
+        if (left >= 4 && byte(offset + 2) >= 0x81 && byte(offset + 2) <= 0xFE &&
+            byte(offset + 3) >= 0x30 && byte(offset + 3) <= 0x39) {
+            return 4;
+        }
+        return 1;
+    }
+    return (second >= 0x40 && second <= 0xFE && second != 0x7F) ? 2 : 1;
+}
+
+std::size_t FindCharacters(std::string_view text, std::string_view keyword) {
+    for (std::size_t at = 0; at < text.size(); at += CharacterLength(text, at)) {
+        if (text.substr(at).starts_with(keyword)) {
+            return at;
+        }
+    }
+    return keyword.empty() ? 0 : std::string_view::npos;
+}
+
 } // namespace CodePage

@@ -24,4 +24,14 @@ std::string ToUtf8(std::string_view text);
 std::string FromUtf16(std::u16string_view utf16);
 std::u16string ToUtf16(std::string_view text);
 
+// The length in bytes of the character of text that starts at offset: 1 for
+// ASCII, 2 or 4 for a GB18030 sequence; 1 for a byte that starts none (or a
+// sequence cut short), so that a scan steps over it.
+std::size_t CharacterLength(std::string_view text, std::size_t offset);
+
+// The offset of the first occurrence of keyword in text that begins on a
+// character of text, or npos. Unlike a search of the bytes, it never matches
+// the trail byte of one character joined to the lead byte of the next.
+std::size_t FindCharacters(std::string_view text, std::string_view keyword);
+
 } // namespace CodePage

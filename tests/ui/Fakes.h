@@ -57,6 +57,14 @@ public:
     QString servedPath;
     int served = 0;
     void runPageScript(const QString& code) override { pageScripts.append(code); }
+    void setPagePolicy(const QUrl& base, const QStringList& origins, int timeout) override {
+        policyBase = base;
+        allowedOrigins = origins;
+        loadTimeoutSeconds = timeout;
+    }
+    QUrl policyBase;
+    QStringList allowedOrigins;
+    int loadTimeoutSeconds = 0;
 
     // Completes a top-level document with the given title.
     void complete(const QString& pageTitle) {

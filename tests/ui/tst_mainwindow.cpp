@@ -41,6 +41,7 @@ private slots:
     void pageKinds_data();
     void pageKinds();
     void officerPanels();
+    void officerPanelsArePlainTextOnOneLine();
     void officerIdWithoutNameWritesNothing();
     void retryLinkHidesTheErrorAndLoadsAgain();
     void loginReadsTheIdentityAgain();
@@ -212,6 +213,31 @@ void tst_MainWindow::pageKinds() {
     QCOMPARE(Shown(window->Img_Close), QStringLiteral("shown"));
 }
 
+void tst_MainWindow::officerPanelsArePlainTextOnOneLine() {
+    auto window = makeWindow();
+    window->show();
+    const QString markup = QStringLiteral("<b style=\"color:red;font-size:40px\">张三</b>"
+                                          "<img src=\"file:///etc/hostname\">");
+    m_browser.elements = {{QStringLiteral("Lbl_PoliceId"), QStringLiteral("1001")},
+                          {QStringLiteral("Lbl_PoliceName"), markup},
+                          {QStringLiteral("Lbl_PoliceOrgId"), QString(200, QLatin1Char('x')) +
+                                                                  QStringLiteral("\u2028伪造条目")}};
+    m_browser.complete(QStringLiteral("首页"));
+    QLabel* officer = window->StatusPanels[1];
+    QCOMPARE(officer->textFormat(), Qt::PlainText);
+    QVERIFY(officer->text().contains(QStringLiteral("<b style=")));
+    // Capped, on one line, its end marked.
+    QLabel* organisation = window->StatusPanels[2];
+    QCOMPARE(organisation->text().size(), 60);
+    QVERIFY(organisation->text().endsWith(QChar(0x2026)));
+    for (QLabel* label : {officer, organisation}) {
+        QCOMPARE(label->textFormat(), Qt::PlainText);
+        for (const QChar c : label->text()) {
+            QVERIFY(c.unicode() >= 0x20 && c.category() != QChar::Separator_Line);
+        }
+    }
+}
+
 void tst_MainWindow::officerPanels() {
     auto window = makeWindow();
     window->show();
@@ -219,18 +245,19 @@ void tst_MainWindow::officerPanels() {
                           {QStringLiteral("Lbl_PoliceName"), QStringLiteral(" AB\n")},
                           {QStringLiteral("Lbl_PoliceOrgId"), QStringLiteral("2002")}};
     m_browser.complete(QStringLiteral("首页"));
-    QCOMPARE(window->StatusPanels[1]->text(), QStringLiteral("警员信息：【1001- AB\n】"));
+    // One line: the page's line break is a blank.
+    QCOMPARE(window->StatusPanels[1]->text(), QStringLiteral("警员信息：【1001- AB 】"));
     QCOMPARE(window->StatusPanels[2]->text(), QStringLiteral("所属机构：【2002】"));
 
     // A page without the labels keeps the previous officer.
     m_browser.elements.clear();
     m_browser.complete(QStringLiteral("检查记录详情"));
-    QCOMPARE(window->StatusPanels[1]->text(), QStringLiteral("警员信息：【1001- AB\n】"));
+    QCOMPARE(window->StatusPanels[1]->text(), QStringLiteral("警员信息：【1001- AB 】"));
 
     // The organisation alone.
     m_browser.elements = {{QStringLiteral("Lbl_PoliceOrgId"), QString()}};
     m_browser.complete(QStringLiteral("检查记录列表"));
-    QCOMPARE(window->StatusPanels[1]->text(), QStringLiteral("警员信息：【1001- AB\n】"));
+    QCOMPARE(window->StatusPanels[1]->text(), QStringLiteral("警员信息：【1001- AB 】"));
     QCOMPARE(window->StatusPanels[2]->text(), QStringLiteral("所属机构：【】"));
 
     // The login page empties both.
@@ -381,7 +408,7 @@ void tst_MainWindow::failuresAreLoggedWithTheirPrefixes() {
 
     // A render process that dies: logged, and the panel comes up with the retry link.
     QCOMPARE(Shown(window->Pnl_Msg), QStringLiteral("hidden"));
-    emit m_browser.renderProcessTerminated(
+    emit m_browser.pageFailed(
         QStringLiteral("render process ended (status 2, exit code 9)"));
     QCOMPARE(Shown(window->Pnl_Msg), QStringLiteral("shown"));
     QCOMPARE(Shown(window->Lb_Ref), QStringLiteral("shown"));

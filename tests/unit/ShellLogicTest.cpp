@@ -126,6 +126,25 @@ TEST(IniIdentitySource, MissingFileGivesEmptyTextsAndOneLogLine) {
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1);
 }
 
+TEST(ClassifyTitle, KeywordsMatchWholeCharactersOnly) {
+    // 业锹件 is D2B5 C7C2 BCFE: its bytes hold 登录 (B5C7 C2BC) across characters.
+    EXPECT_EQ(ClassifyTitle(Cp("业锹件")), PageKind::Failed);
+    EXPECT_EQ(ClassifyTitle(Cp("业锹件登录")), PageKind::Login);
+    EXPECT_EQ(ClassifyTitle(Cp("a登录")), PageKind::Login);
+    // A four-byte character (U+20000) before the keyword keeps the alignment.
+    EXPECT_EQ(ClassifyTitle(Cp("\xF0\xA0\x80\x80首页")), PageKind::DetailOrHome);
+}
+
+TEST(FindCharacters, StepsOverEveryKindOfCharacter) {
+    const std::string text = Cp("a业\xF0\xA0\x80\x80登录");
+    EXPECT_EQ(CodePage::FindCharacters(text, Cp("登录")), 1u + 2u + 4u);
+    EXPECT_EQ(CodePage::FindCharacters(text, Cp("录")), 1u + 2u + 4u + 2u);
+    EXPECT_EQ(CodePage::FindCharacters(text, "x"), std::string_view::npos);
+    // A stray byte counts as one character, and the scan goes on after it.
+    EXPECT_EQ(CodePage::FindCharacters("\x80" + Cp("登录"), Cp("登录")), 1u);
+    EXPECT_EQ(CodePage::FindCharacters(Cp("业"), ""), 0u);
+}
+
 TEST(ClassifyTitle, FirstMatchingRuleWins) {
     EXPECT_EQ(ClassifyTitle(Cp("民警登录")), PageKind::Login);
     EXPECT_EQ(ClassifyTitle(Cp("登录 列表")), PageKind::Login);

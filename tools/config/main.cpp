@@ -17,6 +17,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -29,9 +30,13 @@ int Usage() {
     std::fputs(
         "usage: tavlin-config write FOLDER --url URL [--type-code T] [--number N] [--serial S]\n"
         "                           [--name NAME] [--other TEXT] [--long-code L]\n"
+        "                           [--allowed-origins \"ORIGIN ...\"] [--load-timeout SECONDS]\n"
         "       tavlin-config check FOLDER\n"
         "Writes or checks FOLDER/InspectConfig/Config.ini and Identity.ini of a Tavlin\n"
-        "program folder; check also prints the start URL Tavlin would open.\n",
+        "program folder; check also prints the start URL Tavlin would open.\n"
+        "--allowed-origins limits the pages Tavlin may show to the base URL's origin and\n"
+        "these (scheme://host[:port], separated by blanks); --load-timeout is how long a\n"
+        "page may take to load before Tavlin shows its error panel (default 30 s).\n",
         stderr);
     return 2;
 }
@@ -67,6 +72,28 @@ int Write(const std::string& folder, const std::map<std::string, std::string>& o
             return 2;
         }
     }
+    if (const auto timeout = options.find("--load-timeout"); timeout != options.end()) {
+        char* rest = nullptr;
+        const long seconds = std::strtol(timeout->second.c_str(), &rest, 10);
+        if (timeout->second.empty() || *rest != '\0' || seconds < 1 || seconds > 3600) {
+            std::fputs("tavlin-config: --load-timeout must be a whole number of seconds from 1 "
+                       "to 3600\n",
+                       stderr);
+            return 2;
+        }
+    }
+    if (const auto origins = options.find("--allowed-origins"); origins != options.end()) {
+        for (const std::string& origin :
+             ShellConfig::SplitOrigins(origins->second)) {
+            if (!ShellConfig::IsOrigin(origin)) {
+                std::fprintf(stderr,
+                             "tavlin-config: '%s' is not an origin (http:// or https://, a host, "
+                             "an optional :port, nothing after it)\n",
+                             origin.c_str());
+                return 2;
+            }
+        }
+    }
     std::error_code error;
     std::filesystem::create_directories(folder + "InspectConfig", error);
     if (error) {
@@ -82,6 +109,17 @@ int Write(const std::string& folder, const std::map<std::string, std::string>& o
     {
         std::ofstream config(folder + std::string(ShellConfig::kConfigFile), std::ios::binary);
         config << "[URL]\r\nURL=" << base64 << "\r\n";
+        const auto origins = options.find("--allowed-origins");
+        const auto timeout = options.find("--load-timeout");
+        if (origins != options.end() || timeout != options.end()) {
+            config << "[Browser]\r\n";
+            if (origins != options.end()) {
+                config << "AllowedOrigins=" << origins->second << "\r\n";
+            }
+            if (timeout != options.end()) {
+                config << "LoadTimeout=" << timeout->second << "\r\n";
+            }
+        }
         if (!config) {
             std::fprintf(stderr, "tavlin-config: cannot write %s%s\n", folder.c_str(),
                          std::string(ShellConfig::kConfigFile).c_str());
@@ -176,8 +214,9 @@ int main(int argc, char** argv) {
     if (command != "write") {
         return Usage();
     }
-    static const char* const kKnown[] = {"--url",  "--type-code", "--number",   "--serial",
-                                         "--name", "--other",     "--long-code"};
+    static const char* const kKnown[] = {"--url",       "--type-code",       "--number",
+                                         "--serial",    "--name",            "--other",
+                                         "--long-code", "--allowed-origins", "--load-timeout"};
     std::map<std::string, std::string> options;
     for (int i = 3; i < argc; i += 2) {
         const std::string name = argv[i];

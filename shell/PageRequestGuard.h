@@ -1,0 +1,13 @@
+// Keeps a page's requests away from the program's own resources: qrc: (the
+// program's pictures and skin) and file: addresses are refused to every page,
+// whatever asks for them (an image, a frame, a script's fetch).
+#pragma once
+
+#include <QWebEngineUrlRequestInterceptor>
+
+class PageRequestGuard : public QWebEngineUrlRequestInterceptor {
+    Q_OBJECT
+public:
+    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+    void interceptRequest(QWebEngineUrlRequestInfo& info) override;
+};
