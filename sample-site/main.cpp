@@ -9,6 +9,7 @@
 // output as "REQUEST <method> <target>" (and appended to --log FILE), so that
 // tests can see exactly what arrived.
 #include "CodePage.h"
+#include "Hostile.h"
 #include "StrOper.h"
 
 #include <httplib.h>
@@ -19,6 +20,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -30,6 +32,9 @@ struct Options {
     std::string logFile;
     int tourSeconds = 0;     // > 0: every page moves on to the next by itself
     std::string storeFolder; // where submitted photos are also written, as photo-N.jpg
+    bool hostile = false;    // also the pages under /hostile/
+    std::string certificate; // with key: https
+    std::string key;
 };
 
 // What the entry page learnt from the start URL, shown on the following pages.
@@ -465,6 +470,11 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.storeFolder = argv[++i];
         } else if (arg == "--tour" && i + 1 < argc) {
             options.tourSeconds = std::atoi(argv[++i]);
+        } else if (arg == "--hostile") {
+            options.hostile = true;
+        } else if (arg == "--tls" && i + 2 < argc) {
+            options.certificate = argv[++i];
+            options.key = argv[++i];
         } else {
             return false;
         }
@@ -480,18 +490,31 @@ int main(int argc, char** argv) {
         std::fprintf(
             stderr,
             "usage: tavlin-sample-site [--port N] [--log FILE] [--tour SECONDS] [--store DIR]\n"
+            "                          [--hostile] [--tls CERTIFICATE KEY]\n"
             "Serves the sample inspection web application on 127.0.0.1:N "
             "(N = 0: any free port).\n"
             "--tour: each page moves on to the next after SECONDS, from the login "
             "page through home, list, detail and photo to a page Tavlin does not "
-            "know.\n");
+            "know.\n"
+            "--hostile: also serve pages under /hostile/ that attack the shell (tests).\n"
+            "--tls: serve https with the given PEM certificate and key.\n");
         return 2;
     }
     g_logFile = options.logFile;
     g_tourSeconds = options.tourSeconds;
     g_storeFolder = options.storeFolder;
-    httplib::Server server;
+    std::unique_ptr<httplib::Server> owned;
+    if (options.certificate.empty()) {
+        owned = std::make_unique<httplib::Server>();
+    } else {
+        owned = std::make_unique<httplib::SSLServer>(options.certificate.c_str(),
+                                                     options.key.c_str());
+    }
+    httplib::Server& server = *owned;
     Serve(server);
+    if (options.hostile) {
+        ServeHostile(server);
+    }
     const int port = options.port == 0
                          ? server.bind_to_any_port("127.0.0.1")
                          : (server.bind_to_port("127.0.0.1", options.port) ? options.port : -1);

@@ -1,6 +1,10 @@
 #include "InspectPage.h"
 
 #include <QDialog>
+#include <QEvent>
+#include <QPointer>
+
+#include <functional>
 #include <QEventLoop>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -18,6 +22,32 @@ QString Origin(const QUrl& url) {
                         QUrl::RemoveFragment)
         .toString(QUrl::FullyEncoded);
 }
+
+// Calls back when the watched window is closed or hidden.
+class WindowCloseWatch : public QObject {
+public:
+    WindowCloseWatch(QWidget* window, std::function<void()> closed)
+        : m_window(window), m_closed(std::move(closed)) {
+        if (m_window) {
+            m_window->installEventFilter(this);
+        }
+    }
+    ~WindowCloseWatch() override {
+        if (m_window) {
+            m_window->removeEventFilter(this);
+        }
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Close || event->type() == QEvent::Hide) {
+            m_closed();
+        }
+        return false;
+    }
+
+private:
+    QPointer<QWidget> m_window;
+    std::function<void()> m_closed;
+};
 
 } // namespace
 
@@ -81,8 +111,9 @@ void InspectPage::handleLoadStarted() {
 }
 
 bool InspectPage::mayOpenDialog() {
-    if (dialogOpen()) {
-        return false; // one at a time
+    const QWidget* window = dialogParent();
+    if (dialogOpen() || window == nullptr || !window->isVisible()) {
+        return false; // one at a time, and none over a closed window
     }
     ++m_dialogsThisDocument;
     if (m_dialogsThisDocument == kDialogsPerDocument + 1) {
@@ -110,6 +141,8 @@ bool InspectPage::runDialog(QDialog* dialog) {
     QEventLoop loop;
     m_dialogLoop = &loop;
     m_dialog = dialog;
+    // The officer closing the window ends the page's dialog with it.
+    WindowCloseWatch watch(dialogParent(), [this] { closeDialog(); });
     bool accepted = false;
     connect(dialog, &QDialog::finished, &loop, [&loop, &accepted](int result) {
         accepted = result == QDialog::Accepted;

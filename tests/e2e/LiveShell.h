@@ -17,9 +17,11 @@
 struct LiveShell {
     // Lays out the folder (base URL siteBase + "/inspect"), makes and shows the
     // window, and waits until the start has led to the login page.
-    LiveShell(const QString& siteBase, Dialogs& dialogs) : base(siteBase) {
+    // browserSettings: lines of section Browser of Config.ini.
+    LiveShell(const QString& siteBase, Dialogs& dialogs, const std::string& browserSettings = {})
+        : base(siteBase) {
         WriteProgramFolder(folder(), (base + QStringLiteral("/inspect")).toStdString(),
-                           "EnterpriseNumber=1\n");
+                           "EnterpriseNumber=1\n", browserSettings);
         browser = std::make_unique<WebEngineBrowser>();
         identity = std::make_unique<IniIdentitySource>(folder());
         window = std::make_unique<TFrm_Tavlin>(*browser, *identity, dialogs, folder());
@@ -33,9 +35,10 @@ struct LiveShell {
     // Moves the page as the web application would and waits for its
     // completion, then a little more: the title and labels are read by
     // script after it. False when it never completed.
-    bool open(const QString& path) {
+    bool open(const QString& path) { return openUrl(QUrl(base + path)); }
+    bool openUrl(const QUrl& url) {
         QSignalSpy done(browser.get(), &Browser::documentComplete);
-        browser->navigate(QUrl(base + path));
+        browser->navigate(url);
         const bool completed = WaitFor([&done] { return !done.isEmpty(); });
         QTest::qWait(300);
         return completed;

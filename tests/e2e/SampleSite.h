@@ -58,16 +58,19 @@ private:
     int m_port = 0;
 };
 
-// Writes Config.ini (the base URL, Base64 on one line) and Identity.ini (the
-// given INI lines of section Identity) into folder, which ends in '/'.
+// Writes Config.ini (the base URL, Base64 on one line, and the given INI lines
+// of section Browser) and Identity.ini (the given INI lines of section
+// Identity) into folder, which ends in '/'.
 inline void WriteProgramFolder(const std::string& folder, const std::string& baseUrl,
-                               const std::string& identityLines) {
+                               const std::string& identityLines,
+                               const std::string& browserLines = {}) {
     QDir().mkpath(QString::fromStdString(folder + "InspectConfig"));
     std::string base64 = TStrOper::EncodeBase64(baseUrl);
     std::erase(base64, '\r');
     std::erase(base64, '\n');
     std::ofstream(folder + "InspectConfig/Config.ini", std::ios::binary)
-        << "[URL]\r\nURL=" << base64 << "\r\n";
+        << "[URL]\r\nURL=" << base64 << "\r\n"
+        << (browserLines.empty() ? std::string() : "[Browser]\r\n" + browserLines);
     std::ofstream(folder + "InspectConfig/Identity.ini", std::ios::binary) << "[Identity]\n"
                                                                            << identityLines;
 }

@@ -5,6 +5,7 @@
 #include "Browser.h"
 #include "CodePage.h"
 #include "Dialogs.h"
+#include "LogReader.h"
 #include "ShellConfig.h"
 
 #include <QCoreApplication>
@@ -120,7 +121,7 @@ inline void SaveScreenshot(QWidget* window, const QString& name) {
         .save(QDir(folder).filePath(name + QStringLiteral(".png")));
 }
 
-// The daily log beside the test executable, in UTF-8.
+// The daily log beside the test executable, in UTF-8, as written.
 inline QString LogText() {
     QString text;
     const QDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/LogFiles"));
@@ -128,6 +129,31 @@ inline QString LogText() {
         QFile file(folder.filePath(name));
         if (file.open(QIODevice::ReadOnly)) {
             text += QString::fromStdString(CodePage::ToUtf8(file.readAll().toStdString()));
+        }
+    }
+    return text;
+}
+
+// The messages of the log's entries, enciphered ones deciphered, one a line.
+inline QString LogMessages() {
+    QString text;
+    const QDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/LogFiles"));
+    for (const QString& name : folder.entryList(QDir::Files)) {
+        QFile file(folder.filePath(name));
+        if (!file.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        for (const QByteArray& raw : file.readAll().split('\n')) {
+            const std::string line = raw.endsWith('\r') ? raw.chopped(1).toStdString()
+                                                        : raw.toStdString();
+            const LogReader::ParsedLine parsed = LogReader::Parse(line);
+            std::string message(parsed.body);
+            if (parsed.kind == LogReader::LineKind::Enciphered) {
+                LogReader::Decipher(parsed.body, message);
+            } else if (parsed.kind == LogReader::LineKind::Continuation) {
+                continue;
+            }
+            text += QString::fromStdString(CodePage::ToUtf8(message)) + QLatin1Char('\n');
         }
     }
     return text;
