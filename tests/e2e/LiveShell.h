@@ -17,8 +17,10 @@
 struct LiveShell {
     // Lays out the folder (base URL siteBase + "/inspect"), makes and shows the
     // window, and waits until the start has led to the login page.
-    // browserSettings: lines of section Browser of Config.ini.
-    LiveShell(const QString& siteBase, Dialogs& dialogs, const std::string& browserSettings = {})
+    // browserSettings: lines of section Browser of Config.ini. Without
+    // waitForLogin, returns once the window is shown.
+    LiveShell(const QString& siteBase, Dialogs& dialogs, const std::string& browserSettings = {},
+              bool waitForLogin = true)
         : base(siteBase) {
         WriteProgramFolder(folder(), (base + QStringLiteral("/inspect")).toStdString(),
                            "EnterpriseNumber=1\n", browserSettings);
@@ -27,7 +29,7 @@ struct LiveShell {
         window = std::make_unique<TFrm_Tavlin>(*browser, *identity, dialogs, folder());
         window->resize(1000, 700);
         window->show();
-        started = WaitFor([this] { return window->Pnl_Msg->isHidden(); });
+        started = !waitForLogin || WaitFor([this] { return window->Pnl_Msg->isHidden(); });
     }
 
     std::string folder() const { return dir.path().toStdString() + "/"; }

@@ -13,6 +13,8 @@
 #include <QImage>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QAbstractButton>
@@ -39,6 +41,7 @@ private slots:
     void pageThatNeverYieldsIsEnded();
     void indexFunctionThatNeverReturnsIsEnded();
     void noZoomNoKeyboardMenuNoDrops();
+    void certificateErrorIsLoggedWithItsReason();
 
 private:
     void startShell(const std::string& browserSettings = {});
@@ -309,6 +312,29 @@ void tst_Hostile::noZoomNoKeyboardMenuNoDrops() {
     m_shell->browser->page()->setZoomFactor(2.0);
     m_shell->window->Img_LoginClick();
     QTRY_COMPARE_WITH_TIMEOUT(m_shell->browser->page()->zoomFactor(), 1.0, 20000);
+}
+
+void tst_Hostile::certificateErrorIsLoggedWithItsReason() {
+    // A back end with a certificate of its own making.
+    QTemporaryDir keys;
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                   QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
+                   QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+                   QStringLiteral("-keyout"), keys.filePath(QStringLiteral("key.pem")),
+                   QStringLiteral("-out"), keys.filePath(QStringLiteral("cert.pem"))});
+    QVERIFY(openssl.waitForFinished(60000));
+    QCOMPARE(openssl.exitCode(), 0);
+    SampleSite tls;
+    QVERIFY(tls.start({QStringLiteral("--tls"), keys.filePath(QStringLiteral("cert.pem")),
+                       keys.filePath(QStringLiteral("key.pem"))}));
+    const QString base = QStringLiteral("https://127.0.0.1:%1").arg(tls.port());
+    m_shell = std::make_unique<LiveShell>(base, m_dialogs, std::string(), false);
+    // The officer sees the error panel with its retry link; support reads why.
+    QTRY_VERIFY_WITH_TIMEOUT(!m_shell->window->Lb_Ref->isHidden(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        LogMessages().contains(QStringLiteral("加载页面失败，错误：certificate error")), 10000);
 }
 
 int main(int argc, char** argv) {

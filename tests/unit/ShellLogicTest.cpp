@@ -91,6 +91,38 @@ TEST(ReadBaseUrl, TellsMissingFileFromEmptyAddress) {
     EXPECT_EQ(base.url, " http://h/e \n");
 }
 
+TEST(ReadBrowserSettings, OriginsAndLoadTimeoutWithTheirDefaults) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "InspectConfig");
+    const auto ini = dir.path() / "InspectConfig" / "Config.ini";
+    WriteAll(ini, "[URL]\r\nURL=x\r\n");
+    ShellConfig::BrowserSettings settings = ShellConfig::ReadBrowserSettings(dir.folder());
+    EXPECT_TRUE(settings.allowedOrigins.empty());
+    EXPECT_EQ(settings.loadTimeoutSeconds, 30);
+    // Origins by blanks or commas; what is no origin is left out; a bad timeout is the default.
+    WriteAll(ini, "[Browser]\r\nAllowedOrigins=https://a.example, http://b.example:8080 "
+                  "ftp://c https://d.example/path\r\nLoadTimeout=12\r\n");
+    settings = ShellConfig::ReadBrowserSettings(dir.folder());
+    EXPECT_EQ(settings.allowedOrigins,
+              (std::vector<std::string>{"https://a.example", "http://b.example:8080"}));
+    EXPECT_EQ(settings.loadTimeoutSeconds, 12);
+    for (const char* timeout : {"0", "3601", "12s", "-5", ""}) {
+        WriteAll(ini, std::string("[Browser]\r\nLoadTimeout=") + timeout + "\r\n");
+        EXPECT_EQ(ShellConfig::ReadBrowserSettings(dir.folder()).loadTimeoutSeconds, 30) << timeout;
+    }
+}
+
+TEST(IsOrigin, SchemeHostAndOptionalPortOnly) {
+    EXPECT_TRUE(ShellConfig::IsOrigin("http://inspect.example"));
+    EXPECT_TRUE(ShellConfig::IsOrigin("https://10.1.2.3:8443"));
+    EXPECT_FALSE(ShellConfig::IsOrigin("https://inspect.example/"));
+    EXPECT_FALSE(ShellConfig::IsOrigin("https://user@inspect.example"));
+    EXPECT_FALSE(ShellConfig::IsOrigin("https://inspect.example:"));
+    EXPECT_FALSE(ShellConfig::IsOrigin("https://inspect.example:80a"));
+    EXPECT_FALSE(ShellConfig::IsOrigin("file:///etc"));
+    EXPECT_FALSE(ShellConfig::IsOrigin("https://"));
+}
+
 TEST(IniIdentitySource, ReadsUtf8IntoTheCodePage) {
     TempDir dir;
     std::filesystem::create_directory(dir.path() / "InspectConfig");

@@ -165,6 +165,15 @@ int Check(const std::string& folder) {
         return 1;
     }
     std::printf("base URL:   %s\n", CodePage::ToUtf8(base.url).c_str());
+    const ShellConfig::BrowserSettings browser = ShellConfig::ReadBrowserSettings(folder);
+    std::string origins;
+    for (const std::string& origin : browser.allowedOrigins) {
+        origins += (origins.empty() ? "" : " ") + origin;
+    }
+    std::printf("pages:      %s\n",
+                origins.empty() ? "any http or https address"
+                                : ("the base URL's origin and " + origins).c_str());
+    std::printf("load limit: %d s\n", browser.loadTimeoutSeconds);
 
     const std::string identityPath = folder + std::string(ShellConfig::kIdentityFile);
     struct stat st {};
