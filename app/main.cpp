@@ -9,8 +9,11 @@
 #include <QApplication>
 #include <QFile>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QScreen>
 #include <QTimer>
+#include <QTranslator>
 
 namespace {
 
@@ -29,6 +32,16 @@ void ApplyFontAndSkin(QApplication& app) {
     }
 }
 
+// Qt's own texts (the OK, Yes and No of the message boxes) in Chinese, as the
+// program's own texts are; a missing translation leaves them in English.
+void LoadQtTranslation(QApplication& app) {
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(translator);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -36,6 +49,7 @@ int main(int argc, char** argv) {
     WebEngineBrowser::registerPhotoScheme();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavlin"));
+    LoadQtTranslation(app);
     MessageBoxDialogs dialogs;
 
     {

@@ -27,9 +27,8 @@ void Html(httplib::Response& res, const std::string& html) {
 } // namespace
 
 void ServeHostile(httplib::Server& server) {
-    server.Get("/beacon", [](const httplib::Request&, httplib::Response& res) {
-        res.status = 204;
-    });
+    server.Get("/beacon",
+               [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
 
     // Tries to read the photo under every address it can guess, as a picture
     // and by fetch, then says it is done.
@@ -71,20 +70,20 @@ void ServeHostile(httplib::Server& server) {
 
     // Loads the program's own pictures and skin.
     server.Get("/hostile/own-resources", [](const httplib::Request&, httplib::Response& res) {
-        Html(res, HostilePage(
-                      "首页 - 资源", "<p>resources</p>",
-                      "var i=new Image();i.onload=function(){beacon('qrc-image-loaded');};"
-                      "i.onerror=function(){beacon('qrc-image-refused');};"
-                      "i.src='qrc:/pictures/title.jpg';"
-                      "fetch('qrc:/skin/skin.qss').then(function(r){return r.text();})"
-                      ".then(function(t){beacon('qrc-fetched-'+t.length);})"
-                      ".catch(function(){beacon('qrc-fetch-refused');});"));
+        Html(res, HostilePage("首页 - 资源", "<p>resources</p>",
+                              "var i=new Image();i.onload=function(){beacon('qrc-image-loaded');};"
+                              "i.onerror=function(){beacon('qrc-image-refused');};"
+                              "i.src='qrc:/pictures/title.jpg';"
+                              "fetch('qrc:/skin/skin.qss').then(function(r){return r.text();})"
+                              ".then(function(t){beacon('qrc-fetched-'+t.length);})"
+                              ".catch(function(){beacon('qrc-fetch-refused');});"));
     });
 
     // Accepts the request and answers only after ?seconds= (default 120).
     server.Get("/hostile/never-answers", [](const httplib::Request& req, httplib::Response& res) {
         const std::string seconds = req.get_param_value("seconds");
-        std::this_thread::sleep_for(std::chrono::seconds(seconds.empty() ? 120 : std::stoi(seconds)));
+        std::this_thread::sleep_for(
+            std::chrono::seconds(seconds.empty() ? 120 : std::stoi(seconds)));
         Html(res, HostilePage("首页", "<p>late</p>", ""));
     });
 

@@ -507,8 +507,8 @@ int main(int argc, char** argv) {
     if (options.certificate.empty()) {
         owned = std::make_unique<httplib::Server>();
     } else {
-        owned = std::make_unique<httplib::SSLServer>(options.certificate.c_str(),
-                                                     options.key.c_str());
+        owned =
+            std::make_unique<httplib::SSLServer>(options.certificate.c_str(), options.key.c_str());
     }
     httplib::Server& server = *owned;
     Serve(server);

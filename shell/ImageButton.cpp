@@ -8,8 +8,29 @@ ImageButton::ImageButton(QWidget* parent) : QLabel(parent) {
     setAttribute(Qt::WA_TranslucentBackground);
 }
 
+namespace {
+
+// Whether a release completes a left click begun by a press (not by the
+// second press of a double click) inside the widget.
+bool CompletesClick(const QWidget* widget, const QMouseEvent* release, bool& pressed) {
+    const bool click = pressed && release->button() == Qt::LeftButton &&
+                       widget->rect().contains(release->position().toPoint());
+    if (release->button() == Qt::LeftButton) {
+        pressed = false;
+    }
+    return click;
+}
+
+} // namespace
+
+void ImageButton::mousePressEvent(QMouseEvent* event) {
+    // Only a single press starts a click: a double click arrives as its own event.
+    m_pressed = m_pressed || event->button() == Qt::LeftButton;
+    QLabel::mousePressEvent(event);
+}
+
 void ImageButton::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+    if (CompletesClick(this, event, m_pressed)) {
         emit clicked();
     }
     QLabel::mouseReleaseEvent(event);
@@ -25,8 +46,13 @@ void ImageButton::leaveEvent(QEvent* event) {
     QLabel::leaveEvent(event);
 }
 
+void ClickableLabel::mousePressEvent(QMouseEvent* event) {
+    m_pressed = m_pressed || event->button() == Qt::LeftButton;
+    QLabel::mousePressEvent(event);
+}
+
 void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+    if (CompletesClick(this, event, m_pressed)) {
         emit clicked();
     }
     QLabel::mouseReleaseEvent(event);

@@ -15,9 +15,15 @@ signals:
     void left();
 
 protected:
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+
+private:
+    // A click is a press and its release: the release that ends a double
+    // click acts no second time.
+    bool m_pressed = false;
 };
 
 // A label that reports left clicks: the error panel's retry link.
@@ -30,5 +36,9 @@ signals:
     void clicked();
 
 protected:
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    bool m_pressed = false; // as for ImageButton
 };

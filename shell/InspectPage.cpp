@@ -4,12 +4,12 @@
 #include <QEvent>
 #include <QPointer>
 
-#include <functional>
 #include <QEventLoop>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QWebEngineCertificateError>
 #include <QWebEngineView>
+#include <functional>
 
 namespace {
 
@@ -18,8 +18,9 @@ namespace {
 const QString kDialogCaption = QStringLiteral("网页消息");
 
 QString Origin(const QUrl& url) {
-    return url.adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery |
-                        QUrl::RemoveFragment)
+    return url
+        .adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery |
+                  QUrl::RemoveFragment)
         .toString(QUrl::FullyEncoded);
 }
 
@@ -63,10 +64,10 @@ InspectPage::InspectPage(QWebEngineProfile* profile, QObject* parent)
     connect(this, &QWebEnginePage::certificateError, this,
             [this](QWebEngineCertificateError error) {
                 error.rejectCertificate();
-                emit certificateRejected(QStringLiteral("certificate error %1 (%2) at %3")
-                                             .arg(static_cast<int>(error.type()))
-                                             .arg(error.description(),
-                                                  error.url().toString(QUrl::RemoveQuery)));
+                emit certificateRejected(
+                    QStringLiteral("certificate error %1 (%2) at %3")
+                        .arg(static_cast<int>(error.type()))
+                        .arg(error.description(), error.url().toString(QUrl::RemoveQuery)));
             });
     // Camera, microphone, location and the like: the page gets none of them.
     connect(this, &QWebEnginePage::featurePermissionRequested, this,
@@ -159,8 +160,7 @@ void InspectPage::javaScriptAlert(const QUrl&, const QString& msg) {
     if (!mayOpenDialog()) {
         return;
     }
-    QMessageBox box(QMessageBox::Information, kDialogCaption, msg, QMessageBox::Ok,
-                    dialogParent());
+    QMessageBox box(QMessageBox::Information, kDialogCaption, msg, QMessageBox::Ok, dialogParent());
     box.setTextFormat(Qt::PlainText);
     runDialog(&box);
 }

@@ -20,9 +20,8 @@ QUrl PhotoSchemeHandler::serve(const QString& path, const QUrl& origin) {
     m_path = path;
     m_origin = origin;
     ++m_counter;
-    m_current = QUrl(QStringLiteral("%1://photo/%2.jpg")
-                         .arg(QString::fromLatin1(kScheme))
-                         .arg(m_counter));
+    m_current =
+        QUrl(QStringLiteral("%1://photo/%2.jpg").arg(QString::fromLatin1(kScheme)).arg(m_counter));
     return m_current;
 }
 

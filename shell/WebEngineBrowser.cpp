@@ -154,8 +154,8 @@ void WebEngineBrowser::handleLoadFinished(bool ok) {
 }
 
 void WebEngineBrowser::handleLoadTimeout() {
-    emit pageFailed(QStringLiteral("the page did not finish loading within %1 s")
-                        .arg(m_loadTimeoutMs / 1000));
+    emit pageFailed(
+        QStringLiteral("the page did not finish loading within %1 s").arg(m_loadTimeoutMs / 1000));
     m_page->triggerAction(QWebEnginePage::Stop);
 }
 

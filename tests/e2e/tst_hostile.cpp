@@ -9,6 +9,7 @@
 #include "SampleSite.h"
 #include "WebEngineBrowser.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QImage>
 #include <QMessageBox>
@@ -17,7 +18,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QAbstractButton>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWheelEvent>
@@ -130,8 +130,8 @@ void tst_Hostile::photoIsServedOnlyToItsDocument() {
     QVERIFY(picture.save(photo, "JPEG", 90));
     m_shell->window->ImportPhoto(photo);
     // The page it was given to shows it.
-    QTRY_COMPARE_WITH_TIMEOUT(
-        m_shell->browser->page()->url().path(), QStringLiteral("/photo"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_shell->browser->page()->url().path(), QStringLiteral("/photo"),
+                              10000);
     bool shown = false;
     QVERIFY(LiveShell::WaitFor([&] {
         m_shell->browser->page()->runJavaScript(
@@ -168,9 +168,10 @@ void tst_Hostile::dialogLoopNeverLocksTheOfficerOut() {
     officer.start(50);
     m_shell->browser->navigate(QUrl(m_base + QStringLiteral("/hostile/alert-loop")));
     QVERIFY(waitForBeacon(QStringLiteral("alerts-start")));
-    QTRY_VERIFY_WITH_TIMEOUT(LogText().contains(QStringLiteral(
-                                 "-----MAIN: 拒绝页面请求,原因:the page opened more than 3 dialogs")),
-                             20000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        LogText().contains(
+            QStringLiteral("-----MAIN: 拒绝页面请求,原因:the page opened more than 3 dialogs")),
+        20000);
     // The loop now spins without dialogs; the page is ended as one that never
     // yields, and the retry link is offered.
     QTRY_VERIFY_WITH_TIMEOUT(!m_shell->window->Lb_Ref->isHidden(), 30000);
@@ -224,9 +225,8 @@ void tst_Hostile::mainFrameGoesToHttpOnly() {
     if (!logged) {
         return;
     }
-    QTRY_VERIFY_WITH_TIMEOUT(LogMessages().contains(QStringLiteral(
-                                 "拒绝页面请求,原因:the page may not go to")),
-                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        LogMessages().contains(QStringLiteral("拒绝页面请求,原因:the page may not go to")), 10000);
 }
 
 void tst_Hostile::mainFrameStaysWithinTheAllowedOrigins() {
@@ -239,7 +239,8 @@ void tst_Hostile::mainFrameStaysWithinTheAllowedOrigins() {
     QVERIFY(m_shell->openUrl(page));
     QVERIFY(waitForBeacon(QStringLiteral("still-here")));
     QCOMPARE(m_shell->browser->page()->url().host(), QStringLiteral("127.0.0.1"));
-    QTRY_VERIFY_WITH_TIMEOUT(LogMessages().contains(QStringLiteral("拒绝页面请求,原因:the page may not go to")), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        LogMessages().contains(QStringLiteral("拒绝页面请求,原因:the page may not go to")), 10000);
 }
 
 void tst_Hostile::programResourcesAreOutOfReach() {

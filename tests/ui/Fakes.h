@@ -144,8 +144,8 @@ inline QString LogMessages() {
             continue;
         }
         for (const QByteArray& raw : file.readAll().split('\n')) {
-            const std::string line = raw.endsWith('\r') ? raw.chopped(1).toStdString()
-                                                        : raw.toStdString();
+            const std::string line =
+                raw.endsWith('\r') ? raw.chopped(1).toStdString() : raw.toStdString();
             const LogReader::ParsedLine parsed = LogReader::Parse(line);
             std::string message(parsed.body);
             if (parsed.kind == LogReader::LineKind::Enciphered) {

@@ -46,6 +46,7 @@ private slots:
     void retryLinkHidesTheErrorAndLoadsAgain();
     void loginReadsTheIdentityAgain();
     void homeRunsThePageFunction();
+    void doubleClickActsOnce();
     void hoverSwapsExactlyThatFace();
     void rightButtonNeverReachesThePage();
     void failuresAreLoggedWithTheirPrefixes();
@@ -220,8 +221,8 @@ void tst_MainWindow::officerPanelsArePlainTextOnOneLine() {
                                           "<img src=\"file:///etc/hostname\">");
     m_browser.elements = {{QStringLiteral("Lbl_PoliceId"), QStringLiteral("1001")},
                           {QStringLiteral("Lbl_PoliceName"), markup},
-                          {QStringLiteral("Lbl_PoliceOrgId"), QString(200, QLatin1Char('x')) +
-                                                                  QStringLiteral("\u2028伪造条目")}};
+                          {QStringLiteral("Lbl_PoliceOrgId"),
+                           QString(200, QLatin1Char('x')) + QStringLiteral("\u2028伪造条目")}};
     m_browser.complete(QStringLiteral("首页"));
     QLabel* officer = window->StatusPanels[1];
     QCOMPARE(officer->textFormat(), Qt::PlainText);
@@ -309,6 +310,27 @@ void tst_MainWindow::loginReadsTheIdentityAgain() {
     QCOMPARE(m_browser.navigated.size(), 2);
     QVERIFY(window->lastStartUrl().find("?id=MDAwMg==&") != std::string::npos);
     QCOMPARE(window->StatusPanels[0]->text(), QStringLiteral("企业编号：【0002】"));
+}
+
+void tst_MainWindow::doubleClickActsOnce() {
+    auto window = makeWindow();
+    window->show();
+    const int before = static_cast<int>(m_browser.navigated.size());
+    // A double click as the platform delivers it: a click, then the double
+    // click event and its release.
+    QTest::mouseClick(window->Img_Login, Qt::LeftButton);
+    QTest::mouseDClick(window->Img_Login, Qt::LeftButton);
+    QCOMPARE(static_cast<int>(m_browser.navigated.size()), before + 1);
+    QTest::mouseClick(window->Img_Index, Qt::LeftButton);
+    QTest::mouseDClick(window->Img_Index, Qt::LeftButton);
+    QCOMPARE(m_browser.pageScripts, QStringList{QStringLiteral("Func_RedirectIndex()")});
+    // Two separate clicks are two actions.
+    QTest::mouseClick(window->Img_Index, Qt::LeftButton);
+    QTest::mouseClick(window->Img_Index, Qt::LeftButton);
+    QCOMPARE(m_browser.pageScripts.size(), 3);
+    // A press outside that ends inside is no click.
+    QTest::mouseRelease(window->Img_Index, Qt::LeftButton);
+    QCOMPARE(m_browser.pageScripts.size(), 3);
 }
 
 void tst_MainWindow::homeRunsThePageFunction() {
@@ -408,8 +430,7 @@ void tst_MainWindow::failuresAreLoggedWithTheirPrefixes() {
 
     // A render process that dies: logged, and the panel comes up with the retry link.
     QCOMPARE(Shown(window->Pnl_Msg), QStringLiteral("hidden"));
-    emit m_browser.pageFailed(
-        QStringLiteral("render process ended (status 2, exit code 9)"));
+    emit m_browser.pageFailed(QStringLiteral("render process ended (status 2, exit code 9)"));
     QCOMPARE(Shown(window->Pnl_Msg), QStringLiteral("shown"));
     QCOMPARE(Shown(window->Lb_Ref), QStringLiteral("shown"));
     QCOMPARE(Shown(window->Lb_Msg), QStringLiteral("hidden"));

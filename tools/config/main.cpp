@@ -16,8 +16,8 @@
 #include "StrOper.h"
 
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -83,8 +83,7 @@ int Write(const std::string& folder, const std::map<std::string, std::string>& o
         }
     }
     if (const auto origins = options.find("--allowed-origins"); origins != options.end()) {
-        for (const std::string& origin :
-             ShellConfig::SplitOrigins(origins->second)) {
+        for (const std::string& origin : ShellConfig::SplitOrigins(origins->second)) {
             if (!ShellConfig::IsOrigin(origin)) {
                 std::fprintf(stderr,
                              "tavlin-config: '%s' is not an origin (http:// or https://, a host, "
@@ -170,9 +169,9 @@ int Check(const std::string& folder) {
     for (const std::string& origin : browser.allowedOrigins) {
         origins += (origins.empty() ? "" : " ") + origin;
     }
-    std::printf("pages:      %s\n",
-                origins.empty() ? "any http or https address"
-                                : ("the base URL's origin and " + origins).c_str());
+    std::printf("pages:      %s\n", origins.empty()
+                                        ? "any http or https address"
+                                        : ("the base URL's origin and " + origins).c_str());
     std::printf("load limit: %d s\n", browser.loadTimeoutSeconds);
 
     const std::string identityPath = folder + std::string(ShellConfig::kIdentityFile);
@@ -223,9 +222,9 @@ int main(int argc, char** argv) {
     if (command != "write") {
         return Usage();
     }
-    static const char* const kKnown[] = {"--url",       "--type-code",       "--number",
-                                         "--serial",    "--name",            "--other",
-                                         "--long-code", "--allowed-origins", "--load-timeout"};
+    static const char* const kKnown[] = {
+        "--url",   "--type-code", "--number",          "--serial",      "--name",
+        "--other", "--long-code", "--allowed-origins", "--load-timeout"};
     std::map<std::string, std::string> options;
     for (int i = 3; i < argc; i += 2) {
         const std::string name = argv[i];
