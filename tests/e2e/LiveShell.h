@@ -9,6 +9,8 @@
 #include "WebEngineBrowser.h"
 
 #include <QSignalSpy>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -35,15 +37,28 @@ struct LiveShell {
     std::string folder() const { return dir.path().toStdString() + "/"; }
 
     // Moves the page as the web application would and waits for its
-    // completion, then a little more: the title and labels are read by
-    // script after it. False when it never completed.
+    // completion and for what the window reads from it after that. False when
+    // it never completed.
     bool open(const QString& path) { return openUrl(QUrl(base + path)); }
     bool openUrl(const QUrl& url) {
         QSignalSpy done(browser.get(), &Browser::documentComplete);
         browser->navigate(url);
-        const bool completed = WaitFor([&done] { return !done.isEmpty(); });
-        QTest::qWait(300);
-        return completed;
+        return WaitFor([&done] { return !done.isEmpty(); }) && settle();
+    }
+
+    // Waits until the scripts the window has sent to the page have answered:
+    // scripts answer in order, and the window reads the title first and the
+    // labels in the title's answer, so two round trips cover both.
+    bool settle() {
+        for (int trip = 0; trip < 2; ++trip) {
+            bool answered = false;
+            browser->page()->runJavaScript(QStringLiteral("1"), QWebEngineScript::ApplicationWorld,
+                                           [&answered](const QVariant&) { answered = true; });
+            if (!WaitFor([&answered] { return answered; }, 10000)) {
+                return false;
+            }
+        }
+        return true;
     }
 
     template <typename Condition> static bool WaitFor(Condition condition, int timeoutMs = 30000) {

@@ -30,8 +30,18 @@ qint64 StartNamed(const QString& name, int seconds = 30) {
                  QStringLiteral("(exec -a \"$0\" sleep %1) >/dev/null 2>&1 & echo $!").arg(seconds),
                  name});
     shell.waitForFinished();
-    QTest::qWait(150);
-    return shell.readAllStandardOutput().trimmed().toLongLong();
+    const qint64 pid = shell.readAllStandardOutput().trimmed().toLongLong();
+    // Its name is in place once the exec has happened.
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().startsWith(name.toLocal8Bit())) {
+            break;
+        }
+        QTest::qWait(10);
+    }
+    return pid;
 }
 
 } // namespace
