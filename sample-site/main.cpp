@@ -445,6 +445,13 @@ void Serve(httplib::Server& server) {
 
     server.Get("/",
                [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/login"); });
+    // Links that lead to no new document: an answer without content and a download.
+    server.Get("/nocontent",
+               [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
+    server.Get("/download", [](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Content-Disposition", "attachment; filename=\"report.txt\"");
+        res.set_content("report", "application/octet-stream");
+    });
     server.Get("/favicon.ico",
                [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
 

@@ -13,6 +13,7 @@
 #include <QJsonValue>
 #include <QWebEngineCertificateError>
 #include <QWebEngineDownloadRequest>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -30,6 +31,14 @@ void WebEngineBrowser::registerPhotoScheme() {
 }
 
 namespace {
+
+// Chromium's net::ERR_ABORTED: the navigation ended without a document of its own.
+constexpr int kErrorAborted = -3;
+
+bool IsAborted(const QWebEngineLoadingInfo& info) {
+    return info.errorDomain() == QWebEngineLoadingInfo::InternalErrorDomain &&
+           info.errorCode() == kErrorAborted && !info.isErrorPage();
+}
 
 // A value as a script literal: JSON, never pasted text. A lone value is not a
 // JSON document, so it is written inside an array and the brackets are cut.
@@ -114,8 +123,8 @@ WebEngineBrowser::WebEngineBrowser(QObject* parent)
     m_view->setAcceptDrops(false);
 
     connect(m_page, &QWebEnginePage::loadStarted, this, &WebEngineBrowser::handleLoadStarted);
-    // loadFinished is raised for the main frame only: frames inside the page do not count.
-    connect(m_page, &QWebEnginePage::loadFinished, this, &WebEngineBrowser::handleLoadFinished);
+    // The main frame's loads only: frames inside the page do not count.
+    connect(m_page, &QWebEnginePage::loadingChanged, this, &WebEngineBrowser::handleLoadingChanged);
     connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
             &WebEngineBrowser::handleRenderProcessTerminated);
     connect(m_page, &InspectPage::refused, this, &Browser::refused);
@@ -143,6 +152,30 @@ void WebEngineBrowser::handleLoadStarted() {
     m_photos->forget();
     m_loadTimer.start(m_loadTimeoutMs);
     m_probeSent = false; // a new document answers for itself
+}
+
+void WebEngineBrowser::handleLoadingChanged(const QWebEngineLoadingInfo& info) {
+    switch (info.status()) {
+    case QWebEngineLoadingInfo::LoadStartedStatus:
+        return;
+    case QWebEngineLoadingInfo::LoadSucceededStatus:
+        handleLoadFinished(true);
+        return;
+    case QWebEngineLoadingInfo::LoadStoppedStatus:
+        // Stopped: the page that was shown stays, and nothing completed.
+        m_loadTimer.stop();
+        return;
+    case QWebEngineLoadingInfo::LoadFailedStatus:
+        if (IsAborted(info)) {
+            // A navigation that was refused (a download), answered without a
+            // document (HTTP 204) or superseded by another: the page shown
+            // stays and keeps working.
+            m_loadTimer.stop();
+            return;
+        }
+        handleLoadFinished(false);
+        return;
+    }
 }
 
 void WebEngineBrowser::handleLoadFinished(bool ok) {

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 
 class PhotoSchemeHandler;
@@ -50,6 +51,7 @@ private:
     static constexpr int kWatchdogIntervalMs = 1000;
 
     void handleLoadStarted();
+    void handleLoadingChanged(const QWebEngineLoadingInfo& info);
     void handleLoadFinished(bool ok);
     void handleLoadTimeout();
     void handleWatchdog();

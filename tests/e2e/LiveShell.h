@@ -9,10 +9,10 @@
 #include "WebEngineBrowser.h"
 
 #include <QSignalSpy>
-#include <QWebEnginePage>
-#include <QWebEngineScript>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
 
 #include <memory>
 

@@ -13,8 +13,11 @@
 #include <QLabel>
 #include <QMap>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
 
 #include <csignal>
 
@@ -33,6 +36,8 @@ private slots:
     void homeRunsThePagesOwnFunction();
     void rightClicksNeverReachThePage();
     void failedLoadsShowTheRetryLink();
+    void abortedNavigationChangesNothing_data();
+    void abortedNavigationChangesNothing();
     void deadRenderProcessShowsTheRetryLink();
 
 private:
@@ -133,7 +138,8 @@ void tst_Pages::homeRunsThePagesOwnFunction() {
     QTRY_VERIFY2_WITH_TIMEOUT(
         (seen += requests()).filter(QStringLiteral("/report?event=marker")).size() == 1,
         qPrintable(seen.join(QLatin1Char(' '))), 10000);
-    QVERIFY2(seen.filter(QStringLiteral("/home")).isEmpty(), qPrintable(seen.join(QLatin1Char(' '))));
+    QVERIFY2(seen.filter(QStringLiteral("/home")).isEmpty(),
+             qPrintable(seen.join(QLatin1Char(' '))));
 }
 
 void tst_Pages::rightClicksNeverReachThePage() {
@@ -175,6 +181,39 @@ void tst_Pages::failedLoadsShowTheRetryLink() {
     QTest::mouseClick(m_shell->window->Lb_Ref, Qt::LeftButton);
     QVERIFY(m_shell->window->Lb_Ref->isHidden());
     QTRY_VERIFY_WITH_TIMEOUT(m_shell->window->Pnl_Msg->isHidden(), 30000);
+}
+
+void tst_Pages::abortedNavigationChangesNothing_data() {
+    QTest::addColumn<QString>("script");
+    QTest::newRow("answer without content") << QStringLiteral("location.href = '/nocontent';");
+    QTest::newRow("refused download") << QStringLiteral("location.href = '/download';");
+    QTest::newRow("superseded by another")
+        << QStringLiteral("location.href = '/list'; location.href = '/nocontent';");
+}
+
+void tst_Pages::abortedNavigationChangesNothing() {
+    QFETCH(QString, script);
+    open(QStringLiteral("/photo"));
+    QVERIFY(!m_shell->window->Img_Photo->isHidden());
+    bool ended = false;
+    QObject context;
+    connect(m_shell->browser->page(), &QWebEnginePage::loadingChanged, &context,
+            [&ended](const QWebEngineLoadingInfo& info) {
+                ended = ended || info.status() == QWebEngineLoadingInfo::LoadFailedStatus ||
+                        info.status() == QWebEngineLoadingInfo::LoadStoppedStatus;
+            });
+    QSignalSpy completed(m_shell->browser.get(), &Browser::documentComplete);
+    m_shell->browser->runPageScript(script);
+    // The navigation has ended (refused, empty or replaced) once a load
+    // stopped or failed.
+    QTRY_VERIFY_WITH_TIMEOUT(ended, 10000);
+    QVERIFY(m_shell->settle());
+    QVERIFY(completed.isEmpty());
+    // The photo page stays, with its buttons, and no error panel.
+    QCOMPARE(m_shell->browser->page()->url().path(), QStringLiteral("/photo"));
+    QVERIFY(!m_shell->window->Img_Photo->isHidden());
+    QVERIFY(!m_shell->window->Img_Index->isHidden());
+    QVERIFY(m_shell->window->Pnl_Msg->isHidden());
 }
 
 void tst_Pages::deadRenderProcessShowsTheRetryLink() {
