@@ -50,13 +50,16 @@ public:
                 out.resize(out.size() * 2);
                 continue;
             }
-            // EILSEQ: an invalid unit, passed over. EINVAL: an incomplete unit at the end.
+            // EILSEQ: an invalid unit. EINVAL: a sequence cut short by the end
+            // of the input, which may still be followed by bytes that make
+            // sense (a four-byte lead with fewer than three bytes after it).
+            // Either way one unit is replaced and the rest converted.
             if (out.size() - used < replacement.size()) {
                 out.resize(out.size() * 2 + replacement.size());
             }
             std::memcpy(out.data() + used, replacement.data(), replacement.size());
             used += replacement.size();
-            const std::size_t skip = errno == EILSEQ ? std::min(unit, inLeft) : inLeft;
+            const std::size_t skip = std::min(unit, inLeft);
             in += skip;
             inLeft -= skip;
             iconv(m_cd, nullptr, nullptr, nullptr, nullptr);

@@ -6,9 +6,10 @@
 // the boundaries (the browser, the start URL's UTF-8 values, the log reader),
 // and only through this module.
 //
-// No conversion fails: a byte sequence that is not valid in its encoding is
-// replaced visibly, by U+FFFD towards Unicode and by '?' towards the code page,
-// and the conversion goes on after it.
+// No conversion fails: each unit (byte, or UTF-16 code unit) of a sequence
+// that is not valid in its encoding is replaced visibly, by U+FFFD towards
+// Unicode and by '?' towards the code page, and the conversion goes on with
+// everything after it.
 #pragma once
 
 #include <string>
