@@ -1,5 +1,8 @@
 #include "CheckOutInfo.h"
 
+#include <QApplication>
+#include <QWidget>
+
 #include "Dialogs.h"
 #include "InstanceLock.h"
 #include "ProcessScan.h"
@@ -68,8 +71,7 @@ QString RaiseServer::socketPath() {
     return QString::fromStdString(InstanceLock::RuntimeFolder()) + QStringLiteral("/Tavlin.socket");
 }
 
-RaiseServer::RaiseServer(std::function<void()> raise, QObject* parent)
-    : QObject(parent), m_server(new QLocalServer(this)), m_raise(std::move(raise)) {
+RaiseServer::RaiseServer(QObject* parent) : QObject(parent), m_server(new QLocalServer(this)) {
     // A socket left by a copy that crashed is stale: this process holds the lock now.
     QLocalServer::removeServer(socketPath());
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
@@ -79,11 +81,31 @@ RaiseServer::RaiseServer(std::function<void()> raise, QObject* parent)
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
                 if (socket->readAll().contains("raise")) {
-                    m_raise();
+                    handleRequest();
                 }
             });
         }
     });
+}
+
+void RaiseServer::handleRequest() {
+    if (m_raise) {
+        m_raise();
+        return;
+    }
+    m_pending = true;
+    if (QWidget* open = QApplication::activeModalWidget()) {
+        open->raise();
+        open->activateWindow();
+    }
+}
+
+void RaiseServer::setRaise(std::function<void()> raise) {
+    m_raise = std::move(raise);
+    if (m_pending && m_raise) {
+        m_pending = false;
+        m_raise();
+    }
 }
 
 bool RaiseServer::isListening() const {

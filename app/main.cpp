@@ -13,7 +13,9 @@
 #include <QLocale>
 #include <QScreen>
 #include <QTimer>
+
 #include <QTranslator>
+#include <memory>
 
 namespace {
 
@@ -52,9 +54,15 @@ int main(int argc, char** argv) {
     LoadQtTranslation(app);
     MessageBoxDialogs dialogs;
 
+    std::unique_ptr<RaiseServer> raise;
     {
         TCheckOutInfo guards(dialogs);
-        if (guards.IsAlreadyRunning() || guards.CheckHotelProgram()) {
+        if (guards.IsAlreadyRunning()) {
+            return 0;
+        }
+        // Later copies are answered from here on, while this one still starts.
+        raise = std::make_unique<RaiseServer>();
+        if (guards.CheckHotelProgram()) {
             return 0;
         }
     }
@@ -67,9 +75,9 @@ int main(int argc, char** argv) {
     if (window.terminationRequested()) {
         return 0;
     }
-    RaiseServer raise([&window] { window.showRunningCopy(); });
     const QSize restoredSize = window.size();
     window.showMaximized();
+    raise->setRaise([&window] { window.showRunningCopy(); });
     // Without a window manager (a kiosk session, a virtual display) nothing
     // maximises the window: give it the screen's room itself.
     QTimer::singleShot(300, &window, [&window, restoredSize] {

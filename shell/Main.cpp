@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QMovie>
+#include <QPointer>
 #include <QScreen>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -458,7 +459,11 @@ void TFrm_Tavlin::WebBrowserDocumentComplete(bool ok) {
         applyPageKind(PageKind::Failed); // a failed load has no title
         return;
     }
-    m_browser.readTitle([this](const ScriptResult& result) {
+    // The window may be gone when the page answers.
+    m_browser.readTitle([self = QPointer<TFrm_Tavlin>(this)](const ScriptResult& result) {
+        if (!self) {
+            return;
+        }
         if (!result.ok && result.error != Browser::kNoDocument) {
             // The browser failed to answer: logged, and the window stays as it was.
             TSysOper::WriteLog(Utf8ToCodePage("加载页面失败，错误：") + ToCodePage(result.error));
@@ -467,7 +472,7 @@ void TFrm_Tavlin::WebBrowserDocumentComplete(bool ok) {
         // No document at all counts as an empty title: a failed load.
         const QString title =
             result.ok ? result.values.value(QStringLiteral("title")).toString() : QString();
-        applyPageKind(ClassifyTitle(ToCodePage(title)));
+        self->applyPageKind(ClassifyTitle(ToCodePage(title)));
     });
 }
 
@@ -516,7 +521,11 @@ void TFrm_Tavlin::ReadOfficerInfo() {
     static const QString kId = QStringLiteral("Lbl_PoliceId");
     static const QString kName = QStringLiteral("Lbl_PoliceName");
     static const QString kOrganisation = QStringLiteral("Lbl_PoliceOrgId");
-    m_browser.readElementTexts({kId, kName, kOrganisation}, [this](const ScriptResult& result) {
+    m_browser.readElementTexts({kId, kName, kOrganisation}, [self = QPointer<TFrm_Tavlin>(this)](
+                                                                const ScriptResult& result) {
+        if (!self) {
+            return;
+        }
         const auto fail = [](const QString& error) {
             TSysOper::WriteLog(Utf8ToCodePage("获取登录的警员信息失败,错误:") + ToCodePage(error));
         };
@@ -529,15 +538,15 @@ void TFrm_Tavlin::ReadOfficerInfo() {
                 fail(kName + QStringLiteral(" not found"));
                 return;
             }
-            setStatusPanel(1, ToCodePage(QStringLiteral("警员信息：【") +
-                                         result.values.value(kId).toString() + QLatin1Char('-') +
-                                         result.values.value(kName).toString() +
-                                         QStringLiteral("】")));
+            self->setStatusPanel(
+                1, ToCodePage(QStringLiteral("警员信息：【") + result.values.value(kId).toString() +
+                              QLatin1Char('-') + result.values.value(kName).toString() +
+                              QStringLiteral("】")));
         }
         if (result.values.contains(kOrganisation)) {
-            setStatusPanel(2, ToCodePage(QStringLiteral("所属机构：【") +
-                                         result.values.value(kOrganisation).toString() +
-                                         QStringLiteral("】")));
+            self->setStatusPanel(2, ToCodePage(QStringLiteral("所属机构：【") +
+                                               result.values.value(kOrganisation).toString() +
+                                               QStringLiteral("】")));
         }
     });
 }

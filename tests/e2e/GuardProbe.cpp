@@ -1,6 +1,7 @@
 // Runs Tavlin's start-up guards for real, with message boxes that answer by
 // themselves: argv[1] is "yes" or "no", the answer to the hotel-industry
-// question. Prints what it would have shown and how the start ended:
+// question, or "slow-yes": yes, after keeping the question open 3 s (a copy
+// still starting). Prints what it would have shown and how the start ended:
 //   WARNING <text> / QUESTION <text>   a box that was shown
 //   ALREADY / STOPPED                  the start ended there
 //   READY listening                    the start went on; this copy now runs
@@ -9,7 +10,10 @@
 #include "Dialogs.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QTimer>
+
+#include <memory>
 
 #include <cstdio>
 #include <cstring>
@@ -23,10 +27,16 @@ void Say(const QString& line) {
 
 class AnsweringDialogs : public Dialogs {
 public:
-    explicit AnsweringDialogs(bool yes) : m_yes(yes) {}
+    AnsweringDialogs(bool yes, bool slow) : m_yes(yes), m_slow(slow) {}
     void warning(QWidget*, const QString& text) override { Say(QStringLiteral("WARNING ") + text); }
     bool askYesNo(QWidget*, const QString& text) override {
         Say(QStringLiteral("QUESTION ") + text);
+        if (m_slow) {
+            // Open, as a real question is, while the events go on.
+            QEventLoop open;
+            QTimer::singleShot(3000, &open, &QEventLoop::quit);
+            open.exec();
+        }
         return m_yes;
     }
     void errorReport(QWidget*, const QString& text) override {
@@ -35,27 +45,32 @@ public:
 
 private:
     bool m_yes;
+    bool m_slow;
 };
 
 } // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    AnsweringDialogs dialogs(argc > 1 && std::strcmp(argv[1], "yes") == 0);
+    const bool slow = argc > 1 && std::strcmp(argv[1], "slow-yes") == 0;
+    AnsweringDialogs dialogs(slow || (argc > 1 && std::strcmp(argv[1], "yes") == 0), slow);
+    // The same order as Tavlin's entry.
+    std::unique_ptr<RaiseServer> raise;
     {
         TCheckOutInfo guards(dialogs);
         if (guards.IsAlreadyRunning()) {
             Say(QStringLiteral("ALREADY"));
             return 0;
         }
+        raise = std::make_unique<RaiseServer>();
         if (guards.CheckHotelProgram()) {
             Say(QStringLiteral("STOPPED"));
             return 0;
         }
     }
-    RaiseServer raise([] { Say(QStringLiteral("RAISED")); });
-    Say(raise.isListening() ? QStringLiteral("READY listening")
-                            : QStringLiteral("READY not listening"));
+    Say(raise->isListening() ? QStringLiteral("READY listening")
+                             : QStringLiteral("READY not listening"));
+    raise->setRaise([] { Say(QStringLiteral("RAISED")); });
     QTimer::singleShot(60000, &app, &QCoreApplication::quit);
     return app.exec();
 }

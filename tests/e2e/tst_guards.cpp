@@ -53,6 +53,7 @@ private slots:
     void init();
     void cleanup();
     void secondStartShowsTheFirstAndEnds();
+    void copyStartedWhileTheFirstStillStartsIsAnswered();
     void startAfterACrashRunsNormally();
     void hotelProgramNames_data();
     void hotelProgramNames();
@@ -100,25 +101,31 @@ QProcess* tst_Guards::startProbe(const QString& answer) {
 }
 
 QString tst_Guards::waitForLine(QProcess* probe, const QString& prefix, int timeoutMs) {
-    QByteArray seen;
+    // Lines read but not yet asked for stay for the next call.
+    QByteArray seen = probe->property("unread").toByteArray();
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < timeoutMs) {
-        probe->waitForReadyRead(100);
+    for (;;) {
         seen += probe->readAllStandardOutput();
-        for (const QByteArray& line : seen.split('\n')) {
-            const QString text = QString::fromUtf8(line);
+        qsizetype start = 0;
+        for (qsizetype end = seen.indexOf('\n'); end >= 0; end = seen.indexOf('\n', start)) {
+            const QString text = QString::fromUtf8(seen.mid(start, end - start));
+            start = end + 1;
             if (text.startsWith(prefix)) {
-                probe->setProperty("seen",
-                                   probe->property("seen").toString() + QString::fromUtf8(seen));
+                probe->setProperty("seen", probe->property("seen").toString() +
+                                               QString::fromUtf8(seen.left(start)));
+                probe->setProperty("unread", seen.mid(start));
                 return text;
             }
         }
-        if (probe->state() == QProcess::NotRunning && probe->bytesAvailable() == 0) {
+        if (timer.elapsed() > timeoutMs ||
+            (probe->state() == QProcess::NotRunning && probe->bytesAvailable() == 0)) {
             break;
         }
+        probe->waitForReadyRead(100);
     }
     probe->setProperty("seen", probe->property("seen").toString() + QString::fromUtf8(seen));
+    probe->setProperty("unread", QByteArray());
     return {};
 }
 
@@ -132,6 +139,21 @@ void tst_Guards::secondStartShowsTheFirstAndEnds() {
     QCOMPARE(out, QStringLiteral("WARNING 企业监督检查系统已经运行...\nALREADY\n"));
     QCOMPARE(second->exitStatus(), QProcess::NormalExit);
     QCOMPARE(second->exitCode(), 0);
+    QCOMPARE(waitForLine(first, QStringLiteral("RAISED")), QStringLiteral("RAISED"));
+}
+
+void tst_Guards::copyStartedWhileTheFirstStillStartsIsAnswered() {
+    // The first copy's hotel question is open for a while.
+    const qint64 pid = StartNamed(QStringLiteral("QORM_Hotel_Main.exe"));
+    m_named.append(pid);
+    QProcess* first = startProbe(QStringLiteral("slow-yes"));
+    QVERIFY(!waitForLine(first, QStringLiteral("QUESTION")).isEmpty());
+    QProcess* second = startProbe(QStringLiteral("yes"));
+    QVERIFY(second->waitForFinished(10000));
+    QCOMPARE(QString::fromUtf8(second->readAllStandardOutput()),
+             QStringLiteral("WARNING 企业监督检查系统已经运行...\nALREADY\n"));
+    // The request waits for the window, and is then carried out.
+    QCOMPARE(waitForLine(first, QStringLiteral("READY")), QStringLiteral("READY listening"));
     QCOMPARE(waitForLine(first, QStringLiteral("RAISED")), QStringLiteral("RAISED"));
 }
 

@@ -52,8 +52,8 @@ TEST(CodePage, MalformedSequencesAnywhereLoseNothingAfterThem) {
     const std::string suffixes[] = {"", CodePage::FromUtf8(" 乙z"), " ", "  "};
     // Code page texts: a lone byte, a four-byte lead with one, two or three of
     // its bytes, a double-byte lead with a bad trail.
-    for (const std::string bad : {"\x80", "\xFF", "\x81", "\x81\x30", "\x81\x30\x81",
-                                  "\x81\x30\x81\x20", "\x81\x7F"}) {
+    for (const std::string bad :
+         {"\x80", "\xFF", "\x81", "\x81\x30", "\x81\x30\x81", "\x81\x30\x81\x20", "\x81\x7F"}) {
         for (int where = 0; where < 5; ++where) {
             const std::string before = where == 0 ? "" : prefix;
             const std::string after = suffixes[where == 0 ? 1 : where - 1];
@@ -83,9 +83,9 @@ TEST(CodePage, MalformedSequencesAnywhereLoseNothingAfterThem) {
         }
     }
     // UTF-16 texts: lone surrogates.
-    for (const std::u16string bad : {std::u16string(1, char16_t(0xD800)),
-                                     std::u16string(1, char16_t(0xDC00)),
-                                     std::u16string{char16_t(0xDC00), char16_t(0xD800)}}) {
+    for (const std::u16string bad :
+         {std::u16string(1, char16_t(0xD800)), std::u16string(1, char16_t(0xDC00)),
+          std::u16string{char16_t(0xDC00), char16_t(0xD800)}}) {
         for (int where = 0; where < 3; ++where) {
             const std::u16string before = where == 0 ? u"" : u"甲";
             const std::u16string after = where == 2 ? u"" : u"乙z";
