@@ -5,14 +5,13 @@
 #include "ShellConfig.h"
 #include "SysOper.h"
 #include "WebEngineBrowser.h"
+#include "WindowPlacement.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QScreen>
-#include <QTimer>
 
 #include <QTranslator>
 #include <memory>
@@ -75,16 +74,8 @@ int main(int argc, char** argv) {
     if (window.terminationRequested()) {
         return 0;
     }
-    const QSize restoredSize = window.size();
-    window.showMaximized();
+    WindowPlacement::ShowMaximised(window);
     raise->setRaise([&window] { window.showRunningCopy(); });
-    // Without a window manager (a kiosk session, a virtual display) nothing
-    // maximises the window: give it the screen's room itself.
-    QTimer::singleShot(300, &window, [&window, restoredSize] {
-        if (window.size() == restoredSize && window.screen() != nullptr) {
-            window.setGeometry(window.screen()->availableGeometry());
-        }
-    });
     app.exec();
     return 0;
 }

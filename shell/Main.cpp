@@ -11,6 +11,7 @@
 #include "QtVcx.h"
 #include "ShellConfig.h"
 #include "SysOper.h"
+#include "WindowPlacement.h"
 
 #include <QApplication>
 #include <QFile>
@@ -296,7 +297,7 @@ void TFrm_Tavlin::loadPictures() {
 }
 
 void TFrm_Tavlin::showRunningCopy() {
-    showMaximized();
+    WindowPlacement::ShowMaximised(*this);
     raise();
     activateWindow();
 }
