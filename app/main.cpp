@@ -3,6 +3,7 @@
 #include "CheckOutInfo.h"
 #include "Dialogs.h"
 #include "ShellConfig.h"
+#include "Skin.h"
 #include "SysOper.h"
 #include "WebEngineBrowser.h"
 #include "WindowPlacement.h"
@@ -17,21 +18,6 @@
 #include <memory>
 
 namespace {
-
-// The windows ask for 宋体 (SimSun); Linux desktops rarely have it, so the
-// nearest CJK fonts follow.
-void ApplyFontAndSkin(QApplication& app) {
-    QFont font;
-    font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("宋体"),
-                      QStringLiteral("AR PL UMing CN"), QStringLiteral("Noto Sans CJK SC"),
-                      QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Sans Serif")});
-    font.setPixelSize(12);
-    app.setFont(font);
-    QFile skin(QStringLiteral(":/skin/skin.qss"));
-    if (skin.open(QIODevice::ReadOnly)) {
-        app.setStyleSheet(QString::fromUtf8(skin.readAll()));
-    }
-}
 
 // Qt's own texts (the OK, Yes and No of the message boxes) in Chinese, as the
 // program's own texts are; a missing translation leaves them in English.
@@ -66,7 +52,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    ApplyFontAndSkin(app);
+    Skin::Apply(app);
     WebEngineBrowser browser;
     const std::string appPath = TSysOper::GetAppPath();
     IniIdentitySource identity(appPath);

@@ -14,10 +14,12 @@
 #include "WindowPlacement.h"
 
 #include <QApplication>
+
 #include <QFile>
 #include <QKeyEvent>
 #include <QNativeGestureEvent>
 #include <QWheelEvent>
+#include <algorithm>
 
 #include <QFrame>
 #include <QGuiApplication>
@@ -237,19 +239,12 @@ void TFrm_Tavlin::createComponents() {
     StatusBar = new QStatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
     StatusBar->setSizeGripEnabled(false);
-    const int widths[] = {200, 250, 400, 50};
+    // The panels stand at fixed places, not in the status bar's own layout,
+    // whose spacing would move them off the grid.
     for (std::size_t i = 0; i < StatusPanels.size(); ++i) {
         StatusPanels[i] = new QLabel(StatusBar);
         StatusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         StatusPanels[i]->setTextFormat(Qt::PlainText);
-        // The last panel reaches to the window's edge, as a status bar's last part does.
-        const bool last = i + 1 == StatusPanels.size();
-        if (last) {
-            StatusPanels[i]->setMinimumWidth(widths[i]);
-        } else {
-            StatusPanels[i]->setFixedWidth(widths[i]);
-        }
-        StatusBar->addWidget(StatusPanels[i], last ? 1 : 0);
     }
 
     layoutComponents();
@@ -260,6 +255,16 @@ void TFrm_Tavlin::layoutComponents() {
     constexpr int kStatusHeight = 19;
     Img_Title->setGeometry(0, 0, width(), kTitleHeight);
     StatusBar->setGeometry(0, height() - kStatusHeight, width(), kStatusHeight);
+    // Widths 200, 250, 400 and 50; the last reaches to the window's edge, as
+    // a status bar's last part does.
+    constexpr std::array<int, 4> kPanelWidths = {200, 250, 400, 50};
+    int left = 0;
+    for (std::size_t i = 0; i < StatusPanels.size(); ++i) {
+        const bool last = i + 1 == StatusPanels.size();
+        const int panelWidth = last ? std::max(kPanelWidths[i], width() - left) : kPanelWidths[i];
+        StatusPanels[i]->setGeometry(left, 0, panelWidth, kStatusHeight);
+        left += kPanelWidths[i];
+    }
     Panel1->setGeometry(0, kTitleHeight, width(), height() - kTitleHeight - kStatusHeight);
     Pnl_Web->setGeometry(Panel1->contentsRect());
     Pnl_Msg->setGeometry(Panel1->contentsRect());

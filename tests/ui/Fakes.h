@@ -17,6 +17,8 @@
 #include <QTest>
 #include <QWidget>
 
+#include <fstream>
+
 class FakeBrowser : public Browser {
 public:
     QWidget* view() override { return &m_view; }
@@ -119,6 +121,11 @@ inline void SaveScreenshot(QWidget* window, const QString& name) {
     QGuiApplication::primaryScreen()
         ->grabWindow(window->winId())
         .save(QDir(folder).filePath(name + QStringLiteral(".png")));
+}
+
+// Writes bytes to the file at path, replacing it.
+inline void WriteFile(const QString& path, const std::string& bytes) {
+    std::ofstream(path.toStdString(), std::ios::binary) << bytes;
 }
 
 // The daily log beside the test executable, in UTF-8, as written.

@@ -18,10 +18,6 @@
 
 namespace {
 
-void WriteFile(const QString& path, const std::string& bytes) {
-    std::ofstream(path.toStdString(), std::ios::binary) << bytes;
-}
-
 QString Shown(const QWidget* w) {
     return w->isHidden() ? QStringLiteral("hidden") : QStringLiteral("shown");
 }

@@ -1,0 +1,156 @@
+// The windows with the skin applied, shown on an X display: every state keeps
+// the geometry of the design (the skin colours and draws, it never moves or
+// resizes a component) and shows what it should. With TAVLIN_SCREENSHOTS set,
+// a screenshot of each state is saved there.
+#include "Camera.h"
+#include "FakeVcx.h"
+#include "Fakes.h"
+#include "ImageButton.h"
+#include "Main.h"
+#include "Skin.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+class tst_Skin : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void mainWindowStates_data();
+    void mainWindowStates();
+    void cameraWindow_data();
+    void cameraWindow();
+
+private:
+    QTemporaryDir m_dir;
+    FakeBrowser m_browser;
+    FakeDialogs m_dialogs;
+    FakeIdentity m_identity;
+};
+
+void tst_Skin::initTestCase() {
+    QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    Skin::Apply(*qApp);
+    QVERIFY(!qApp->styleSheet().isEmpty());
+    QDir(m_dir.path()).mkdir(QStringLiteral("InspectConfig"));
+    WriteFile(m_dir.filePath(QStringLiteral("InspectConfig/Config.ini")),
+              "[URL]\r\nURL=aHR0cDovLzEyNy4wLjAuMTo5L2luc3BlY3Q=\r\n");
+    m_identity.identity =
+        EnterpriseIdentity{"R01", "4401000001", "SN-1", CodePage::FromUtf8("平安宾馆"), "", ""};
+}
+
+void tst_Skin::mainWindowStates_data() {
+    QTest::addColumn<QString>("state");   // loading, or the titles of the pages in turn
+    QTest::addColumn<bool>("document");   // false: the load failed
+    QTest::addColumn<QString>("buttons"); // the title buttons shown, P I L C
+    QTest::addColumn<bool>("message");    // the message panel covers the page
+    QTest::addColumn<bool>("retry");      // the error texts with the retry link
+    QTest::newRow("loading") << QString() << true << QStringLiteral("LC") << true << false;
+    QTest::newRow("failed") << QStringLiteral("x") << false << QStringLiteral("LC") << true << true;
+    QTest::newRow("login") << QStringLiteral("民警登录") << true << QStringLiteral("LC") << false
+                           << false;
+    QTest::newRow("home") << QStringLiteral("首页") << true << QStringLiteral("ILC") << false
+                          << false;
+    // A list page is reached from the home page (it leaves the panels as they are).
+    QTest::newRow("list") << QStringLiteral("首页|检查记录列表") << true << QStringLiteral("ILC")
+                          << false << false;
+    QTest::newRow("photo") << QStringLiteral("企业监督检查信息添加") << true
+                           << QStringLiteral("PILC") << false << false;
+    QTest::newRow("unknown") << QStringLiteral("通知") << true << QStringLiteral("LC") << true
+                             << true;
+}
+
+void tst_Skin::mainWindowStates() {
+    QFETCH(QString, state);
+    QFETCH(bool, document);
+    QFETCH(QString, buttons);
+    QFETCH(bool, message);
+    QFETCH(bool, retry);
+    m_browser.elements = {{QStringLiteral("Lbl_PoliceId"), QStringLiteral("110231")},
+                          {QStringLiteral("Lbl_PoliceName"), QStringLiteral("张建国")},
+                          {QStringLiteral("Lbl_PoliceOrgId"), QStringLiteral("城关派出所")}};
+    TFrm_Tavlin window(m_browser, m_identity, m_dialogs, m_dir.path().toStdString() + "/");
+    window.setGeometry(0, 0, 1366, 740); // on the 1366 x 768 screen
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    if (!state.isEmpty()) {
+        m_browser.hasDocument = document;
+        if (document) {
+            for (const QString& title : state.split(u'|')) {
+                m_browser.complete(title);
+            }
+        } else {
+            emit m_browser.documentComplete(false);
+        }
+        m_browser.hasDocument = true;
+    }
+    // The title buttons at their places of the design, 60 x 60.
+    const struct {
+        QChar key;
+        ImageButton* button;
+        int left;
+    } places[] = {{u'P', window.Img_Photo, 673},
+                  {u'I', window.Img_Index, 758},
+                  {u'L', window.Img_Login, 844},
+                  {u'C', window.Img_Close, 930}};
+    for (const auto& place : places) {
+        QCOMPARE(place.button->isVisible(), buttons.contains(place.key));
+        QCOMPARE(place.button->geometry(), QRect(place.left, 3, 60, 60));
+    }
+    QCOMPARE(window.Pnl_Msg->isVisible(), message);
+    QCOMPARE(window.Lb_Ref->isVisible(), retry);
+    QCOMPARE(window.Lb_Base->isVisible(), retry);
+    // The status bar's panels on the 200 / 250 / 400 / 50 grid, the last to the edge.
+    const int lefts[] = {0, 200, 450, 850};
+    const int widths[] = {200, 250, 400, window.width() - 850};
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(window.StatusPanels[i]->geometry().left(), lefts[i]);
+        QCOMPARE(window.StatusPanels[i]->width(), widths[i]);
+        QVERIFY(window.StatusPanels[i]->isVisible());
+    }
+    QCOMPARE(window.StatusPanels[0]->text(), QStringLiteral("企业编号：【4401000001】"));
+    SaveScreenshot(&window,
+                   QStringLiteral("skin-%1").arg(QString::fromLatin1(QTest::currentDataTag())));
+}
+
+void tst_Skin::cameraWindow_data() {
+    QTest::addColumn<QStringList>("devices");
+    QTest::newRow("with devices") << QStringList{QStringLiteral("USB Camera"),
+                                                 QStringLiteral("高拍仪")};
+    QTest::newRow("without devices") << QStringList{};
+}
+
+void tst_Skin::cameraWindow() {
+    QFETCH(QStringList, devices);
+    FakeVcx vcx;
+    vcx.devices = devices;
+    TFrm_Camera camera(vcx, m_dialogs, m_dir.path().toStdString() + "/");
+    camera.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&camera));
+    QCOMPARE(camera.size(), QSize(665, 530));
+    QCOMPARE(camera.Label1->geometry(), QRect(15, 19, 60, 12));
+    QCOMPARE(camera.Cb_Device->geometry(), QRect(77, 14, 404, 20));
+    QCOMPARE(camera.Btn_Save->geometry(), QRect(502, 11, 70, 25));
+    QCOMPARE(camera.Btn_Exit->geometry(), QRect(583, 11, 70, 25));
+    QCOMPARE(vcx.widget()->geometry(), QRect(13, 40, 640, 480));
+    // The two buttons do not overlap and stay inside the window.
+    QVERIFY(!camera.Btn_Save->geometry().intersects(camera.Btn_Exit->geometry()));
+    QVERIFY(camera.rect().contains(camera.Btn_Exit->geometry()));
+    QCOMPARE(camera.Btn_Save->isEnabled(), !devices.isEmpty());
+    QCOMPARE(camera.Cb_Device->isEnabled(), !devices.isEmpty());
+    if (devices.isEmpty()) {
+        QCOMPARE(camera.Cb_Device->currentText(), QStringLiteral("没有可用的设备"));
+    }
+    SaveScreenshot(&camera, QStringLiteral("skin-camera-%1")
+                                .arg(devices.isEmpty() ? QStringLiteral("no-device")
+                                                       : QStringLiteral("devices")));
+}
+
+QTEST_MAIN(tst_Skin)
+#include "tst_skin.moc"
