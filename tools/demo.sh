@@ -127,7 +127,10 @@ TAVLIN_SCREENSHOTS="$demo" "$bin/tst_photo" photoFromARealCameraReachesThePageAn
   photoReachesTheFieldThePictureAndTheServer >"$demo/photo.out" 2>&1 || true
 TAVLIN_SCREENSHOTS="$demo" "$bin/tst_camera" realControlWithoutACamera \
   >>"$demo/camera.out" 2>&1 || true
-for name in camera-preview camera-no-device photo-from-camera photo-in-page; do
+# The camera window with the program's skin, with and without devices.
+TAVLIN_SCREENSHOTS="$demo" "$bin/tst_skin" cameraWindow >>"$demo/camera.out" 2>&1 || true
+for name in camera-preview camera-no-device photo-from-camera photo-in-page \
+            skin-camera-devices skin-camera-no-device; do
   if [ -f "$demo/$name.png" ]; then
     echo "demo: $name: $demo/$name.png"
   else
