@@ -122,17 +122,6 @@ double BareFirstPicture() {
     return Ms(timer);
 }
 
-QVariant Evaluate(QWebEnginePage* page, const QString& script) {
-    QVariant result;
-    bool done = false;
-    page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant& value) {
-        result = value;
-        done = true;
-    });
-    Await([&] { return done; }, 30000);
-    return result;
-}
-
 long ResidentKb() {
     std::ifstream status("/proc/self/status");
     std::string line;
@@ -243,7 +232,7 @@ int main(int argc, char** argv) {
         std::vector<double> encodeOnly;
         qint64 bytes = 0;
         for (int run = 0; run < runs; ++run) {
-            Evaluate(page, QStringLiteral("document.getElementById('Txt_InspectPhotoStr').value='';"
+            shell.evaluate(QStringLiteral("document.getElementById('Txt_InspectPhotoStr').value='';"
                                           "document.getElementById('Img_InspectPhoto').src='';1"));
             QElapsedTimer timer;
             timer.start();
@@ -261,15 +250,15 @@ int main(int argc, char** argv) {
                                "return t.value.length===%1&&i.complete&&i.naturalWidth===%2;})()")
                     .arg(text.size())
                     .arg(size.width());
-            if (!Await([&] { return Evaluate(page, filled).toBool(); })) {
-                std::fprintf(
-                    stderr, "camera_bench: the photo did not reach the page (%s)\n",
-                    qPrintable(Evaluate(page, QStringLiteral(
-                                                  "document.getElementById('Txt_InspectPhotoStr')"
-                                                  ".value.length+' '+document.getElementById("
-                                                  "'Img_InspectPhoto').naturalWidth+' '+"
-                                                  "document.title"))
-                                   .toString()));
+            if (!Await([&] { return shell.evaluate(filled).toBool(); })) {
+                std::fprintf(stderr, "camera_bench: the photo did not reach the page (%s)\n",
+                             qPrintable(shell
+                                            .evaluate(QStringLiteral(
+                                                "document.getElementById('Txt_InspectPhotoStr')"
+                                                ".value.length+' '+document.getElementById("
+                                                "'Img_InspectPhoto').naturalWidth+' '+"
+                                                "document.title"))
+                                            .toString()));
                 return 1;
             }
             toPage.push_back(Ms(part));
@@ -323,11 +312,12 @@ int main(int argc, char** argv) {
     press.start(20);
     const auto onePhoto = [&] {
         made = nullptr;
-        Evaluate(page, QStringLiteral("document.getElementById('Img_InspectPhoto').src='';1"));
+        shell.evaluate(QStringLiteral("document.getElementById('Img_InspectPhoto').src='';1"));
         shell.window->Img_PhotoClick();
         return Await([&] {
-            return Evaluate(page, QStringLiteral(
-                                      "document.getElementById('Img_InspectPhoto').naturalWidth"))
+            return shell
+                       .evaluate(QStringLiteral(
+                           "document.getElementById('Img_InspectPhoto').naturalWidth"))
                        .toInt() == 1920;
         });
     };

@@ -31,21 +31,6 @@
 
 namespace {
 
-// Waits for the answer of one script; scripts run in order, so it comes after
-// every script sent before it.
-QVariant Evaluate(QWebEnginePage* page, const QString& script) {
-    QVariant result;
-    bool done = false;
-    page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant& value) {
-        result = value;
-        done = true;
-    });
-    while (!done) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    }
-    return result;
-}
-
 const QString kFieldLength =
     QStringLiteral("document.getElementById('Txt_InspectPhotoStr').value.length");
 
@@ -102,12 +87,12 @@ int main(int argc, char** argv) {
             while (done.isEmpty()) {
                 QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
             }
-            Evaluate(browser.page(), QStringLiteral("1"));
+            shell.evaluate(QStringLiteral("1"));
 
             QElapsedTimer timer;
             timer.start();
             window.ImportPhoto(photo);
-            const qsizetype got = Evaluate(browser.page(), kFieldLength).toLongLong();
+            const qsizetype got = shell.evaluate(kFieldLength).toLongLong();
             tavlin.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
             if (got != textLength) {
                 std::fprintf(stderr, "photo_bench: the field holds %lld characters, not %lld\n",
@@ -116,8 +101,7 @@ int main(int argc, char** argv) {
             }
 
             // The reference: one script that sets the field to a text of that length.
-            Evaluate(
-                browser.page(),
+            shell.evaluate(
                 QStringLiteral("document.getElementById('Txt_InspectPhotoStr').value = ''; 1"));
             const QString same(textLength, QLatin1Char('A'));
             timer.restart();
@@ -126,7 +110,7 @@ int main(int argc, char** argv) {
                 QStringLiteral("document.getElementById('Txt_InspectPhotoStr').value = %1[0]; 1")
                     .arg(QString::fromUtf8(json)),
                 QWebEngineScript::ApplicationWorld);
-            const qsizetype refGot = Evaluate(browser.page(), kFieldLength).toLongLong();
+            const qsizetype refGot = shell.evaluate(kFieldLength).toLongLong();
             reference.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
             if (refGot != textLength) {
                 std::fprintf(stderr, "photo_bench: the reference field is wrong\n");

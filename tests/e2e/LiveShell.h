@@ -8,6 +8,7 @@
 #include "ShellConfig.h"
 #include "WebEngineBrowser.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,6 +16,7 @@
 #include <QWebEngineScript>
 
 #include <memory>
+#include <optional>
 
 struct LiveShell {
     // Lays out the folder (base URL siteBase + "/inspect"), makes and shows the
@@ -50,15 +52,23 @@ struct LiveShell {
     // scripts answer in order, and the window reads the title first and the
     // labels in the title's answer, so two round trips cover both.
     bool settle() {
-        for (int trip = 0; trip < 2; ++trip) {
-            bool answered = false;
-            browser->page()->runJavaScript(QStringLiteral("1"), QWebEngineScript::ApplicationWorld,
-                                           [&answered](const QVariant&) { answered = true; });
-            if (!WaitFor([&answered] { return answered; }, 10000)) {
-                return false;
-            }
+        return evaluate(QStringLiteral("1"), 10000).isValid() &&
+               evaluate(QStringLiteral("1"), 10000).isValid();
+    }
+
+    // The value of script run in the page's isolated world, waited for without
+    // delay; invalid when no answer came within timeoutMs.
+    QVariant evaluate(const QString& script, int timeoutMs = 30000) {
+        // Shared with the callback, which may come after a timeout.
+        auto answer = std::make_shared<std::optional<QVariant>>();
+        browser->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                                       [answer](const QVariant& value) { *answer = value; });
+        QElapsedTimer timer;
+        timer.start();
+        while (!answer->has_value() && timer.elapsed() < timeoutMs) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         }
-        return true;
+        return answer->value_or(QVariant());
     }
 
     template <typename Condition> static bool WaitFor(Condition condition, int timeoutMs = 30000) {

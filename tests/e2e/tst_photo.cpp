@@ -93,19 +93,7 @@ void tst_Photo::open(const QString& path) {
 }
 
 QVariant tst_Photo::evaluate(const QString& script) {
-    QVariant result;
-    bool done = false;
-    m_shell->browser->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                                            [&](const QVariant& value) {
-                                                result = value;
-                                                done = true;
-                                            });
-    QElapsedTimer timer;
-    timer.start();
-    while (!done && timer.elapsed() < 10000) {
-        QTest::qWait(10);
-    }
-    return result;
+    return m_shell->evaluate(script, 10000);
 }
 
 QString tst_Photo::fieldValue() {
