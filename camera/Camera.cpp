@@ -95,8 +95,6 @@ TFrm_Camera::TFrm_Camera(Vcx& vcx, Dialogs& dialogs, const std::string& appPath,
 
 TFrm_Camera::~TFrm_Camera() {
     FormDestroy();
-    // The control's widget belongs to the control.
-    m_vcx.widget()->setParent(nullptr);
 }
 
 void TFrm_Camera::FormCreate() {

@@ -25,7 +25,7 @@ QtVcx::QtVcx(QWidget* parent, int startTimeoutMs)
 QtVcx::~QtVcx() {
     close();
     m_session.setVideoSink(nullptr);
-    delete m_view.data(); // unless a window that still held it deleted it already
+    delete m_view.data(); // unless the window that showed it took it along
 }
 
 QWidget* QtVcx::widget() {

@@ -341,10 +341,8 @@ void TFrm_Tavlin::FormShow() {
 }
 
 void TFrm_Tavlin::FormDestroy() {
-    // The browser owns its view: give it back before the window's children go.
-    if (QWidget* view = m_browser.view()) {
-        view->setParent(nullptr);
-    }
+    // Nothing of the system's own to release: the browser's view is a child of
+    // this window and goes with it.
 }
 
 void TFrm_Tavlin::ReadIdentity() {

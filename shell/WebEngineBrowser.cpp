@@ -111,7 +111,9 @@ WebEngineBrowser::WebEngineBrowser(QObject* parent)
     connect(m_profile, &QWebEngineProfile::downloadRequested, this,
             [](QWebEngineDownloadRequest* download) { download->cancel(); });
 
-    m_page = new InspectPage(m_profile, m_view);
+    // The page belongs to the browser, the view to the window that shows it
+    // (see view()): either may go first.
+    m_page = new InspectPage(m_profile, this);
     QWebEngineSettings* settings = m_page->settings();
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
@@ -241,10 +243,10 @@ void WebEngineBrowser::handleRenderProcessTerminated(
 }
 
 WebEngineBrowser::~WebEngineBrowser() {
-    // The page must go before its profile.
-    if (m_view) {
-        delete m_view;
-    }
+    // The view, unless the window that showed it took it along; then the
+    // page, which must go before its profile.
+    delete m_view.data();
+    delete m_page;
 }
 
 QWidget* WebEngineBrowser::view() {

@@ -31,6 +31,8 @@ public:
     // The scheme that serves the photo file. Call once, before the application object exists.
     static void registerPhotoScheme();
 
+    // The view has no parent of its own: the window that shows it takes it
+    // as a child and so owns it; a view never shown is deleted with this.
     QWidget* view() override;
     void navigate(const QUrl& url) override;
     void readTitle(Callback callback) override;

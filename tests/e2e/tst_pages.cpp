@@ -38,6 +38,7 @@ private slots:
     void failedLoadsShowTheRetryLink();
     void abortedNavigationChangesNothing_data();
     void abortedNavigationChangesNothing();
+    void windowAndBrowserGoInEitherOrder();
     void deadRenderProcessShowsTheRetryLink();
 
 private:
@@ -214,6 +215,29 @@ void tst_Pages::abortedNavigationChangesNothing() {
     QVERIFY(!m_shell->window->Img_Photo->isHidden());
     QVERIFY(!m_shell->window->Img_Index->isHidden());
     QVERIFY(m_shell->window->Pnl_Msg->isHidden());
+}
+
+void tst_Pages::windowAndBrowserGoInEitherOrder() {
+    for (const bool windowFirst : {true, false}) {
+        auto browser = std::make_unique<WebEngineBrowser>();
+        IniIdentitySource identity(m_shell->folder());
+        FakeDialogs dialogs;
+        auto window = std::make_unique<TFrm_Tavlin>(*browser, identity, dialogs, m_shell->folder());
+        QSignalSpy done(browser.get(), &Browser::documentComplete);
+        window->show();
+        QTRY_VERIFY_WITH_TIMEOUT(!done.isEmpty(), 30000);
+        // The view is the window's child: Qt's ownership frees it.
+        QVERIFY(window->isAncestorOf(browser->view()));
+        if (windowFirst) {
+            window.reset();
+            QVERIFY(browser->view() == nullptr);
+            QCoreApplication::processEvents(); // the browser lives on without its view
+            browser.reset();
+        } else {
+            browser.reset();
+            window.reset();
+        }
+    }
 }
 
 void tst_Pages::deadRenderProcessShowsTheRetryLink() {

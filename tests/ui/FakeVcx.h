@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QImage>
 #include <QPalette>
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
@@ -13,7 +14,9 @@
 
 class FakeVcx : public Vcx {
 public:
-    QWidget* widget() override { return &m_widget; }
+    ~FakeVcx() override { delete m_widget.data(); }
+    // Like the real control's: the window that shows it takes it as a child.
+    QWidget* widget() override { return m_widget; }
     int CountVideoDevices() override {
         calls.append(QStringLiteral("count"));
         if (failCount) {
@@ -63,10 +66,10 @@ public:
         calls.append(QStringLiteral("preview"));
         preview = value;
         // A still picture stands for the live one.
-        QPalette palette = m_widget.palette();
+        QPalette palette = m_widget->palette();
         palette.setColor(QPalette::Window, value ? frameColour : QColor(Qt::black));
-        m_widget.setPalette(palette);
-        m_widget.setAutoFillBackground(true);
+        m_widget->setPalette(palette);
+        m_widget->setAutoFillBackground(true);
     }
     bool ApplyFrameSize(int width, int height) override {
         calls.append(QStringLiteral("size=%1x%2").arg(width).arg(height));
@@ -98,7 +101,7 @@ public:
     QStringList calls;
 
 private:
-    QWidget m_widget;
+    QPointer<QWidget> m_widget = new QWidget;
 };
 
 // A fresh control for each test: the window takes the control's widget.

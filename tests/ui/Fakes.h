@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
 #include <QStringList>
 #include <QTest>
@@ -21,7 +22,15 @@
 
 class FakeBrowser : public Browser {
 public:
-    QWidget* view() override { return &m_view; }
+    ~FakeBrowser() override { delete m_view.data(); }
+    // Like the real browser's: the window that shows it takes it as a child.
+    // One fake serves the windows of several tests: each gets a fresh view.
+    QWidget* view() override {
+        if (!m_view) {
+            m_view = new QWidget;
+        }
+        return m_view;
+    }
     void navigate(const QUrl& url) override { navigated.append(url); }
     void readTitle(Callback callback) override {
         ScriptResult result;
@@ -83,7 +92,7 @@ public:
     QVariantMap elements;
 
 private:
-    QWidget m_view;
+    QPointer<QWidget> m_view = new QWidget;
 };
 
 class FakeDialogs : public Dialogs {
