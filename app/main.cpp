@@ -1,7 +1,8 @@
 // Tavlin's entry: the guards, then the main window.
 #include "Main.h"
 #include "CheckOutInfo.h"
-#include "Dialogs.h"
+#include "MessageBoxDialogs.h"
+#include "QtVcx.h"
 #include "ShellConfig.h"
 #include "Skin.h"
 #include "SysOper.h"
@@ -60,6 +61,8 @@ int main(int argc, char** argv) {
     if (window.terminationRequested()) {
         return 0;
     }
+    // The photo's camera control: the one over Qt Multimedia.
+    window.setCameraFactory([](QWidget* parent) { return std::make_unique<QtVcx>(parent); });
     WindowPlacement::ShowMaximised(window);
     raise->setRaise([&window] { window.showRunningCopy(); });
     app.exec();

@@ -8,9 +8,9 @@
 #include "ImageButton.h"
 #include "ImgOper.h"
 #include "PageTitle.h"
-#include "QtVcx.h"
 #include "ShellConfig.h"
 #include "SysOper.h"
+#include "Vcx.h"
 #include "WindowPlacement.h"
 
 #include <QApplication>
@@ -20,6 +20,7 @@
 #include <QNativeGestureEvent>
 #include <QWheelEvent>
 #include <algorithm>
+#include <stdexcept>
 
 #include <QFrame>
 #include <QGuiApplication>
@@ -178,7 +179,6 @@ void TFrm_Tavlin::createComponents() {
     connect(Img_Index, &ImageButton::clicked, this, &TFrm_Tavlin::Img_IndexClick);
     connect(Img_Login, &ImageButton::clicked, this, &TFrm_Tavlin::Img_LoginClick);
     connect(Img_Photo, &ImageButton::clicked, this, &TFrm_Tavlin::Img_PhotoClick);
-    m_cameraFactory = [](QWidget* parent) { return std::make_unique<QtVcx>(parent); };
 
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -422,6 +422,9 @@ void TFrm_Tavlin::Img_PhotoClick() {
     try {
         // The camera window and its control live for this one photo: both are
         // gone when this returns, whatever happened, which closes the device.
+        if (!m_cameraFactory) {
+            throw std::runtime_error("no camera control is set up");
+        }
         const std::unique_ptr<Vcx> vcx = m_cameraFactory(nullptr);
         TFrm_Camera camera(*vcx, m_dialogs, m_appPath, this);
         camera.PhotoTaken = false;

@@ -40,8 +40,8 @@ public:
     // Brings the window to the front, maximised: asked for by a second copy.
     void showRunningCopy();
 
-    // Makes the video-capture control of each camera window; by default the
-    // one over Qt Multimedia. Tests give a scripted one.
+    // Makes the video-capture control of each camera window: the program's
+    // entry gives the one over Qt Multimedia, tests a scripted one.
     using CameraFactory = std::function<std::unique_ptr<Vcx>(QWidget* parent)>;
     void setCameraFactory(CameraFactory factory) { m_cameraFactory = std::move(factory); }
 

@@ -17,10 +17,3 @@ public:
     // handler that met the error ends; the program goes on.
     virtual void errorReport(QWidget* parent, const QString& text) = 0;
 };
-
-class MessageBoxDialogs : public Dialogs {
-public:
-    void warning(QWidget* parent, const QString& text) override;
-    bool askYesNo(QWidget* parent, const QString& text) override;
-    void errorReport(QWidget* parent, const QString& text) override;
-};
