@@ -1,8 +1,10 @@
 // Tavlin's entry: the guards, then the main window.
 #include "Main.h"
 #include "CheckOutInfo.h"
+#include "IniIdentitySource.h"
 #include "MessageBoxDialogs.h"
 #include "QtVcx.h"
+#include "RaiseServer.h"
 #include "ShellConfig.h"
 #include "Skin.h"
 #include "SysOper.h"

@@ -2,6 +2,7 @@
 
 #include "CodePage.h"
 #include "Dialogs.h"
+#include "QtText.h"
 #include "StrOper.h"
 #include "SysOper.h"
 #include "Vcx.h"
@@ -16,26 +17,6 @@
 namespace {
 
 const QString kNoDevice = QStringLiteral("没有可用的设备");
-
-std::string ToCodePage(const QString& text) {
-    return CodePage::FromUtf16(text.toStdU16String());
-}
-QString FromCodePage(const std::string& text) {
-    return QString::fromStdU16String(CodePage::ToUtf16(text));
-}
-
-// Trimmed of leading and trailing blanks and control characters.
-QString Trimmed(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin).unicode() <= 32) {
-        ++begin;
-    }
-    while (end > begin && text.at(end - 1).unicode() <= 32) {
-        --end;
-    }
-    return text.mid(begin, end - begin);
-}
 
 } // namespace
 
@@ -110,11 +91,12 @@ void TFrm_Camera::LoadDevices() {
         const int count = m_vcx.CountVideoDevices();
         for (int i = 0; i < count; ++i) {
             // Names as they come, in the program's text: entry i is device i.
-            Cb_Device->addItem(FromCodePage(ToCodePage(m_vcx.VideoDeviceNameAt(i))));
+            Cb_Device->addItem(
+                QtText::FromCodePage(QtText::ToCodePage(m_vcx.VideoDeviceNameAt(i))));
         }
     } catch (const std::exception& e) {
         TSysOper::WriteLog(CodePage::FromUtf8("加载USB摄像头信息失败,原因：") +
-                           ToCodePage(QString::fromUtf8(e.what())));
+                           QtText::ToCodePage(QString::fromUtf8(e.what())));
         m_dialogs.warning(this, QStringLiteral("加载设备失败"));
         Btn_Save->setEnabled(false);
     }
@@ -164,7 +146,7 @@ void TFrm_Camera::ConnectDevice() {
 }
 
 void TFrm_Camera::connectionError(const QString& description) {
-    TSysOper::WriteLog(CodePage::FromUtf8("连接设备失败,原因:") + ToCodePage(description));
+    TSysOper::WriteLog(CodePage::FromUtf8("连接设备失败,原因:") + QtText::ToCodePage(description));
     m_dialogs.warning(this, QStringLiteral("连接设备失败"));
     Btn_Save->setEnabled(false);
 }
@@ -185,7 +167,7 @@ void TFrm_Camera::handleVcxError(const QString& description) {
     // Support reads in the log why the camera failed; the officer is told only
     // while connecting: a device lost later makes the next capture write
     // nothing, and the window stays usable.
-    TSysOper::WriteLog(CodePage::FromUtf8("连接设备失败,原因:") + ToCodePage(description));
+    TSysOper::WriteLog(CodePage::FromUtf8("连接设备失败,原因:") + QtText::ToCodePage(description));
     if (m_connecting) {
         m_connecting = false;
         if (isVisible()) {
@@ -199,7 +181,7 @@ void TFrm_Camera::handleVcxError(const QString& description) {
 void TFrm_Camera::Cb_DeviceChange() {
     try {
         const int selected = selectedEntry();
-        if (!Trimmed(Cb_Device->currentText()).isEmpty() && selected >= 0 &&
+        if (!QtText::TrimControls(Cb_Device->currentText()).isEmpty() && selected >= 0 &&
             selected != m_vcx.VideoDeviceIndex()) {
             ConnectDevice();
         }
@@ -210,12 +192,12 @@ void TFrm_Camera::Cb_DeviceChange() {
 
 void TFrm_Camera::Cb_RangeChange() {
     try {
-        const QString text = Trimmed(Cb_Range->currentText());
+        const QString text = QtText::TrimControls(Cb_Range->currentText());
         const int index = Cb_Range->currentIndex();
         if (text.isEmpty() || index < 0 || Cb_Range->itemText(index) != Cb_Range->currentText()) {
             return;
         }
-        const std::string size = ToCodePage(text);
+        const std::string size = QtText::ToCodePage(text);
         bool widthOk = false;
         bool heightOk = false;
         const int width = QString::fromStdString(TStrOper::TextBefore(size, 'x')).toInt(&widthOk);

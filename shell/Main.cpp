@@ -5,9 +5,11 @@
 #include "CodePage.h"
 #include "Dialogs.h"
 #include "FileOper.h"
+#include "IdentitySource.h"
 #include "ImageButton.h"
 #include "ImgOper.h"
 #include "PageTitle.h"
+#include "QtText.h"
 #include "ShellConfig.h"
 #include "SysOper.h"
 #include "Vcx.h"
@@ -38,14 +40,6 @@ namespace {
 // Widgets with this tag keep the plain look: the skin leaves them alone.
 constexpr int kPlainTag = 9999;
 const QColor kLinkBlue(40, 91, 162);
-
-QString ToQString(const std::string& codePageText) {
-    return QString::fromStdU16String(CodePage::ToUtf16(codePageText));
-}
-
-std::string ToCodePage(const QString& text) {
-    return CodePage::FromUtf16(text.toStdU16String());
-}
 
 // What never reaches the page: the right button, the keyboard's context menu,
 // zooming (Ctrl and the wheel, a pinch) and things dragged onto it.
@@ -92,10 +86,6 @@ QString StatusPanelText(const QString& text) {
         line = line.left(kStatusPanelMaxLength - 1) + QChar(0x2026);
     }
     return line;
-}
-
-std::string Utf8ToCodePage(const char* utf8) {
-    return CodePage::FromUtf8(utf8);
 }
 
 void MarkPlain(QWidget* widget) {
@@ -318,7 +308,7 @@ void TFrm_Tavlin::FormCreate() {
     for (const std::string& origin : settings.allowedOrigins) {
         origins.append(QString::fromStdString(origin));
     }
-    m_browser.setPagePolicy(QUrl(ToQString(BaseUrl).trimmed()), origins,
+    m_browser.setPagePolicy(QUrl(QtText::FromCodePage(BaseUrl).trimmed()), origins,
                             settings.loadTimeoutSeconds);
 }
 
@@ -326,13 +316,13 @@ void TFrm_Tavlin::handleBrowserPageFailed(const QString& reason) {
     // A page whose renderer died, hung or never finished is a failed load. The
     // panel comes up over the view as well, or the officer would see neither
     // page nor retry link.
-    TSysOper::WriteLog(Utf8ToCodePage("加载页面失败，错误：") + ToCodePage(reason));
+    TSysOper::WriteLog(CodePage::FromUtf8("加载页面失败，错误：") + QtText::ToCodePage(reason));
     Pnl_Msg->show();
     applyPageKind(PageKind::Failed);
 }
 
 void TFrm_Tavlin::handleBrowserRefused(const QString& what) {
-    TSysOper::WriteLog(Utf8ToCodePage("拒绝页面请求,原因:") + ToCodePage(what));
+    TSysOper::WriteLog(CodePage::FromUtf8("拒绝页面请求,原因:") + QtText::ToCodePage(what));
 }
 
 void TFrm_Tavlin::FormShow() {
@@ -386,7 +376,7 @@ void TFrm_Tavlin::NavigateToStart() {
     // A browser drops line breaks and tabs from a URL; so does this one, before
     // anything could escape them into %0D%0A, which a back end reading the Base64
     // text raw would take for four more Base64 characters.
-    QString url = ToQString(m_lastStartUrl);
+    QString url = QtText::FromCodePage(m_lastStartUrl);
     url.remove(QLatin1Char('\r')).remove(QLatin1Char('\n')).remove(QLatin1Char('\t'));
     m_browser.navigate(QUrl(url));
 }
@@ -455,8 +445,8 @@ void TFrm_Tavlin::ImportPhoto(const QString& path) {
                              QStringLiteral("Img_InspectPhoto"), m_browser.servePhoto(path),
                              [](const ScriptResult& result) {
                                  if (!result.ok) {
-                                     TSysOper::WriteLog(Utf8ToCodePage("导入照片时失败,错误:") +
-                                                        ToCodePage(result.error));
+                                     TSysOper::WriteLog(CodePage::FromUtf8("导入照片时失败,错误:") +
+                                                        QtText::ToCodePage(result.error));
                                  }
                              });
 }
@@ -473,13 +463,14 @@ void TFrm_Tavlin::WebBrowserDocumentComplete(bool ok) {
         }
         if (!result.ok && result.error != Browser::kNoDocument) {
             // The browser failed to answer: logged, and the window stays as it was.
-            TSysOper::WriteLog(Utf8ToCodePage("加载页面失败，错误：") + ToCodePage(result.error));
+            TSysOper::WriteLog(CodePage::FromUtf8("加载页面失败，错误：") +
+                               QtText::ToCodePage(result.error));
             return;
         }
         // No document at all counts as an empty title: a failed load.
         const QString title =
             result.ok ? result.values.value(QStringLiteral("title")).toString() : QString();
-        self->applyPageKind(ClassifyTitle(ToCodePage(title)));
+        self->applyPageKind(ClassifyTitle(QtText::ToCodePage(title)));
     });
 }
 
@@ -534,7 +525,8 @@ void TFrm_Tavlin::ReadOfficerInfo() {
             return;
         }
         const auto fail = [](const QString& error) {
-            TSysOper::WriteLog(Utf8ToCodePage("获取登录的警员信息失败,错误:") + ToCodePage(error));
+            TSysOper::WriteLog(CodePage::FromUtf8("获取登录的警员信息失败,错误:") +
+                               QtText::ToCodePage(error));
         };
         if (!result.ok) {
             fail(result.error);
@@ -546,20 +538,22 @@ void TFrm_Tavlin::ReadOfficerInfo() {
                 return;
             }
             self->setStatusPanel(
-                1, ToCodePage(QStringLiteral("警员信息：【") + result.values.value(kId).toString() +
-                              QLatin1Char('-') + result.values.value(kName).toString() +
-                              QStringLiteral("】")));
+                1,
+                QtText::ToCodePage(QStringLiteral("警员信息：【") +
+                                   result.values.value(kId).toString() + QLatin1Char('-') +
+                                   result.values.value(kName).toString() + QStringLiteral("】")));
         }
         if (result.values.contains(kOrganisation)) {
-            self->setStatusPanel(2, ToCodePage(QStringLiteral("所属机构：【") +
-                                               result.values.value(kOrganisation).toString() +
-                                               QStringLiteral("】")));
+            self->setStatusPanel(2,
+                                 QtText::ToCodePage(QStringLiteral("所属机构：【") +
+                                                    result.values.value(kOrganisation).toString() +
+                                                    QStringLiteral("】")));
         }
     });
 }
 
 void TFrm_Tavlin::setStatusPanel(std::size_t index, const std::string& codePageText) {
-    StatusPanels[index]->setText(StatusPanelText(ToQString(codePageText)));
+    StatusPanels[index]->setText(StatusPanelText(QtText::FromCodePage(codePageText)));
 }
 
 void TFrm_Tavlin::Image_MouseEnter(ImageButton* button) {

@@ -1,18 +1,11 @@
 #include "ShellConfig.h"
 
-#include <algorithm>
-#include <cstdlib>
-
-#include "CodePage.h"
 #include "FileOper.h"
 #include "StrOper.h"
-#include "SysOper.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
+#include <algorithm>
+#include <cstdlib>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace ShellConfig {
 
@@ -83,26 +76,3 @@ BrowserSettings ReadBrowserSettings(const std::string& appPath) {
 }
 
 } // namespace ShellConfig
-
-EnterpriseIdentity IniIdentitySource::Read() {
-    const std::string path = m_appPath + std::string(ShellConfig::kIdentityFile);
-    // Tell a missing or unreadable file from one that is merely incomplete.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        TSysOper::WriteLog(CodePage::FromUtf8("读取企业身份信息失败,原因:") +
-                           CodePage::FromUtf8(path + ": " + std::strerror(errno)));
-        return {};
-    }
-    ::close(fd);
-    const auto value = [&path](const char* key) {
-        return CodePage::FromUtf8(TFileOper::ReadIniString(path, "Identity", key));
-    };
-    EnterpriseIdentity identity;
-    identity.TypeCode = value("TypeCode");
-    identity.EnterpriseNumber = value("EnterpriseNumber");
-    identity.IdentitySerial = value("IdentitySerial");
-    identity.EnterpriseName = value("EnterpriseName");
-    identity.OtherInfo = value("OtherInfo");
-    identity.LongCode = value("LongCode");
-    return identity;
-}

@@ -46,25 +46,3 @@ std::vector<std::string> SplitOrigins(std::string_view list);
 bool IsOrigin(std::string_view text);
 
 } // namespace ShellConfig
-
-// Where the enterprise identity comes from. A site whose identity lives
-// elsewhere (a hardware key, a service) plugs in its own implementation.
-class IdentitySource {
-public:
-    virtual ~IdentitySource() = default;
-    // The six texts; six empty texts when the identity cannot be had.
-    virtual EnterpriseIdentity Read() = 0;
-};
-
-// The default source: <appPath>InspectConfig/Identity.ini, UTF-8, section
-// "Identity", keys TypeCode, EnterpriseNumber, IdentitySerial, EnterpriseName,
-// OtherInfo, LongCode. Blanks around a value are kept when it is quoted. A
-// missing or unreadable file gives six empty texts and one log line.
-class IniIdentitySource : public IdentitySource {
-public:
-    explicit IniIdentitySource(std::string appPath) : m_appPath(std::move(appPath)) {}
-    EnterpriseIdentity Read() override;
-
-private:
-    std::string m_appPath;
-};

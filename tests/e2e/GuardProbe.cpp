@@ -8,6 +8,7 @@
 //   RAISED                             a later copy asked this one to show itself
 #include "CheckOutInfo.h"
 #include "Dialogs.h"
+#include "RaiseServer.h"
 
 #include <QApplication>
 #include <QEventLoop>

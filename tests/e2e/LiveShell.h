@@ -3,6 +3,7 @@
 // end-to-end tests and of the photo benchmark.
 #pragma once
 
+#include "IniIdentitySource.h"
 #include "Main.h"
 #include "SampleSite.h"
 #include "ShellConfig.h"

@@ -5,6 +5,7 @@
 #include "Dialogs.h"
 #include "Fakes.h"
 #include "ImageButton.h"
+#include "IniIdentitySource.h"
 #include "LiveShell.h"
 #include "Main.h"
 #include "SampleSite.h"

@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "Fakes.h"
 #include "ImageButton.h"
+#include "IniIdentitySource.h"
 #include "Main.h"
 #include "SampleSite.h"
 #include "ShellConfig.h"

@@ -5,6 +5,7 @@
 #include "Browser.h"
 #include "CodePage.h"
 #include "Dialogs.h"
+#include "IdentitySource.h"
 #include "LogReader.h"
 #include "ShellConfig.h"
 

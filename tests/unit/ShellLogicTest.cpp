@@ -1,5 +1,6 @@
 #include "CodePage.h"
 #include "EnterpriseIdentity.h"
+#include "IniIdentitySource.h"
 #include "PageTitle.h"
 #include "ShellConfig.h"
 

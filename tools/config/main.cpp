@@ -12,6 +12,7 @@
 #include "CodePage.h"
 #include "ElfNote.h"
 #include "EnterpriseIdentity.h"
+#include "IniIdentitySource.h"
 #include "ShellConfig.h"
 #include "StrOper.h"
 
