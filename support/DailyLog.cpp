@@ -100,15 +100,25 @@ std::string FormatEntry(const std::tm& when, std::string_view message) {
 }
 
 bool Append(const std::string& appFolder, std::string_view message, const std::tm& when) {
+    if (appFolder.empty()) {
+        return false; // without the program folder there is no log folder to write in
+    }
+    return AppendToFolder(appFolder + std::string(kFolder), message, when);
+}
+
+bool AppendToFolder(const std::string& logFolder, std::string_view message, const std::tm& when) {
     try {
-        if (appFolder.empty()) {
-            return false; // without the program folder there is no log folder to write in
+        if (logFolder.empty()) {
+            return false;
         }
         std::string line = FormatEntry(when, message);
         line += "\r\n";
 
         // The folder is made only when the file cannot be opened for want of it.
-        const std::string folder = appFolder + std::string(kFolder);
+        std::string folder = logFolder;
+        while (folder.size() > 1 && folder.back() == '/') {
+            folder.pop_back();
+        }
         const std::string path = folder + "/" + FileName(when);
         const auto openLog = [&path] {
             return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);

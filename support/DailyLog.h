@@ -42,4 +42,7 @@ std::string FormatEntry(const std::tm& when, std::string_view message);
 // the entry was written; never throws.
 bool Append(const std::string& appFolder, std::string_view message, const std::tm& when);
 
+// The same into the folder logFolder itself (with or without a trailing '/').
+bool AppendToFolder(const std::string& logFolder, std::string_view message, const std::tm& when);
+
 } // namespace DailyLog

@@ -37,6 +37,26 @@ std::string TSysOper::GetAppPath() {
     }
 }
 
+namespace {
+// The folder set at start; empty: the program folder's.
+std::string& ChosenLogFolder() {
+    static std::string folder;
+    return folder;
+}
+} // namespace
+
+void TSysOper::SetLogFolder(std::string folder) {
+    ChosenLogFolder() = std::move(folder);
+}
+
+std::string TSysOper::LogFolder() {
+    if (!ChosenLogFolder().empty()) {
+        return ChosenLogFolder();
+    }
+    const std::string app = GetAppPath();
+    return app.empty() ? std::string() : app + "LogFiles/";
+}
+
 void TSysOper::WriteLog(std::string_view Message) {
     try {
         // One reading of the clock serves the file's date and the timestamp, so
@@ -46,7 +66,7 @@ void TSysOper::WriteLog(std::string_view Message) {
         if (localtime_r(&now, &local) == nullptr) {
             return;
         }
-        DailyLog::Append(GetAppPath(), Message, local);
+        DailyLog::AppendToFolder(LogFolder(), Message, local);
     } catch (...) {
         // The entry is lost; the caller is never told.
     }

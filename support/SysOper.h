@@ -14,10 +14,15 @@ public:
     static std::string GetAppPath();
 
     // Appends one entry for Message (code page text) to the day's log file
-    // LogFiles/Inspect_yyyymmdd.txt in the program folder, enciphered when the
-    // message mentions HTTP in any case. Never fails towards the caller: an
-    // entry that cannot be written is lost.
+    // Inspect_yyyymmdd.txt in the log folder, enciphered when the message
+    // mentions HTTP in any case. Never fails towards the caller: an entry that
+    // cannot be written is lost.
     static void WriteLog(std::string_view Message);
+
+    // The folder of the daily log files: the program folder's "LogFiles"
+    // unless another was set, once, at start (tests give each run its own).
+    static void SetLogFolder(std::string folder);
+    static std::string LogFolder();
 };
 
 // The full path of the running executable, from /proc/self/exe; empty when

@@ -8,6 +8,7 @@
 #include "IdentitySource.h"
 #include "LogReader.h"
 #include "ShellConfig.h"
+#include "SysOper.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,6 +20,8 @@
 #include <QTest>
 #include <QWidget>
 
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 class FakeBrowser : public Browser {
@@ -138,10 +141,33 @@ inline void WriteFile(const QString& path, const std::string& bytes) {
     std::ofstream(path.toStdString(), std::ios::binary) << bytes;
 }
 
-// The daily log beside the test executable, in UTF-8, as written.
+// The daily log of this test process: a folder of its own, set before any
+// test runs, so that tests running side by side never share a log.
+class ProcessLog {
+public:
+    ProcessLog() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tavlin-log-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr) {
+            m_root = pattern;
+            TSysOper::SetLogFolder(m_root + "/LogFiles/");
+        }
+    }
+    ~ProcessLog() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_root, ignored);
+    }
+    QString folder() const { return QString::fromStdString(m_root + "/LogFiles"); }
+
+private:
+    std::string m_root;
+};
+inline const ProcessLog g_processLog;
+
+// The daily log, in UTF-8, as written.
 inline QString LogText() {
     QString text;
-    const QDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/LogFiles"));
+    const QDir folder(g_processLog.folder());
     for (const QString& name : folder.entryList(QDir::Files)) {
         QFile file(folder.filePath(name));
         if (file.open(QIODevice::ReadOnly)) {
@@ -154,7 +180,7 @@ inline QString LogText() {
 // The messages of the log's entries, enciphered ones deciphered, one a line.
 inline QString LogMessages() {
     QString text;
-    const QDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/LogFiles"));
+    const QDir folder(g_processLog.folder());
     for (const QString& name : folder.entryList(QDir::Files)) {
         QFile file(folder.filePath(name));
         if (!file.open(QIODevice::ReadOnly)) {
@@ -177,5 +203,5 @@ inline QString LogMessages() {
 }
 
 inline void ClearLog() {
-    QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/LogFiles")).removeRecursively();
+    QDir(g_processLog.folder()).removeRecursively();
 }

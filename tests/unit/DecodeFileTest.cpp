@@ -110,11 +110,8 @@ TEST(ImageToBase64, EncodesTheWholeFile) {
 }
 
 TEST(ImageToBase64, FailureIsEmptyAndLoggedNamingTheFile) {
-    // The library writes its log beside the running executable, so a probe
-    // executable copied into a folder of its own is not needed here: a log
-    // line lands in the test binary's folder, which this test inspects and
-    // cleans afterwards.
-    const std::filesystem::path logFolder = std::filesystem::path(TAVLIN_BIN_DIR) / "LogFiles";
+    // The log lands in this test process's own log folder.
+    const std::filesystem::path logFolder = testsupport::g_processLog.folder();
     std::error_code ignored;
     std::filesystem::remove_all(logFolder, ignored);
 

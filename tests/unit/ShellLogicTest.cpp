@@ -140,7 +140,7 @@ TEST(IniIdentitySource, ReadsUtf8IntoTheCodePage) {
 }
 
 TEST(IniIdentitySource, MissingFileGivesEmptyTextsAndOneLogLine) {
-    const std::filesystem::path logFolder = std::filesystem::path(TAVLIN_BIN_DIR) / "LogFiles";
+    const std::filesystem::path logFolder = testsupport::g_processLog.folder();
     std::error_code ignored;
     std::filesystem::remove_all(logFolder, ignored);
     TempDir dir;

@@ -1,6 +1,8 @@
 // Helpers shared by the unit tests.
 #pragma once
 
+#include "SysOper.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -47,6 +49,18 @@ inline void WriteAll(const std::filesystem::path& file, std::string_view bytes) 
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
+
+// The daily log of this test process: a folder of its own, set before any
+// test runs, so that tests running side by side never share a log.
+class ProcessLog {
+public:
+    ProcessLog() { TSysOper::SetLogFolder((m_dir.path() / "LogFiles").string() + "/"); }
+    std::filesystem::path folder() const { return m_dir.path() / "LogFiles"; }
+
+private:
+    TempDir m_dir;
+};
+inline const ProcessLog g_processLog;
 
 // Runs a shell command and returns what it printed on standard output;
 // exitCode receives its exit status.
