@@ -1,6 +1,7 @@
 // Tavlin's entry: the guards, then the main window.
 #include "Main.h"
 #include "CheckOutInfo.h"
+#include "FileOper.h"
 #include "IniIdentitySource.h"
 #include "MessageBoxDialogs.h"
 #include "QtVcx.h"
@@ -18,7 +19,10 @@
 #include <QLocale>
 
 #include <QTranslator>
+#include <cstdio>
 #include <memory>
+#include <optional>
+#include <string_view>
 
 namespace {
 
@@ -32,9 +36,42 @@ void LoadQtTranslation(QApplication& app) {
     }
 }
 
+// Tavlin takes no options but these two, which print and end before anything
+// else happens: no window, no lock, no network request. Returns the exit
+// status when the command line ends the run.
+std::optional<int> HandleCommandLine(int argc, char** argv) {
+    if (argc <= 1) {
+        return std::nullopt;
+    }
+    const std::string_view option = argv[1];
+    if (argc == 2 && (option == "--help" || option == "-h")) {
+        std::printf(
+            "Usage: tavlin [--help | --version]\n"
+            "Tavlin shows the police inspection web application for the enterprise this PC\n"
+            "belongs to, as configured in <program folder>/InspectConfig (see tavlin-config).\n"
+            "\n"
+            "  --help     print this help and end\n"
+            "  --version  print the file version (four numbers) and end\n"
+            "\n"
+            "Without options Tavlin opens its window. Program folder: %s\n",
+            TSysOper::GetAppPath().c_str());
+        return 0;
+    }
+    if (argc == 2 && (option == "--version" || option == "-v")) {
+        std::printf("%s\n", TFileOper::GetVersion().c_str());
+        return 0;
+    }
+    const char* unknown = argc == 2 || option.starts_with('-') ? argv[1] : argv[2];
+    std::fprintf(stderr, "tavlin: unknown option '%s'\nTry 'tavlin --help'.\n", unknown);
+    return 2;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (const std::optional<int> status = HandleCommandLine(argc, argv)) {
+        return *status;
+    }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     WebEngineBrowser::registerPhotoScheme();
     QApplication app(argc, argv);

@@ -2,6 +2,7 @@
 // crash, and the hotel-industry program found, ended or left alone.
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -54,6 +55,7 @@ private slots:
     void cleanup();
     void secondStartShowsTheFirstAndEnds();
     void copyStartedWhileTheFirstStillStartsIsAnswered();
+    void commandLineOfTheProgram();
     void startAfterACrashRunsNormally();
     void hotelProgramNames_data();
     void hotelProgramNames();
@@ -64,6 +66,8 @@ private:
     QProcess* startProbe(const QString& answer);
     QString waitForLine(QProcess* probe, const QString& prefix, int timeoutMs = 10000);
 
+    // The environment of a started program: a runtime folder of this test's own.
+    QProcessEnvironment probeEnvironment() const;
     std::unique_ptr<QTemporaryDir> m_runtime;
     QList<QProcess*> m_probes;
     QList<qint64> m_named;
@@ -89,12 +93,16 @@ void tst_Guards::cleanup() {
     m_runtime.reset();
 }
 
-QProcess* tst_Guards::startProbe(const QString& answer) {
-    auto* probe = new QProcess;
+QProcessEnvironment tst_Guards::probeEnvironment() const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime->path());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    probe->setProcessEnvironment(env);
+    return env;
+}
+
+QProcess* tst_Guards::startProbe(const QString& answer) {
+    auto* probe = new QProcess;
+    probe->setProcessEnvironment(probeEnvironment());
     probe->start(kProbe, {answer});
     m_probes.append(probe);
     return probe;
@@ -155,6 +163,33 @@ void tst_Guards::copyStartedWhileTheFirstStillStartsIsAnswered() {
     // The request waits for the window, and is then carried out.
     QCOMPARE(waitForLine(first, QStringLiteral("READY")), QStringLiteral("READY listening"));
     QCOMPARE(waitForLine(first, QStringLiteral("RAISED")), QStringLiteral("RAISED"));
+}
+
+void tst_Guards::commandLineOfTheProgram() {
+    // --help and --version print and end at once, before any guard or window.
+    const QString tavlin = QStringLiteral(TAVLIN_BIN_DIR "/tavlin");
+    QProcess help;
+    help.setProcessEnvironment(probeEnvironment());
+    help.start(tavlin, {QStringLiteral("--help")});
+    QVERIFY(help.waitForFinished(10000));
+    QCOMPARE(help.exitCode(), 0);
+    QVERIFY(help.readAllStandardOutput().startsWith("Usage: tavlin [--help | --version]"));
+    QProcess version;
+    version.setProcessEnvironment(probeEnvironment());
+    version.start(tavlin, {QStringLiteral("--version")});
+    QVERIFY(version.waitForFinished(10000));
+    QCOMPARE(version.exitCode(), 0);
+    QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+\\.\\d+\\n$"))
+                .match(QString::fromLatin1(version.readAllStandardOutput()))
+                .hasMatch());
+    // An unknown option is named, status 2, and nothing starts.
+    QProcess unknown;
+    unknown.setProcessEnvironment(probeEnvironment());
+    unknown.start(tavlin, {QStringLiteral("--kiosk")});
+    QVERIFY(unknown.waitForFinished(10000));
+    QCOMPARE(unknown.exitCode(), 2);
+    QVERIFY(unknown.readAllStandardError().contains("unknown option '--kiosk'"));
+    QVERIFY(!QFile::exists(m_runtime->filePath(QStringLiteral("Tavlin"))));
 }
 
 void tst_Guards::startAfterACrashRunsNormally() {
