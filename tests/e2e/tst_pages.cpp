@@ -161,8 +161,8 @@ void tst_Pages::rightClicksNeverReachThePage() {
     QTRY_VERIFY2_WITH_TIMEOUT(
         (seen += requests()).contains(QStringLiteral("/report?event=click&button=0")),
         qPrintable(seen.join(QLatin1Char(' '))), 10000);
-    for (const QString& request : seen) {
-        QVERIFY2(request.contains(QStringLiteral("button=0")), qPrintable(request));
+    for (const QString& report : seen.filter(QStringLiteral("/report?"))) {
+        QVERIFY2(report.contains(QStringLiteral("button=0")), qPrintable(report));
     }
     // And the right button outside the page is not touched.
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(1, 1), QPointF(1, 1), Qt::RightButton,
