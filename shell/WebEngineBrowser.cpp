@@ -152,6 +152,7 @@ void WebEngineBrowser::setHangTimeout(int milliseconds) {
 void WebEngineBrowser::handleLoadStarted() {
     // The document the photo was given to goes.
     m_photos->forget();
+    m_loading = true;
     m_loadTimer.start(m_loadTimeoutMs);
     m_probeSent = false; // a new document answers for itself
 }
@@ -165,6 +166,7 @@ void WebEngineBrowser::handleLoadingChanged(const QWebEngineLoadingInfo& info) {
         return;
     case QWebEngineLoadingInfo::LoadStoppedStatus:
         // Stopped: the page that was shown stays, and nothing completed.
+        m_loading = false;
         m_loadTimer.stop();
         return;
     case QWebEngineLoadingInfo::LoadFailedStatus:
@@ -172,6 +174,7 @@ void WebEngineBrowser::handleLoadingChanged(const QWebEngineLoadingInfo& info) {
             // A navigation that was refused (a download), answered without a
             // document (HTTP 204) or superseded by another: the page shown
             // stays and keeps working.
+            m_loading = false;
             m_loadTimer.stop();
             return;
         }
@@ -181,6 +184,7 @@ void WebEngineBrowser::handleLoadingChanged(const QWebEngineLoadingInfo& info) {
 }
 
 void WebEngineBrowser::handleLoadFinished(bool ok) {
+    m_loading = false;
     m_loadTimer.stop();
     m_probeSent = false;
     // Zoom stays at 100 %, whatever the last page did.
@@ -195,8 +199,9 @@ void WebEngineBrowser::handleLoadTimeout() {
 }
 
 void WebEngineBrowser::handleWatchdog() {
-    // While a page dialog waits for the officer, the page's scripts wait too.
-    if (m_page->dialogOpen() || m_page->renderProcessPid() <= 0) {
+    // While a page dialog waits for the officer, the page's scripts wait too;
+    // while a page loads, its time limit watches it.
+    if (m_loading || m_page->dialogOpen() || m_page->renderProcessPid() <= 0) {
         m_probeSent = false;
         return;
     }
@@ -228,6 +233,7 @@ void WebEngineBrowser::handleWatchdog() {
 
 void WebEngineBrowser::handleRenderProcessTerminated(
     QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
+    m_loading = false;
     m_loadTimer.stop();
     m_probeSent = false;
     if (m_endedForHang) {

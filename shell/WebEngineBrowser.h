@@ -68,6 +68,7 @@ private:
     InspectPage* m_page = nullptr;
     PhotoSchemeHandler* m_photos = nullptr;
     QTimer m_loadTimer;
+    bool m_loading = false; // a top-level load runs
     int m_loadTimeoutMs = 30000;
     // The renderer is asked a trivial script now and then; one left
     // unanswered too long means a page that never yields.

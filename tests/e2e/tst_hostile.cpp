@@ -80,7 +80,7 @@ void tst_Hostile::cleanup() {
 void tst_Hostile::startShell(const std::string& browserSettings) {
     m_shell = std::make_unique<LiveShell>(m_base, m_dialogs, browserSettings);
     QVERIFY(m_shell->started);
-    m_shell->browser->setHangTimeout(3000);
+    m_shell->browser->setHangTimeout(5000);
     m_site.takeRequests();
 }
 
@@ -267,7 +267,7 @@ void tst_Hostile::pageThatNeverYieldsIsEnded() {
     QVERIFY(waitForBeacon(QStringLiteral("busy-start")));
     QTRY_VERIFY_WITH_TIMEOUT(!m_shell->window->Lb_Ref->isHidden(), 30000);
     QVERIFY(!m_shell->window->Pnl_Msg->isHidden());
-    QVERIFY(LogMessages().contains(QStringLiteral("answered no script for 3 s")));
+    QVERIFY(LogMessages().contains(QStringLiteral("answered no script for 5 s")));
     // The retry link brings the application back.
     QTest::mouseClick(m_shell->window->Lb_Ref, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(m_shell->window->Pnl_Msg->isHidden(), 30000);
