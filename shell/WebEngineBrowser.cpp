@@ -223,10 +223,9 @@ void WebEngineBrowser::handleWatchdog() {
         const qint64 pid = m_page->renderProcessPid();
         m_probeSent = false;
         ++m_probe;
+        // The failure is reported once the process is gone: a retry before
+        // that would be lost with it.
         m_endedForHang = true;
-        emit pageFailed(
-            QStringLiteral("the page answered no script for %1 s; its render process was ended")
-                .arg(m_hangTimeoutMs / 1000));
         ::kill(static_cast<pid_t>(pid), SIGKILL);
     }
 }
@@ -237,7 +236,10 @@ void WebEngineBrowser::handleRenderProcessTerminated(
     m_loadTimer.stop();
     m_probeSent = false;
     if (m_endedForHang) {
-        m_endedForHang = false; // said already
+        m_endedForHang = false;
+        emit pageFailed(
+            QStringLiteral("the page answered no script for %1 s; its render process was ended")
+                .arg(m_hangTimeoutMs / 1000));
         return;
     }
     if (status == QWebEnginePage::NormalTerminationStatus) {

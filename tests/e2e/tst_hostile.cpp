@@ -270,7 +270,8 @@ void tst_Hostile::pageThatNeverYieldsIsEnded() {
     QVERIFY(LogMessages().contains(QStringLiteral("answered no script for 5 s")));
     // The retry link brings the application back.
     QTest::mouseClick(m_shell->window->Lb_Ref, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(m_shell->window->Pnl_Msg->isHidden(), 30000);
+    QTRY_VERIFY2_WITH_TIMEOUT(m_shell->window->Pnl_Msg->isHidden(), qPrintable(LogMessages()),
+                              60000);
 }
 
 void tst_Hostile::indexFunctionThatNeverReturnsIsEnded() {
