@@ -203,7 +203,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "camera_bench: the sample photo page did not come\n");
         return 1;
     }
-    QWebEnginePage* page = shell.browser->page();
     const QString photo = shell.dir.path() + QStringLiteral("/USB_Temp.jpg");
     const QString reference = shell.dir.path() + QStringLiteral("/reference.jpg");
     for (const QSize size : {QSize(640, 480), QSize(1920, 1080)}) {

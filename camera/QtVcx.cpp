@@ -63,7 +63,6 @@ void QtVcx::setConnected(bool connected) {
             [this, generation](const QVideoFrame& frame) { handleFrame(generation, frame); });
     m_session.setCamera(m_camera.get());
     m_state = State::Starting;
-    m_frames = 0;
     m_sinceStart.start();
     m_watchdog.start();
     m_camera->start();
@@ -75,7 +74,6 @@ void QtVcx::handleFrame(unsigned generation, const QVideoFrame& frame) {
         return;
     }
     m_lastFrame = frame;
-    ++m_frames;
     m_sinceFrame.start();
     if (m_view != nullptr && m_view->videoSink() != nullptr) {
         // Asked each time: the widget's sink changes when its window appears.

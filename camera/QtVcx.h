@@ -48,10 +48,6 @@ public:
     bool ApplyFrameSize(int width, int height) override;
     bool WriteFrameJpeg(const QString& path, int quality) override;
 
-    // The pictures delivered since the last connection started (for tests and
-    // benchmarks).
-    int framesDelivered() const { return m_frames; }
-
 private:
     enum class State { Closed, Starting, Running };
 
@@ -69,7 +65,6 @@ private:
     int m_startTimeoutMs;
     State m_state = State::Closed;
     unsigned m_generation = 0; // tells pictures of an earlier connection apart
-    int m_frames = 0;
     QMediaCaptureSession m_session;
     QVideoSink m_sink;
     std::unique_ptr<QCamera> m_camera;

@@ -31,11 +31,6 @@ bool Near(QColor a, QColor b, int tolerance = 40) {
            std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class tst_RealCamera : public QObject {
@@ -145,7 +140,7 @@ void tst_RealCamera::previewAndPhotoShowTheCamerasPicture() {
     QTest::mouseClick(window.Btn_Save, Qt::LeftButton);
     QVERIFY(window.PhotoTaken);
     QVERIFY(!window.isVisible());
-    const QByteArray jpeg = ReadAll(window.PhotoPath);
+    const QByteArray jpeg = ReadFileBytes(window.PhotoPath);
     QImage photo;
     QVERIFY(photo.loadFromData(jpeg, "JPEG"));
     QCOMPARE(photo.size(), size);

@@ -27,15 +27,6 @@
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 
-namespace {
-
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
-
 class tst_Photo : public QObject {
     Q_OBJECT
 
@@ -116,7 +107,7 @@ QByteArray tst_Photo::submitAndReadStored() {
                 .startsWith(QStringLiteral("检查信息已保存"));
         },
         20000);
-    return answered ? ReadFile(next) : QByteArray();
+    return answered ? ReadFileBytes(next) : QByteArray();
 }
 
 void tst_Photo::takePhoto(QColor colour, bool capture) {
@@ -159,7 +150,7 @@ void tst_Photo::photoReachesTheFieldThePictureAndTheServer() {
                 .startsWith(QStringLiteral("tavlin-photo://photo/")));
     SaveScreenshot(m_shell->window.get(), QStringLiteral("photo-in-page"));
     // Submitted, the server holds exactly the file's bytes.
-    QCOMPARE(submitAndReadStored(), ReadFile(photo));
+    QCOMPARE(submitAndReadStored(), ReadFileBytes(photo));
     QCOMPARE(LogText(), QString());
 }
 
@@ -198,7 +189,7 @@ void tst_Photo::photoFromARealCameraReachesThePageAndTheServer() {
     QVERIFY(pressed);
 
     const QString photo = m_shell->dir.path() + QStringLiteral("/USB_Temp.jpg");
-    const QByteArray bytes = ReadFile(photo);
+    const QByteArray bytes = ReadFileBytes(photo);
     QVERIFY2(bytes.size() > 500 * 1024, qPrintable(QString::number(bytes.size())));
     const QString expected = QString::fromLatin1(TImgOper::ImageToBase64(photo.toStdString()));
     QTRY_COMPARE_WITH_TIMEOUT(fieldValue().size(), expected.size(), 10000);

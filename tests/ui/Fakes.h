@@ -136,6 +136,12 @@ inline void SaveScreenshot(QWidget* window, const QString& name) {
         .save(QDir(folder).filePath(name + QStringLiteral(".png")));
 }
 
+// The bytes of the file at path; empty when it cannot be read.
+inline QByteArray ReadFileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // Writes bytes to the file at path, replacing it.
 inline void WriteFile(const QString& path, const std::string& bytes) {
     std::ofstream(path.toStdString(), std::ios::binary) << bytes;
