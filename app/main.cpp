@@ -1,15 +1,16 @@
 // Tavlin's entry: the guards, then the main window.
 #include "Main.h"
+#include "CameraModuleLoader.h"
 #include "CheckOutInfo.h"
 #include "FileOper.h"
 #include "IniIdentitySource.h"
 #include "MessageBoxDialogs.h"
-#include "QtVcx.h"
 #include "RaiseServer.h"
 #include "ShellConfig.h"
 #include "Skin.h"
 #include "SysOper.h"
 #include "WebEngineBrowser.h"
+#include "WindowPictures.h"
 #include "WindowPlacement.h"
 
 #include <QApplication>
@@ -92,6 +93,7 @@ int main(int argc, char** argv) {
         }
     }
 
+    WindowPictures::StartDecoding();
     Skin::Apply(app);
     WebEngineBrowser browser;
     const std::string appPath = TSysOper::GetAppPath();
@@ -100,8 +102,10 @@ int main(int argc, char** argv) {
     if (window.terminationRequested()) {
         return 0;
     }
-    // The photo's camera control: the one over Qt Multimedia.
-    window.setCameraFactory([](QWidget* parent) { return std::make_unique<QtVcx>(parent); });
+    // The photo's camera control: the one over Qt Multimedia, from the camera
+    // module beside the executable, loaded when the first photo is taken.
+    CameraModuleLoader cameras;
+    window.setCameraFactory([&cameras](QWidget* parent) { return cameras.create(parent); });
     WindowPlacement::ShowMaximised(window);
     raise->setRaise([&window] { window.showRunningCopy(); });
     app.exec();

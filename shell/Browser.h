@@ -72,6 +72,9 @@ signals:
     // The top-level document finished loading (frames do not count); ok is
     // false when it failed.
     void documentComplete(bool ok);
+    // A top-level document's request passed the browser's own checks and goes
+    // to the network now.
+    void documentRequested();
     // The page failed beyond a load error: its render process died or stopped
     // answering, its load did not finish in time, or its certificate was
     // refused. reason says which, for the log.

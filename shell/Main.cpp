@@ -13,6 +13,7 @@
 #include "ShellConfig.h"
 #include "SysOper.h"
 #include "Vcx.h"
+#include "WindowPictures.h"
 #include "WindowPlacement.h"
 
 #include <QApplication>
@@ -32,6 +33,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <malloc.h>
 
@@ -268,24 +270,40 @@ void TFrm_Tavlin::resizeEvent(QResizeEvent* event) {
 void TFrm_Tavlin::setVisible(bool visible) {
     if (visible && !m_shown) {
         m_shown = true;
+        m_paintHeld = true;
+        setUpdatesEnabled(false);
+        connect(&m_browser, &Browser::documentRequested, this, &TFrm_Tavlin::releaseFirstPaint);
+        QTimer::singleShot(kFirstPaintHoldMs, this, &TFrm_Tavlin::releaseFirstPaint);
         FormShow();
         loadPictures();
     }
     QWidget::setVisible(visible);
 }
 
+void TFrm_Tavlin::releaseFirstPaint() {
+    if (!m_paintHeld) {
+        return;
+    }
+    m_paintHeld = false;
+    disconnect(&m_browser, &Browser::documentRequested, this, &TFrm_Tavlin::releaseFirstPaint);
+    setUpdatesEnabled(true);
+}
+
 void TFrm_Tavlin::loadPictures() {
-    Img_Title->setPixmap(QPixmap(QStringLiteral(":/pictures/title.jpg")));
+    const auto picture = [](const QString& path) {
+        return QPixmap::fromImage(WindowPictures::Image(path));
+    };
+    Img_Title->setPixmap(picture(QStringLiteral(":/pictures/title.jpg")));
     // Normal and highlighted faces: Photo 0 1, Close 2 3, Index 4 5, Login 6 7.
     const char* faces[] = {"photo", "close", "index", "login"};
     const auto buttons = titleButtons();
     for (std::size_t i = 0; i < buttons.size(); ++i) {
-        ImgList_Title[2 * i] = QPixmap(QStringLiteral(":/pictures/btn_%1.png").arg(faces[i]));
+        ImgList_Title[2 * i] = picture(QStringLiteral(":/pictures/btn_%1.png").arg(faces[i]));
         ImgList_Title[2 * i + 1] =
-            QPixmap(QStringLiteral(":/pictures/btn_%1_hi.png").arg(faces[i]));
+            picture(QStringLiteral(":/pictures/btn_%1_hi.png").arg(faces[i]));
         buttons[i]->setPixmap(ImgList_Title[2 * i]);
     }
-    Img_back->setPixmap(QPixmap(QStringLiteral(":/pictures/back.jpg")));
+    Img_back->setPixmap(picture(QStringLiteral(":/pictures/back.jpg")));
     m_loading = new QMovie(QStringLiteral(":/pictures/loading.gif"), QByteArray(), this);
     Img_Gif->setMovie(m_loading);
     m_loading->start();

@@ -93,9 +93,12 @@ public:
     bool ApplicationEvents1Message(QObject* receiver, QEvent* event);
 
     // Showing the window the first time runs FormShow, before the window is
-    // laid out and painted, so that the page starts loading meanwhile; the
-    // pictures are decoded after it.
+    // laid out and painted. The first paint waits until the start page's
+    // request went out (at most kFirstPaintHoldMs): painting the window's
+    // texts takes the thread that also sends the request, and the back end's
+    // answer is the officer's longer wait.
     void setVisible(bool visible) override;
+    static constexpr int kFirstPaintHoldMs = 250;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -110,6 +113,7 @@ private:
     // Decodes the window's pictures: run when the window is first shown, after
     // the start page was asked for, so that the officer waits for neither alone.
     void loadPictures();
+    void releaseFirstPaint();
     void layoutComponents();
     void FormCreate();
     void FormShow();
@@ -137,5 +141,6 @@ private:
     CameraFactory m_cameraFactory;
     bool m_terminationRequested = false;
     bool m_shown = false;
+    bool m_paintHeld = false;
     std::string m_lastStartUrl;
 };

@@ -10,4 +10,8 @@ class PageRequestGuard : public QWebEngineUrlRequestInterceptor {
 public:
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
     void interceptRequest(QWebEngineUrlRequestInfo& info) override;
+
+signals:
+    // A main frame's request passed the guard (it is called on the window's thread).
+    void documentRequested();
 };

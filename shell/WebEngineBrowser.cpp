@@ -107,7 +107,9 @@ WebEngineBrowser::WebEngineBrowser(QObject* parent)
     m_profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
     m_photos = new PhotoSchemeHandler(this);
     m_profile->installUrlSchemeHandler(PhotoSchemeHandler::kScheme, m_photos);
-    m_profile->setUrlRequestInterceptor(new PageRequestGuard(m_profile));
+    auto* guard = new PageRequestGuard(m_profile);
+    m_profile->setUrlRequestInterceptor(guard);
+    connect(guard, &PageRequestGuard::documentRequested, this, &Browser::documentRequested);
     connect(m_profile, &QWebEngineProfile::downloadRequested, this,
             [](QWebEngineDownloadRequest* download) { download->cancel(); });
 

@@ -1,6 +1,7 @@
 // The Photo button end to end: the camera window with a scripted control that
 // writes a real JPEG, the real browser, and the sample back end's photo pages.
 #include "Camera.h"
+#include "CameraModuleLoader.h"
 #include "CodePage.h"
 #include "Dialogs.h"
 #include "FakeVcx.h"
@@ -9,7 +10,6 @@
 #include "ImgOper.h"
 #include "LiveShell.h"
 #include "Main.h"
-#include "QtVcx.h"
 #include "SampleSite.h"
 #include "VirtualCameras.h"
 #include "WebEngineBrowser.h"
@@ -159,9 +159,12 @@ void tst_Photo::photoFromARealCameraReachesThePageAndTheServer() {
     QVERIFY(VirtualCameras::set(
         {QStringLiteral("name=USB 2.0 Camera;format=mjpeg;size=1920x1080;fps=15;pattern=snow")}));
     open(QStringLiteral("/photo"));
-    QtVcx* made = nullptr;
-    m_shell->window->setCameraFactory([&made](QWidget* parent) {
-        auto vcx = std::make_unique<QtVcx>(parent);
+    // The control from the camera module, as Tavlin loads it.
+    CameraModuleLoader module(QStringLiteral(TAVLIN_BIN_DIR "/") +
+                              QLatin1String(CameraModuleLoader::kFileName));
+    Vcx* made = nullptr;
+    m_shell->window->setCameraFactory([&made, &module](QWidget* parent) {
+        auto vcx = module.create(parent);
         made = vcx.get();
         return vcx;
     });

@@ -1,6 +1,7 @@
 // The camera window with a scripted control, and the real Qt Multimedia
 // control on a machine without a camera.
 #include "Camera.h"
+#include "CameraModuleLoader.h"
 #include "CodePage.h"
 #include "FakeVcx.h"
 #include "Fakes.h"
@@ -40,6 +41,7 @@ private slots:
     void exitTakesNoPhoto();
     void controlErrorsGoToTheGeneralReport();
     void realControlWithoutACamera();
+    void cameraModuleLoadsOrSaysWhyNot();
 
 private:
     std::string appPath() const { return m_dir->path().toStdString() + "/"; }
@@ -305,6 +307,38 @@ void tst_Camera::realControlWithoutACamera() {
     QVERIFY(!QFile::exists(camera.PhotoPath));
     QVERIFY_THROWS_EXCEPTION(VcxError, vcx.setConnected(true));
     SaveScreenshot(&camera, QStringLiteral("camera-no-device"));
+}
+
+void tst_Camera::cameraModuleLoadsOrSaysWhyNot() {
+    const auto failure = [](CameraModuleLoader& loader) {
+        try {
+            loader.create(nullptr);
+        } catch (const VcxError& e) {
+            return QString::fromUtf8(e.what());
+        }
+        return QString();
+    };
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    // No module: the error names the file, and asking again says it again.
+    CameraModuleLoader missing(dir.filePath(QStringLiteral("tavlin-camera.so")));
+    QVERIFY(failure(missing).contains(dir.filePath(QStringLiteral("tavlin-camera.so"))));
+    QVERIFY(!failure(missing).isEmpty());
+    // A file that is no shared library.
+    const QString text = dir.filePath(QStringLiteral("not-a-module.so"));
+    WriteFile(text, "not a module");
+    CameraModuleLoader wrong(text);
+    QVERIFY(failure(wrong).contains(text));
+
+    // The built module makes working controls, each a new one.
+    CameraModuleLoader module(QStringLiteral(TAVLIN_BIN_DIR "/") +
+                              QLatin1String(CameraModuleLoader::kFileName));
+    const std::unique_ptr<Vcx> first = module.create(nullptr);
+    const std::unique_ptr<Vcx> second = module.create(nullptr);
+    QVERIFY(first && second && first.get() != second.get());
+    QVERIFY(first->CountVideoDevices() >= 0);
+    QVERIFY(!first->Connected());
+    QVERIFY(first->widget() != nullptr);
 }
 
 QTEST_MAIN(tst_Camera)

@@ -8,6 +8,7 @@
 #include "Main.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QStatusBar>
@@ -33,6 +34,7 @@ private slots:
 
     void loadingStateAndStartUrlOnShow();
     void missingConfigurationEndsTheStart();
+    void firstPaintWaitsForTheStartRequestOnly();
     void emptyAddressEndsTheStart();
     void pageKinds_data();
     void pageKinds();
@@ -110,6 +112,28 @@ void tst_MainWindow::loadingStateAndStartUrlOnShow() {
     QCOMPARE(window->StatusPanels[3]->text(), QStringLiteral("无"));
     QCOMPARE(window->windowTitle(), QStringLiteral("Tavlin"));
     QCOMPARE(window->Pnl_Msg->property("tag").toInt(), 9999);
+}
+
+void tst_MainWindow::firstPaintWaitsForTheStartRequestOnly() {
+    // The request goes out: the window paints at once.
+    auto window = makeWindow();
+    window->show();
+    QVERIFY(!window->updatesEnabled());
+    emit m_browser.documentRequested();
+    QVERIFY(window->updatesEnabled());
+    // A later request changes nothing about painting.
+    emit m_browser.documentRequested();
+    QVERIFY(window->updatesEnabled());
+
+    // No request ever goes out (a back end that cannot be reached never gets
+    // that far on some systems): the window paints all the same, soon.
+    auto silent = makeWindow();
+    QElapsedTimer shown;
+    shown.start();
+    silent->show();
+    QVERIFY(!silent->updatesEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(silent->updatesEnabled(), 5000);
+    QVERIFY(shown.elapsed() >= TFrm_Tavlin::kFirstPaintHoldMs - 20); // timers may end 5 % early
 }
 
 void tst_MainWindow::missingConfigurationEndsTheStart() {

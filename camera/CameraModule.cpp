@@ -1,0 +1,7 @@
+#include "CameraModule.h"
+
+#include "QtVcx.h"
+
+extern "C" Q_DECL_EXPORT Vcx* tavlin_create_camera(QWidget* parent) {
+    return new QtVcx(parent);
+}

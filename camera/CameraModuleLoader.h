@@ -1,0 +1,32 @@
+// Loads the camera module (the video-capture control over Qt Multimedia) the
+// first time a control is asked for, and makes controls from it. The module
+// stays loaded for the rest of the run.
+#pragma once
+
+#include "Vcx.h"
+
+#include <QLibrary>
+#include <QString>
+
+#include <memory>
+
+class QWidget;
+
+class CameraModuleLoader {
+public:
+    // The module's file name, beside the executable.
+    static constexpr char kFileName[] = "tavlin-camera.so";
+
+    // The module at path; by default the one beside the executable.
+    explicit CameraModuleLoader(QString path = {});
+
+    // A new control, owned by the caller. Throws VcxError naming the module
+    // and the system's reason when the module cannot be loaded.
+    std::unique_ptr<Vcx> create(QWidget* parent);
+
+    QString path() const { return m_library.fileName(); }
+
+private:
+    QLibrary m_library;
+    Vcx* (*m_entry)(QWidget*) = nullptr;
+};
