@@ -20,7 +20,7 @@ DEBIAN_PACKAGES := cmake ninja-build g++ make pkg-config binutils clang clang-fo
                    qt6-multimedia-dev gstreamer1.0-plugins-good gstreamer1.0-plugins-base \
                    gstreamer1.0-plugins-base-apps libgstreamer1.0-dev libgl1-mesa-dri \
                    libturbojpeg0-dev libjpeg-turbo-progs openssl qt6-translations-l10n \
-                   libxcb1-dev openbox \
+                   libxcb1-dev openbox xdotool \
                    fonts-arphic-uming xvfb xauth x11-utils imagemagick
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

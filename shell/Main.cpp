@@ -23,6 +23,7 @@
 #include <QNativeGestureEvent>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cstdio>
 #include <stdexcept>
 
 #include <QFrame>
@@ -366,6 +367,11 @@ void TFrm_Tavlin::ReadIdentity() {
 
 bool TFrm_Tavlin::LoadConfig() {
     const ShellConfig::BaseUrl base = ShellConfig::ReadBaseUrl(m_appPath);
+    // Whoever started Tavlin from a terminal learns which file it looked for.
+    if (const std::string refusal = ShellConfig::DescribeRefusal(m_appPath, base.result);
+        !refusal.empty()) {
+        std::fprintf(stderr, "%s\n", refusal.c_str());
+    }
     switch (base.result) {
     case ShellConfig::LoadResult::MissingFile:
         m_dialogs.warning(this, QString::fromUtf8(ShellConfig::kMissingConfigMessage.data(),

@@ -22,6 +22,20 @@ BaseUrl ReadBaseUrl(const std::string& appPath) {
     return base;
 }
 
+std::string DescribeRefusal(const std::string& appPath, LoadResult result) {
+    const std::string path = appPath + std::string(kConfigFile);
+    switch (result) {
+    case LoadResult::MissingFile:
+        return "tavlin: cannot start: " + path +
+               " does not exist (write it with: tavlin-config write " + appPath + " ...)";
+    case LoadResult::EmptyUrl:
+        return "tavlin: cannot start: " + path + " gives no address ([URL] URL is empty)";
+    case LoadResult::Loaded:
+        break;
+    }
+    return {};
+}
+
 std::vector<std::string> SplitOrigins(std::string_view list) {
     std::vector<std::string> origins;
     std::size_t begin = 0;

@@ -27,6 +27,10 @@ struct BaseUrl {
 // decodes it from Base64.
 BaseUrl ReadBaseUrl(const std::string& appPath);
 
+// Why the start was refused, for standard error: the file Tavlin looked for
+// and what was wrong with it. Empty when the result is Loaded.
+std::string DescribeRefusal(const std::string& appPath, LoadResult result);
+
 // What the browser allows, from section "Browser" of Config.ini:
 //   AllowedOrigins  origins (scheme://host[:port]) the main frame may go to
 //                   besides the base URL's, separated by blanks or commas;

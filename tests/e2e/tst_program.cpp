@@ -1,0 +1,272 @@
+// The real tavlin executable on an X display with a window manager, in a
+// process namespace of its own: the start-up guards and the configuration
+// check come before the main window and before any request, and every way the
+// start is refused ends with status 0. The message boxes are answered with
+// the keyboard, as the officer would.
+#include "SampleSite.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+// Runs xdotool; its standard output, or an empty text when it failed.
+QString XDoTool(const QStringList& arguments) {
+    QProcess tool;
+    tool.start(QStringLiteral("xdotool"), arguments);
+    if (!tool.waitForFinished(10000) || tool.exitStatus() != QProcess::NormalExit ||
+        tool.exitCode() != 0) {
+        return {};
+    }
+    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
+}
+
+// The titles of the process's windows that are shown now.
+QStringList ShownWindowTitles(qint64 pid) {
+    QStringList titles;
+    const QString ids = XDoTool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                 QStringLiteral("--pid"), QString::number(pid)});
+    for (const QString& id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        titles.append(XDoTool({QStringLiteral("getwindowname"), id}));
+    }
+    return titles;
+}
+
+QString ShownWindowId(qint64 pid, const QString& title) {
+    const QString ids = XDoTool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                 QStringLiteral("--pid"), QString::number(pid)});
+    for (const QString& id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (XDoTool({QStringLiteral("getwindowname"), id}) == title) {
+            return id;
+        }
+    }
+    return {};
+}
+
+// Waits until the process shows a window with this title; its id, or empty.
+QString WaitForWindow(qint64 pid, const QString& title, int timeoutMs = 60000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        const QString id = ShownWindowId(pid, title);
+        if (!id.isEmpty()) {
+            return id;
+        }
+        QTest::qWait(100);
+    }
+    return {};
+}
+
+// Answers the process's window with this title by a key, as the officer
+// would: the window gets the focus and the key is typed. Tries again while the
+// process runs on (a key can reach a window that was not yet ready for it).
+// Whether the process ended.
+bool AnswerAndWaitForEnd(QProcess& process, const QString& title, const QString& key) {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        const QString id = WaitForWindow(process.processId(), title, 10000);
+        if (!id.isEmpty()) {
+            XDoTool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), id});
+            XDoTool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), key});
+        }
+        if (process.waitForFinished(3000)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A process named like the hotel-industry program, for as long as the test runs.
+qint64 StartNamed(const QString& name) {
+    QProcess shell;
+    shell.start(QStringLiteral("bash"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("(exec -a \"$0\" sleep 120) >/dev/null 2>&1 & echo $!"), name});
+    shell.waitForFinished();
+    const qint64 pid = shell.readAllStandardOutput().trimmed().toLongLong();
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().startsWith(name.toLocal8Bit())) {
+            break;
+        }
+        QTest::qWait(10);
+    }
+    return pid;
+}
+
+bool Running(qint64 pid) {
+    return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) == 0;
+}
+
+const QString kCaption = QStringLiteral("提示");
+
+} // namespace
+
+class tst_Program : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void refusedConfigurationEndsWithStatusZero_data();
+    void refusedConfigurationEndsWithStatusZero();
+    void hotelProgramIsAskedAboutBeforeAnyWindowOrRequest();
+    void secondCopyIsTurnedAwayBeforeAnyRequest();
+
+private:
+    // A program folder with a copy of tavlin; configured against the sample
+    // back end unless configure is false.
+    QString makeFolder(bool configure);
+    QProcess* startTavlin(const QString& folder);
+    int inspectRequests();
+
+    std::unique_ptr<SampleSite> m_site;
+    std::unique_ptr<QTemporaryDir> m_work;
+    QList<QProcess*> m_started;
+    QList<qint64> m_named;
+    int m_inspects = 0;
+};
+
+void tst_Program::init() {
+    m_work = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_work->isValid());
+    QDir(m_work->path()).mkdir(QStringLiteral("runtime"));
+    QFile::setPermissions(m_work->filePath(QStringLiteral("runtime")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    m_site = std::make_unique<SampleSite>();
+    QVERIFY(m_site->start());
+    m_inspects = 0;
+}
+
+void tst_Program::cleanup() {
+    for (QProcess* process : m_started) {
+        process->kill();
+        process->waitForFinished();
+        delete process;
+    }
+    m_started.clear();
+    for (const qint64 pid : m_named) {
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+    }
+    m_named.clear();
+    m_site.reset();
+    m_work.reset();
+}
+
+QString tst_Program::makeFolder(bool configure) {
+    const QString folder = m_work->filePath(QStringLiteral("tavlin-%1").arg(m_started.size()));
+    QDir().mkpath(folder);
+    QFile::copy(QStringLiteral(TAVLIN_BIN_DIR "/tavlin"), folder + QStringLiteral("/tavlin"));
+    if (configure) {
+        QProcess config;
+        config.start(QStringLiteral(TAVLIN_BIN_DIR "/tavlin-config"),
+                     {QStringLiteral("write"), folder, QStringLiteral("--url"),
+                      m_site->base() + QStringLiteral("/inspect"), QStringLiteral("--type-code"),
+                      QStringLiteral("R01"), QStringLiteral("--number"),
+                      QStringLiteral("4401000001"), QStringLiteral("--serial"),
+                      QStringLiteral("SN-1"), QStringLiteral("--name"), QStringLiteral("Test")});
+        config.waitForFinished();
+    }
+    return folder;
+}
+
+QProcess* tst_Program::startTavlin(const QString& folder) {
+    auto* process = new QProcess;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_work->filePath(QStringLiteral("runtime")));
+    process->setProcessEnvironment(env);
+    process->setWorkingDirectory(folder);
+    process->start(folder + QStringLiteral("/tavlin"));
+    m_started.append(process);
+    return process;
+}
+
+int tst_Program::inspectRequests() {
+    for (const QString& target : m_site->takeRequests()) {
+        if (target.startsWith(QStringLiteral("/inspect?"))) {
+            ++m_inspects;
+        }
+    }
+    return m_inspects;
+}
+
+void tst_Program::refusedConfigurationEndsWithStatusZero_data() {
+    QTest::addColumn<bool>("fileExists");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("no configuration file") << false << QStringLiteral("does not exist");
+    QTest::newRow("no address in it") << true << QStringLiteral("gives no address");
+}
+
+void tst_Program::refusedConfigurationEndsWithStatusZero() {
+    QFETCH(bool, fileExists);
+    QFETCH(QString, said);
+    const QString folder = makeFolder(false);
+    if (fileExists) {
+        QDir(folder).mkdir(QStringLiteral("InspectConfig"));
+        QFile file(folder + QStringLiteral("/InspectConfig/Config.ini"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[URL]\r\nURL=\r\n");
+    }
+    QProcess* tavlin = startTavlin(folder);
+    const QString box = WaitForWindow(tavlin->processId(), kCaption);
+    QVERIFY2(!box.isEmpty(), "the message box did not come");
+    // The message box is all there is: no main window behind it.
+    QCOMPARE(ShownWindowTitles(tavlin->processId()), QStringList{kCaption});
+    QVERIFY(AnswerAndWaitForEnd(*tavlin, kCaption, QStringLiteral("Return")));
+    QCOMPARE(tavlin->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tavlin->exitCode(), 0);
+    // Standard error names the file Tavlin looked for.
+    const QString error = QString::fromUtf8(tavlin->readAllStandardError());
+    QVERIFY2(error.contains(folder + QStringLiteral("/InspectConfig/Config.ini")) &&
+                 error.contains(said),
+             qPrintable(error));
+    QCOMPARE(inspectRequests(), 0);
+}
+
+void tst_Program::hotelProgramIsAskedAboutBeforeAnyWindowOrRequest() {
+    const qint64 hotel = StartNamed(QStringLiteral("QORM_Hotel_Main.exe"));
+    m_named.append(hotel);
+    QProcess* tavlin = startTavlin(makeFolder(true));
+    const QString box = WaitForWindow(tavlin->processId(), kCaption);
+    QVERIFY2(!box.isEmpty(), "the question did not come");
+    QCOMPARE(ShownWindowTitles(tavlin->processId()), QStringList{kCaption});
+    QCOMPARE(inspectRequests(), 0);
+    // Escape answers No: the start ends, the hotel program stays.
+    QVERIFY(AnswerAndWaitForEnd(*tavlin, kCaption, QStringLiteral("Escape")));
+    QCOMPARE(tavlin->exitCode(), 0);
+    QVERIFY(Running(hotel));
+    // The process is gone, so nothing can be asked for any more.
+    QCOMPARE(inspectRequests(), 0);
+}
+
+void tst_Program::secondCopyIsTurnedAwayBeforeAnyRequest() {
+    const QString folder = makeFolder(true);
+    QProcess* first = startTavlin(folder);
+    QTRY_COMPARE_WITH_TIMEOUT(inspectRequests(), 1, 60000);
+    QVERIFY(!WaitForWindow(first->processId(), QStringLiteral("Tavlin")).isEmpty());
+
+    QProcess* second = startTavlin(folder);
+    const QString box = WaitForWindow(second->processId(), kCaption);
+    QVERIFY2(!box.isEmpty(),
+             qPrintable(QStringLiteral("the second copy said nothing; it shows %1 and said: %2")
+                            .arg(ShownWindowTitles(second->processId()).join(QLatin1Char(',')),
+                                 QString::fromUtf8(second->readAllStandardError()))));
+    QCOMPARE(ShownWindowTitles(second->processId()), QStringList{kCaption});
+    QVERIFY(AnswerAndWaitForEnd(*second, kCaption, QStringLiteral("Return")));
+    QCOMPARE(second->exitCode(), 0);
+    // Only the first copy ever asked for the start page, and it still runs.
+    QCOMPARE(inspectRequests(), 1);
+    QCOMPARE(first->state(), QProcess::Running);
+}
+
+QTEST_GUILESS_MAIN(tst_Program)
+#include "tst_program.moc"
