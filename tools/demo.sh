@@ -39,7 +39,7 @@ wait_for() {
 
 rm -rf "$demo"
 mkdir -p "$demo"
-cp "$bin/tavlin" "$demo/"
+cp "$bin/tavlin" "$bin/tavlin-camera.so" "$demo/"
 
 headless=
 if [ -z "${DISPLAY:-}" ] || [ -n "${CI:-}" ] || [ -n "${TAVLIN_DEMO_HEADLESS:-}" ]; then
