@@ -8,6 +8,7 @@
 #include "RaiseServer.h"
 #include "ShellConfig.h"
 #include "Skin.h"
+#include "StatePlaces.h"
 #include "SysOper.h"
 #include "WebEngineBrowser.h"
 #include "WindowPictures.h"
@@ -67,12 +68,27 @@ std::optional<int> HandleCommandLine(int argc, char** argv) {
     return 2;
 }
 
+// Removes the run's private photo folder when main ends, on every path.
+struct PrivateFolderRemoval {
+    const StatePlaces::Places& places;
+    ~PrivateFolderRemoval() { StatePlaces::RemovePrivatePhotoFolder(places); }
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (const std::optional<int> status = HandleCommandLine(argc, argv)) {
         return *status;
     }
+    // Where this run writes, decided once: the program folder for a copy its
+    // user may write, the user's own places for an installed copy.
+    const std::string appPath = TSysOper::GetAppPath();
+    const StatePlaces::Environment environment = StatePlaces::Environment::FromProcess();
+    StatePlaces::Places places =
+        StatePlaces::Choose(appPath, StatePlaces::IsWritableFolder(appPath), environment);
+    TSysOper::SetLogFolder(places.logFolder);
+    StatePlaces::MakeLogFolder(places);
+
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     WebEngineBrowser::registerPhotoScheme();
     QApplication app(argc, argv);
@@ -93,10 +109,17 @@ int main(int argc, char** argv) {
         }
     }
 
+    // This copy alone runs from here on: its private photo folder is made now
+    // and goes when it ends.
+    if (const std::string problem = StatePlaces::MakePhotoFolder(places, environment);
+        !problem.empty()) {
+        std::fprintf(stderr, "tavlin: %s\n", problem.c_str());
+    }
+    const PrivateFolderRemoval removal{places};
+
     WindowPictures::StartDecoding();
     Skin::Apply(app);
     WebEngineBrowser browser;
-    const std::string appPath = TSysOper::GetAppPath();
     IniIdentitySource identity(appPath);
     TFrm_Tavlin window(browser, identity, dialogs, appPath);
     if (window.terminationRequested()) {
@@ -106,6 +129,7 @@ int main(int argc, char** argv) {
     // module beside the executable, loaded when the first photo is taken.
     CameraModuleLoader cameras;
     window.setCameraFactory([&cameras](QWidget* parent) { return cameras.create(parent); });
+    window.setPhotoFolder(places.photoFolder);
     WindowPlacement::ShowMaximised(window);
     raise->setRaise([&window] { window.showRunningCopy(); });
     app.exec();

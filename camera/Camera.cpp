@@ -20,10 +20,11 @@ const QString kNoDevice = QStringLiteral("没有可用的设备");
 
 } // namespace
 
-TFrm_Camera::TFrm_Camera(Vcx& vcx, Dialogs& dialogs, const std::string& appPath, QWidget* parent)
+TFrm_Camera::TFrm_Camera(Vcx& vcx, Dialogs& dialogs, const std::string& photoFolder,
+                         QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint),
-      m_vcx(vcx), m_dialogs(dialogs), m_appPath(appPath) {
+      m_vcx(vcx), m_dialogs(dialogs), m_photoFolder(photoFolder) {
     setObjectName(QStringLiteral("TFrm_Camera"));
     setWindowTitle(QStringLiteral("拍照"));
     setFixedSize(665, 530);
@@ -79,7 +80,7 @@ TFrm_Camera::~TFrm_Camera() {
 }
 
 void TFrm_Camera::FormCreate() {
-    PhotoPath = QString::fromStdString(m_appPath) + QStringLiteral("USB_Temp.jpg");
+    PhotoPath = QString::fromStdString(m_photoFolder) + QStringLiteral("USB_Temp.jpg");
     if (QFile::exists(PhotoPath)) {
         QFile::remove(PhotoPath); // a failed deletion is ignored
     }
@@ -213,12 +214,18 @@ void TFrm_Camera::Cb_RangeChange() {
 
 void TFrm_Camera::Btn_SaveClick() {
     try {
-        PhotoPath = QString::fromStdString(m_appPath) + QStringLiteral("USB_Temp.jpg");
+        PhotoPath = QString::fromStdString(m_photoFolder) + QStringLiteral("USB_Temp.jpg");
         m_vcx.WriteFrameJpeg(PhotoPath, 90);
         if (QFile::exists(PhotoPath)) {
             PhotoTaken = true;
             close();
         }
+    } catch (const PhotoWriteError& e) {
+        // The photo cannot be written where it must go: another press would
+        // fail the same way, so the window ends with the reason.
+        m_dialogs.errorReport(this, QString::fromUtf8(e.what()));
+        PhotoTaken = false;
+        close();
     } catch (const std::exception& e) {
         m_dialogs.errorReport(this, QString::fromUtf8(e.what()));
     }

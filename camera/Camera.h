@@ -15,9 +15,12 @@ class Vcx;
 class TFrm_Camera : public QDialog {
     Q_OBJECT
 public:
-    // Runs FormCreate: PhotoPath is appPath + "USB_Temp.jpg", an old photo file
-    // there is deleted, and the device list is filled from vcx.
-    TFrm_Camera(Vcx& vcx, Dialogs& dialogs, const std::string& appPath, QWidget* parent = nullptr);
+    // Runs FormCreate: PhotoPath is photoFolder + "USB_Temp.jpg" (photoFolder
+    // ends in '/'; the program folder, or the user's private folder for an
+    // installed copy), an old photo file there is deleted, and the device
+    // list is filled from vcx.
+    TFrm_Camera(Vcx& vcx, Dialogs& dialogs, const std::string& photoFolder,
+                QWidget* parent = nullptr);
     ~TFrm_Camera() override;
 
     // True only after a capture that left the photo file on disk.
@@ -60,7 +63,7 @@ private:
 
     Vcx& m_vcx;
     Dialogs& m_dialogs;
-    std::string m_appPath;
+    std::string m_photoFolder;
     bool m_formShown = false;
     // A connection was asked for and its outcome has not arrived yet.
     bool m_connecting = false;

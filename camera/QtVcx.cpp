@@ -5,7 +5,9 @@
 #include <QFile>
 #include <QVideoWidget>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 // How often a connecting or running device is looked at.
@@ -164,10 +166,17 @@ bool QtVcx::WriteFrameJpeg(const QString& path, int quality) {
         file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(jpeg) == jpeg.size();
     file.close(); // flushes: the bytes are in the file before it gets its name
     written = written && file.error() == QFileDevice::NoError;
-    if (!written || std::rename(QFile::encodeName(part).constData(),
-                                QFile::encodeName(path).constData()) != 0) {
+    QString reason = file.errorString();
+    if (written && std::rename(QFile::encodeName(part).constData(),
+                               QFile::encodeName(path).constData()) != 0) {
+        written = false;
+        reason = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    if (!written) {
         QFile::remove(part);
-        return false;
+        throw PhotoWriteError(QStringLiteral("the photo could not be written to %1: %2")
+                                  .arg(path, reason)
+                                  .toStdString());
     }
     return true;
 }

@@ -18,6 +18,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The device delivered a picture, but the photo file could not be written:
+// the message names the path and the system's reason.
+class PhotoWriteError : public VcxError {
+public:
+    using VcxError::VcxError;
+};
+
 class Vcx : public QObject {
     Q_OBJECT
 public:
@@ -50,8 +57,8 @@ public:
 
     // Writes the newest picture the device delivered as a JPEG file at path;
     // the file is complete when this returns, and no reader ever sees part of
-    // it. Without a running device nothing is written. The result says whether
-    // the file was written.
+    // it. Without a running device nothing is written and the result is false.
+    // A picture that cannot be written as the file throws PhotoWriteError.
     virtual bool WriteFrameJpeg(const QString& path, int quality) = 0;
 
 signals:

@@ -10,6 +10,7 @@ change them.
   btn_<name>_hi.png   the same, highlighted face
   back.jpg            the picture behind the error texts, 400 x 400
   loading.gif         the loading indicator, 16 x 16, 12 frames of 100 ms
+  icons/<n>.png       the program's icon, n x n for the desktop's sizes
 """
 import math
 import os
@@ -39,14 +40,16 @@ def gradient(size, top, bottom):
     return img
 
 
-def emblem(draw, cx, cy, r):
-    """A police-style badge: shield ring with a five-pointed star."""
-    draw.ellipse((cx - r, cy - r, cx + r, cy + r), fill=(214, 170, 60), outline=(255, 226, 140), width=2)
-    draw.ellipse((cx - r + 5, cy - r + 5, cx + r - 5, cy + r - 5), fill=(170, 30, 36))
+def emblem(draw, cx, cy, r, k=1):
+    """A police-style badge: shield ring with a five-pointed star. k scales
+    the ring's lines for a badge drawn large."""
+    draw.ellipse((cx - r, cy - r, cx + r, cy + r), fill=(214, 170, 60), outline=(255, 226, 140),
+                 width=2 * k)
+    draw.ellipse((cx - r + 5 * k, cy - r + 5 * k, cx + r - 5 * k, cy + r - 5 * k), fill=(170, 30, 36))
     pts = []
-    for k in range(10):
-        rad = (r - 9) if k % 2 == 0 else (r - 9) * 0.42
-        a = -math.pi / 2 + k * math.pi / 5
+    for k2 in range(10):
+        rad = (r - 9 * k) if k2 % 2 == 0 else (r - 9 * k) * 0.42
+        a = -math.pi / 2 + k2 * math.pi / 5
         pts.append((cx + rad * math.cos(a), cy + rad * math.sin(a)))
     draw.polygon(pts, fill=(255, 214, 90))
 
@@ -149,6 +152,23 @@ def loading_gif():
                    duration=100, loop=0)
 
 
+ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+
+
+def icons():
+    """The badge on a rounded navy tile, drawn large and scaled down to each size."""
+    big = 1024
+    img = Image.new("RGBA", (big, big), (0, 0, 0, 0))
+    d = ImageDraw.Draw(img)
+    d.rounded_rectangle((32, 32, big - 32, big - 32), radius=180, fill=NAVY + (255,),
+                        outline=LIGHT + (255,), width=24)
+    emblem(d, big // 2, big // 2, 400, k=12)
+    folder = os.path.join(HERE, "icons")
+    os.makedirs(folder, exist_ok=True)
+    for n in ICON_SIZES:
+        img.resize((n, n), Image.LANCZOS).save(os.path.join(folder, "%d.png" % n), optimize=True)
+
+
 def main():
     title_strip()
     for name, caption, glyph in (("photo", "拍照", glyph_photo), ("index", "首页", glyph_home),
@@ -157,6 +177,7 @@ def main():
         button(name, caption, glyph, True)
     back_picture()
     loading_gif()
+    icons()
 
 
 if __name__ == "__main__":

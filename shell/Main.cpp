@@ -117,7 +117,7 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& geometry,
 TFrm_Tavlin::TFrm_Tavlin(Browser& browser, IdentitySource& identity, Dialogs& dialogs,
                          std::string appPath, QWidget* parent)
     : QWidget(parent), m_browser(browser), m_identity(identity), m_dialogs(dialogs),
-      m_appPath(std::move(appPath)) {
+      m_appPath(std::move(appPath)), m_photoFolder(m_appPath) {
     createComponents();
     // ApplicationEvents1: every event of the application passes this window's filter.
     qApp->installEventFilter(this);
@@ -440,7 +440,7 @@ void TFrm_Tavlin::Img_PhotoClick() {
             throw std::runtime_error("no camera control is set up");
         }
         const std::unique_ptr<Vcx> vcx = m_cameraFactory(nullptr);
-        TFrm_Camera camera(*vcx, m_dialogs, m_appPath, this);
+        TFrm_Camera camera(*vcx, m_dialogs, m_photoFolder, this);
         camera.PhotoTaken = false;
         camera.exec();
         if (camera.PhotoTaken) {

@@ -44,6 +44,9 @@ public:
     // entry gives the one over Qt Multimedia, tests a scripted one.
     using CameraFactory = std::function<std::unique_ptr<Vcx>(QWidget* parent)>;
     void setCameraFactory(CameraFactory factory) { m_cameraFactory = std::move(factory); }
+    // Where the camera window writes the photo (with a trailing '/'): the
+    // program folder unless the run chose the user's private folder.
+    void setPhotoFolder(std::string folder) { m_photoFolder = std::move(folder); }
 
     // Components, by the names of the design.
     QLabel* Img_Title = nullptr;
@@ -137,6 +140,7 @@ private:
     IdentitySource& m_identity;
     Dialogs& m_dialogs;
     std::string m_appPath;
+    std::string m_photoFolder;
     QMovie* m_loading = nullptr;
     CameraFactory m_cameraFactory;
     bool m_terminationRequested = false;

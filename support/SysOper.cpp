@@ -2,6 +2,10 @@
 
 #include "DailyLog.h"
 
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <unistd.h>
 
@@ -38,10 +42,21 @@ std::string TSysOper::GetAppPath() {
 }
 
 namespace {
-// The folder set at start; empty: the program folder's.
+// The folders set at start; empty: the program folder's.
 std::string& ChosenLogFolder() {
     static std::string folder;
     return folder;
+}
+
+// Says once per run, on standard error, that log entries are being lost.
+void SayLogLost(const std::string& folder, int error) {
+    static std::atomic_flag said = ATOMIC_FLAG_INIT;
+    if (said.test_and_set()) {
+        return;
+    }
+    std::fprintf(stderr, "tavlin: the daily log cannot be written in %s: %s; log entries are lost\n",
+                 folder.empty() ? "(no folder)" : folder.c_str(),
+                 error != 0 ? std::strerror(error) : "no folder for it");
 }
 } // namespace
 
@@ -66,7 +81,11 @@ void TSysOper::WriteLog(std::string_view Message) {
         if (localtime_r(&now, &local) == nullptr) {
             return;
         }
-        DailyLog::AppendToFolder(LogFolder(), Message, local);
+        const std::string folder = LogFolder();
+        errno = 0;
+        if (!DailyLog::AppendToFolder(folder, Message, local)) {
+            SayLogLost(folder, errno);
+        }
     } catch (...) {
         // The entry is lost; the caller is never told.
     }

@@ -16,7 +16,8 @@ public:
     // Appends one entry for Message (code page text) to the day's log file
     // Inspect_yyyymmdd.txt in the log folder, enciphered when the message
     // mentions HTTP in any case. Never fails towards the caller: an entry that
-    // cannot be written is lost.
+    // cannot be written is lost, and the first such loss of the run is said
+    // on standard error with the folder and the system's reason.
     static void WriteLog(std::string_view Message);
 
     // The folder of the daily log files: the program folder's "LogFiles"

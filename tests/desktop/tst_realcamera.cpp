@@ -50,6 +50,7 @@ private slots:
     void cameraUnpluggedWhileInUse();
     void cameraPluggedInWhileTheWindowIsOpen();
     void noReaderSeesAHalfWrittenPhoto();
+    void photoThatCannotBeWrittenEndsTheWindowWithTheReason();
 
 private:
     std::string appPath() const { return m_dir->path().toStdString() + "/"; }
@@ -284,6 +285,24 @@ void tst_RealCamera::noReaderSeesAHalfWrittenPhoto() {
     QVERIFY(reads > 0);
     QCOMPARE(torn.load(), 0);
     QVERIFY(QFileInfo(camera.PhotoPath).size() > 500 * 1024); // a photo of a real size
+}
+
+void tst_RealCamera::photoThatCannotBeWrittenEndsTheWindowWithTheReason() {
+    QVERIFY(VirtualCameras::set(
+        {QStringLiteral("name=USB 2.0 Camera;format=yuyv;size=640x480;fps=15;pattern=smpte")}));
+    QtVcx vcx;
+    // A photo folder that is not there, as when the private folder could not be made.
+    const std::string folder = appPath() + "gone/";
+    TFrm_Camera camera(vcx, m_dialogs, folder);
+    QVERIFY(showConnected(camera, vcx));
+    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
+    QCOMPARE(m_dialogs.errors.size(), 1);
+    const QString report = m_dialogs.errors.first();
+    QVERIFY2(report.contains(QString::fromStdString(folder) + QStringLiteral("USB_Temp.jpg")) &&
+                 report.contains(QStringLiteral("No such file or directory")),
+             qPrintable(report));
+    QVERIFY(!camera.isVisible());
+    QVERIFY(!camera.PhotoTaken);
 }
 
 int main(int argc, char** argv) {

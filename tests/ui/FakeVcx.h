@@ -83,7 +83,13 @@ public:
         }
         QImage image(64, 48, QImage::Format_RGB32);
         image.fill(frameColour);
-        return image.save(path, "JPEG", quality);
+        if (!image.save(path, "JPEG", quality)) {
+            throw PhotoWriteError(
+                QStringLiteral("the photo could not be written to %1: cannot save")
+                    .arg(path)
+                    .toStdString());
+        }
+        return true;
     }
 
     QStringList devices;

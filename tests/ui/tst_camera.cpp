@@ -38,6 +38,7 @@ private slots:
     void choosingTheConnectedDeviceDoesNothing();
     void captureWithoutFileKeepsTheWindowOpen();
     void captureWritesAtQuality90AndCloses();
+    void unwritablePhotoEndsTheWindowWithAReport();
     void exitTakesNoPhoto();
     void controlErrorsGoToTheGeneralReport();
     void realControlWithoutACamera();
@@ -255,6 +256,18 @@ void tst_Camera::captureWithoutFileKeepsTheWindowOpen() {
     QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
     QVERIFY(camera.PhotoTaken);
     QVERIFY(!camera.isVisible());
+}
+
+void tst_Camera::unwritablePhotoEndsTheWindowWithAReport() {
+    const std::string folder = appPath() + "not-there/";
+    TFrm_Camera camera(m_vcx(), m_dialogs, folder);
+    camera.show();
+    QVERIFY(m_vcx().connected);
+    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
+    QCOMPARE(m_dialogs.errors.size(), 1);
+    QVERIFY(m_dialogs.errors.first().contains(QString::fromStdString(folder + "USB_Temp.jpg")));
+    QVERIFY(!camera.isVisible()); // never a window whose button can only fail again
+    QVERIFY(!camera.PhotoTaken);
 }
 
 void tst_Camera::captureWritesAtQuality90AndCloses() {

@@ -1,0 +1,175 @@
+#include "StatePlaces.h"
+
+#include "DailyLog.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace StatePlaces {
+namespace {
+
+constexpr const char* kFolderName = "tavlin";
+
+std::string WithSlash(std::string folder) {
+    if (!folder.empty() && folder.back() != '/') {
+        folder.push_back('/');
+    }
+    return folder;
+}
+
+std::string Variable(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::string() : std::string(value);
+}
+
+bool IsAbsolute(const std::string& path) {
+    return !path.empty() && path.front() == '/';
+}
+
+// Makes folder and its missing parents, the new ones with mode.
+bool MakeFolders(const std::string& folder, mode_t mode, std::string& reason) {
+    std::string path;
+    std::size_t at = 0;
+    while (at != std::string::npos) {
+        at = folder.find('/', at + 1);
+        path = folder.substr(0, at);
+        if (path.empty() || path == "/") {
+            continue;
+        }
+        if (::mkdir(path.c_str(), mode) != 0 && errno != EEXIST) {
+            reason = path + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        reason = folder + ": not a folder";
+        return false;
+    }
+    return true;
+}
+
+// Makes the private folder, or takes it over when a run before left it:
+// only a real folder of this user, which nobody else may enter.
+bool MakePrivateFolder(const std::string& folder, std::string& reason) {
+    std::string path = folder;
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+        reason = path + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        reason = path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) {
+        reason = path + ": not a folder of this user";
+        return false;
+    }
+    if ((st.st_mode & 0077) != 0 && ::chmod(path.c_str(), 0700) != 0) {
+        reason = path + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+Environment Environment::FromProcess() {
+    return {Variable("HOME"), Variable("XDG_STATE_HOME"), Variable("XDG_RUNTIME_DIR"),
+            Variable("TMPDIR")};
+}
+
+std::string UserLogFolder(const Environment& env) {
+    std::string state;
+    if (IsAbsolute(env.stateHome)) {
+        state = WithSlash(env.stateHome);
+    } else if (IsAbsolute(env.home)) {
+        state = WithSlash(env.home) + ".local/state/";
+    } else {
+        return {};
+    }
+    return state + kFolderName + "/" + std::string(DailyLog::kFolder) + "/";
+}
+
+Places Choose(const std::string& appPath, bool programFolderWritable, const Environment& env) {
+    Places places;
+    if (programFolderWritable) {
+        places.portable = true;
+        places.logFolder = appPath + std::string(DailyLog::kFolder) + "/";
+        places.photoFolder = appPath;
+        return places;
+    }
+    places.portable = false;
+    places.logFolder = UserLogFolder(env);
+    if (IsAbsolute(env.runtimeDir)) {
+        places.photoFolder = WithSlash(env.runtimeDir) + kFolderName + "/";
+    }
+    return places;
+}
+
+bool IsWritableFolder(const std::string& folder) {
+    return !folder.empty() && ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+void MakeLogFolder(const Places& places) {
+    std::string ignored;
+    if (!places.portable && !places.logFolder.empty()) {
+        MakeFolders(places.logFolder, 0700, ignored);
+    }
+}
+
+std::string MakePhotoFolder(Places& places, const Environment& env) {
+    if (places.portable) {
+        return {};
+    }
+    std::string reason;
+    if (!places.photoFolder.empty() && MakePrivateFolder(places.photoFolder, reason)) {
+        places.photoFolderIsPrivate = true;
+        return {};
+    }
+    // No usable runtime folder: a private folder of its own under the
+    // temporary folder.
+    const std::string tmp = IsAbsolute(env.tmpDir) ? WithSlash(env.tmpDir) : std::string("/tmp/");
+    std::string pattern = tmp + kFolderName + "-XXXXXX";
+    if (::mkdtemp(pattern.data()) != nullptr) {
+        places.photoFolder = pattern + "/";
+        places.photoFolderIsPrivate = true;
+        return {};
+    }
+    if (places.photoFolder.empty()) {
+        reason = pattern + ": " + std::strerror(errno);
+        places.photoFolder = tmp;
+    }
+    places.photoFolderIsPrivate = false; // not made here: never removed
+    return "the photo folder cannot be made: " + reason;
+}
+
+void RemovePrivatePhotoFolder(const Places& places) {
+    if (!places.photoFolderIsPrivate || places.photoFolder.empty()) {
+        return;
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(places.photoFolder, ignored);
+}
+
+std::vector<std::string> LogFolders(const std::string& appPath, const Environment& env) {
+    std::vector<std::string> folders;
+    if (!appPath.empty()) {
+        folders.push_back(appPath + std::string(DailyLog::kFolder) + "/");
+    }
+    const std::string user = UserLogFolder(env);
+    if (!user.empty() && (folders.empty() || folders.front() != user)) {
+        folders.push_back(user);
+    }
+    return folders;
+}
+
+} // namespace StatePlaces
