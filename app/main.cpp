@@ -5,6 +5,7 @@
 #include "FileOper.h"
 #include "IniIdentitySource.h"
 #include "MessageBoxDialogs.h"
+#include "QuitOnSignals.h"
 #include "RaiseServer.h"
 #include "ShellConfig.h"
 #include "Skin.h"
@@ -94,6 +95,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavlin"));
     LoadQtTranslation(app);
+    const QuitOnSignals quitOnSignals;
     MessageBoxDialogs dialogs;
 
     std::unique_ptr<RaiseServer> raise;

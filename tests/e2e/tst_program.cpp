@@ -121,6 +121,7 @@ private slots:
     void refusedConfigurationEndsWithStatusZero();
     void hotelProgramIsAskedAboutBeforeAnyWindowOrRequest();
     void secondCopyIsTurnedAwayBeforeAnyRequest();
+    void terminationEndsTheRunTheNormalWay();
 
 private:
     // A program folder with a copy of tavlin; configured against the sample
@@ -266,6 +267,20 @@ void tst_Program::secondCopyIsTurnedAwayBeforeAnyRequest() {
     // Only the first copy ever asked for the start page, and it still runs.
     QCOMPARE(inspectRequests(), 1);
     QCOMPARE(first->state(), QProcess::Running);
+}
+
+void tst_Program::terminationEndsTheRunTheNormalWay() {
+    QProcess* tavlin = startTavlin(makeFolder(true));
+    QTRY_COMPARE_WITH_TIMEOUT(inspectRequests(), 1, 60000);
+    QVERIFY(!WaitForWindow(tavlin->processId(), QStringLiteral("Tavlin")).isEmpty());
+    tavlin->terminate(); // SIGTERM, as the session's end sends
+    QVERIFY(tavlin->waitForFinished(30000));
+    QCOMPARE(tavlin->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tavlin->exitCode(), 0);
+    // The lock went with it: the next copy starts as the only one.
+    QProcess* next = startTavlin(makeFolder(true));
+    QTRY_COMPARE_WITH_TIMEOUT(inspectRequests(), 2, 60000);
+    QVERIFY(ShownWindowId(next->processId(), kCaption).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_Program)
