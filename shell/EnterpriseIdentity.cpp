@@ -33,6 +33,11 @@ std::string EnterpriseNumberPanel(const std::string& enterpriseNumber) {
     return CodePage::FromUtf8("企业编号：【") + enterpriseNumber + CodePage::FromUtf8("】");
 }
 
+std::string StartUrlToSend(std::string startUrl) {
+    std::erase_if(startUrl, [](char c) { return c == '\r' || c == '\n' || c == '\t'; });
+    return startUrl;
+}
+
 std::string ComposeStartUrl(const std::string& baseUrl, const IdentityFields& fields,
                             const std::string& version) {
     const auto base64 = [](const std::string& text) {

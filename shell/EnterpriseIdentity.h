@@ -42,3 +42,10 @@ std::string EnterpriseNumberPanel(const std::string& enterpriseNumber);
 // form encoded.
 std::string ComposeStartUrl(const std::string& baseUrl, const IdentityFields& fields,
                             const std::string& version);
+
+// The start URL as the browser is given it: without line breaks and tabs. A
+// serial of 57 bytes or more puts the Base64 encoder's line breaks into the
+// URL; a browser drops them, and so does Tavlin, before anything could escape
+// them into %0D%0A, which a back end reading the Base64 text raw would take
+// for four more Base64 characters.
+std::string StartUrlToSend(std::string startUrl);

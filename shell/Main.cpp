@@ -396,13 +396,7 @@ void TFrm_Tavlin::NavigateToStart() {
     const IdentityFields fields{TypeCode, EnterpriseNumber, EnterpriseName, IdentitySerial,
                                 OtherInfo};
     m_lastStartUrl = ComposeStartUrl(BaseUrl, fields, TFileOper::GetVersion());
-    // A serial of 57 bytes or more puts EncodeBase64's line breaks into the URL.
-    // A browser drops line breaks and tabs from a URL; so does this one, before
-    // anything could escape them into %0D%0A, which a back end reading the Base64
-    // text raw would take for four more Base64 characters.
-    QString url = QtText::FromCodePage(m_lastStartUrl);
-    url.remove(QLatin1Char('\r')).remove(QLatin1Char('\n')).remove(QLatin1Char('\t'));
-    m_browser.navigate(QUrl(url));
+    m_browser.navigate(QUrl(QtText::FromCodePage(StartUrlToSend(m_lastStartUrl))));
 }
 
 void TFrm_Tavlin::Img_LoginClick() {

@@ -176,4 +176,9 @@ ReadResult ReadVersion(const std::string& path) {
     return result;
 }
 
+std::string FormatVersion(const FileVersion& version) {
+    return std::to_string(version.ms >> 16) + "." + std::to_string(version.ms & 0xFFFF) + "." +
+           std::to_string(version.ls >> 16) + "." + std::to_string(version.ls & 0xFFFF);
+}
+
 } // namespace ElfNote

@@ -29,4 +29,7 @@ struct ReadResult {
 // the file.
 ReadResult ReadVersion(const std::string& path);
 
+// The four numbers "major.minor.release.build".
+std::string FormatVersion(const FileVersion& version);
+
 } // namespace ElfNote

@@ -217,13 +217,7 @@ std::string TFileOper::GetVersion() {
             const std::string path = app + self.substr(self.rfind('/') + 1);
             const ElfNote::ReadResult read = ElfNote::ReadVersion(path);
             if (read.ok) {
-                char text[32];
-                std::snprintf(text, sizeof text, "%d.%d.%d.%d",
-                              static_cast<int>(read.version.ms >> 16),
-                              static_cast<int>(read.version.ms & 0xFFFF),
-                              static_cast<int>(read.version.ls >> 16),
-                              static_cast<int>(read.version.ls & 0xFFFF));
-                result = text;
+                result = ElfNote::FormatVersion(read.version);
                 return result;
             }
             error = read.error;

@@ -32,8 +32,8 @@ std::string UserLogFolder(const Environment& env);
 
 struct Places {
     bool portable = true;
-    std::string logFolder;   // with a trailing '/'; empty: nowhere
-    std::string photoFolder; // with a trailing '/'
+    std::string logFolder;             // with a trailing '/'; empty: nowhere
+    std::string photoFolder;           // with a trailing '/'
     bool photoFolderIsPrivate = false; // made by MakePhotoFolder, removed at the run's end
 };
 

@@ -54,7 +54,8 @@ void SayLogLost(const std::string& folder, int error) {
     if (said.test_and_set()) {
         return;
     }
-    std::fprintf(stderr, "tavlin: the daily log cannot be written in %s: %s; log entries are lost\n",
+    std::fprintf(stderr,
+                 "tavlin: the daily log cannot be written in %s: %s; log entries are lost\n",
                  folder.empty() ? "(no folder)" : folder.c_str(),
                  error != 0 ? std::strerror(error) : "no folder for it");
 }

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <unistd.h>
+
 using testsupport::RunCommand;
 using testsupport::TempDir;
 
@@ -62,6 +65,12 @@ TEST_F(ConfigTool, RefusesWhatTavlinCouldNotUse) {
         {"--url http://a/ --load-timeout 12s", "--load-timeout must be"},
         {"--url http://a/ --allowed-origins 'ftp://b'", "'ftp://b' is not an origin"},
         {"--url http://a/ --allowed-origins 'https://b/path'", "is not an origin"},
+        {"--url ftp://inspect.example/", "--url must be an http:// or https:// address"},
+        {"--url 'javascript:alert(1)'", "--url must be an http:// or https:// address"},
+        {"--url http://", "--url must be an http:// or https:// address"},
+        // Tavlin reads 2047 bytes of a value: more would be cut without a word.
+        {"--url http://a/ --name $(printf 'x%.0s' $(seq 2048))", "--name is too long: 2048 bytes"},
+        {"--url http://a/$(printf 'x%.0s' $(seq 1530))", "--url is too long"},
     };
     for (const Case& c : cases) {
         int code = -1;
@@ -79,4 +88,102 @@ TEST_F(ConfigTool, RefusesWhatTavlinCouldNotUse) {
     EXPECT_NE(Stderr().find("usage: tavlin-config"), std::string::npos);
     Run("remove " + Folder(), code);
     EXPECT_EQ(code, 2);
+}
+
+TEST_F(ConfigTool, AtTheLimitIsStillWritten) {
+    int code = -1;
+    // 2047 bytes of a name, and a URL whose Base64 form is 2044 bytes.
+    Run("write " + Folder() + " --url http://a/$(printf 'x%.0s' $(seq 1524))" +
+            " --name $(printf 'x%.0s' $(seq 2047))",
+        code);
+    EXPECT_EQ(code, 0) << Stderr();
+}
+
+TEST_F(ConfigTool, CheckTellsAnUnreadableFileFromAnEmptyOne) {
+    int code = -1;
+    Run("write " + Folder() + " --url http://a/ --serial " + std::string(60, 'S'), code);
+    ASSERT_EQ(code, 0) << Stderr();
+    // The start URL exactly as Tavlin sends it: a long serial's Base64 line
+    // breaks are not in it.
+    std::string out = Run("check " + Folder(), code);
+    const std::size_t start = out.find("start URL:  ");
+    ASSERT_NE(start, std::string::npos) << out;
+    const std::string url = out.substr(start + 12, out.find('\n', start) - start - 12);
+    EXPECT_EQ(url.find_first_of("\r\t"), std::string::npos);
+    EXPECT_NE(url.find("&dog=U1NT"), std::string::npos) << url;
+    EXPECT_NE(url.find("&version="), std::string::npos) << url;
+
+    const std::filesystem::path config = m_dir.path() / "pc" / "InspectConfig" / "Config.ini";
+    testsupport::WriteAll(config, "");
+    out = Run("check " + Folder(), code);
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(out.find(config.string() + " is empty"), std::string::npos) << out;
+
+    // A file that is there but cannot be opened (a link to itself: even root cannot).
+    std::filesystem::remove(config);
+    std::filesystem::create_symlink(config, config);
+    out = Run("check " + Folder(), code);
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(out.find("cannot read " + config.string() + ": Too many levels of symbolic links"),
+              std::string::npos)
+        << out;
+}
+
+TEST_F(ConfigTool, ReportsAFileItCannotWriteWithTheReason) {
+    int code = -1;
+    // InspectConfig is a file here, so nothing can be written into it.
+    std::filesystem::create_directories(m_dir.path() / "pc");
+    testsupport::WriteAll(m_dir.path() / "pc" / "InspectConfig", "in the way");
+    Run("write " + Folder() + " --url http://a/", code);
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(Stderr().find("InspectConfig"), std::string::npos) << Stderr();
+    EXPECT_NE(Stderr().find("Not a directory"), std::string::npos) << Stderr();
+}
+
+TEST_F(ConfigTool, HelpVersionAndUnknownOptions) {
+    int code = -1;
+    std::string out = Run("--help", code);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(out.rfind("usage: tavlin-config write FOLDER", 0), 0u) << out;
+    EXPECT_NE(out.find("autostart on|off"), std::string::npos);
+    out = Run("--version", code);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '.'), 3) << out;
+    Run("--colour", code);
+    EXPECT_EQ(code, 2);
+    EXPECT_NE(Stderr().find("unknown option '--colour'"), std::string::npos) << Stderr();
+    Run("autostart maybe", code);
+    EXPECT_EQ(code, 2);
+    EXPECT_NE(Stderr().find("not 'maybe'"), std::string::npos) << Stderr();
+}
+
+TEST_F(ConfigTool, AutostartOnAndOff) {
+    // Every user's entry for root, the user's own otherwise: both pointed into
+    // this test's folder.
+    const std::filesystem::path system = m_dir.path() / "xdg";
+    const std::filesystem::path user = m_dir.path() / "config";
+    const std::filesystem::path entry =
+        (::geteuid() == 0 ? system : user) / "autostart" / "org.tavlin.Tavlin.desktop";
+    const std::string env =
+        "XDG_CONFIG_DIRS='" + system.string() + "' XDG_CONFIG_HOME='" + user.string() + "' ";
+    int code = -1;
+    const auto run = [&](const std::string& arguments) {
+        return RunCommand(env + kConfig + " " + arguments + " 2>'" +
+                              (m_dir.path() / "stderr").string() + "'",
+                          code);
+    };
+    std::string out = run("autostart on");
+    EXPECT_EQ(code, 0) << Stderr();
+    EXPECT_NE(out.find(entry.string()), std::string::npos) << out;
+    const std::string written = testsupport::ReadAll(entry);
+    EXPECT_NE(written.find("[Desktop Entry]\nType=Application\n"), std::string::npos);
+    EXPECT_NE(written.find("\nExec=" + std::string(TAVLIN_BIN_DIR) + "/tavlin\n"),
+              std::string::npos)
+        << written;
+    out = run("autostart off");
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(std::filesystem::exists(entry));
+    out = run("autostart off");
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(out.find("autostart was off"), std::string::npos) << out;
 }

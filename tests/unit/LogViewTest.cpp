@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <ctime>
+
 using testsupport::RunCommand;
 using testsupport::TempDir;
 
@@ -57,8 +60,8 @@ TEST_F(LogView, ReadsBackPlainMultiLineAndEncipheredEntriesExactly) {
                    "2026-12-07 12:00:00-----MAIN: Https\nwith a break\n");
     EXPECT_EQ(Stderr(), "");
 
-    // Standard input reads the same.
-    EXPECT_EQ(View("< '" + m_file.string() + "'", code), out);
+    // Standard input, named -, reads the same.
+    EXPECT_EQ(View("- < '" + m_file.string() + "'", code), out);
     EXPECT_EQ(code, 0);
 }
 
@@ -91,4 +94,64 @@ TEST_F(LogView, MissingFileIsReportedAndTheOthersStillRead) {
     EXPECT_EQ(code, 2);
     EXPECT_EQ(out, "2026-12-07 12:00:00-----MAIN: still read\n");
     EXPECT_NE(Stderr().find("missing.txt"), std::string::npos);
+}
+
+TEST_F(LogView, WithoutFilesReadsWhereTavlinWritesToday) {
+    // A program folder with its own copy of the tool (a portable copy's log
+    // beside it) and a user whose state folder holds an installed copy's.
+    const std::filesystem::path program = m_dir.path() / "program";
+    std::filesystem::create_directories(program);
+    std::filesystem::copy_file(kLogView, program / "tavlin-logview");
+    const std::filesystem::path state = m_dir.path() / "state";
+    const std::string user = (state / "tavlin" / "LogFiles").string() + "/";
+    const std::time_t now = std::time(nullptr);
+    std::tm today{};
+    localtime_r(&now, &today);
+    today.tm_hour = 9;
+    today.tm_min = 0;
+    today.tm_sec = 0;
+    std::filesystem::create_directories(user);
+    ASSERT_TRUE(DailyLog::AppendToFolder(user, "installed today", today));
+    ASSERT_TRUE(DailyLog::AppendToFolder(user, "installed, an old day", Noon()));
+    ASSERT_TRUE(DailyLog::Append(program.string() + "/", "portable today", today));
+    const std::string stamp = DailyLog::Timestamp(today);
+
+    int code = -1;
+    const std::string run =
+        "XDG_STATE_HOME='" + state.string() + "' '" + (program / "tavlin-logview").string() + "'";
+    const auto view = [&](const std::string& arguments) {
+        return RunCommand(run + " " + arguments + " 2>'" + (m_dir.path() / "stderr").string() + "'",
+                          code);
+    };
+    std::string out = view("");
+    EXPECT_EQ(code, 0) << Stderr();
+    const std::string todayName = DailyLog::FileName(today);
+    EXPECT_EQ(out, "==> " + (program / "LogFiles" / todayName).string() + " <==\n" + stamp +
+                       "-----MAIN: portable today\n==> " + user + todayName + " <==\n" + stamp +
+                       "-----MAIN: installed today\n");
+
+    // --all: every day's, oldest first.
+    out = view("--all");
+    EXPECT_EQ(code, 0) << Stderr();
+    const std::size_t old = out.find("installed, an old day");
+    const std::size_t portable = out.find("portable today");
+    EXPECT_NE(old, std::string::npos) << out;
+    EXPECT_LT(old, portable) << out;
+
+    // Nothing today anywhere: said, and not an error.
+    std::filesystem::remove_all(program / "LogFiles");
+    std::filesystem::remove(user + todayName);
+    out = view("");
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(out, "");
+    EXPECT_NE(Stderr().find("no log for today in " + (program / "LogFiles").string()),
+              std::string::npos)
+        << Stderr();
+
+    view("--colour");
+    EXPECT_EQ(code, 2);
+    EXPECT_NE(Stderr().find("unknown option '--colour'"), std::string::npos) << Stderr();
+    out = view("--version");
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '.'), 3) << out;
 }

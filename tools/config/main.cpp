@@ -4,18 +4,24 @@
 //   tavlin-config write FOLDER --url URL [--type-code T] [--number N] [--serial S]
 //                              [--name NAME] [--other TEXT] [--long-code L]
 //   tavlin-config check FOLDER
+//   tavlin-config autostart on|off
 //
 // "write" stores the base URL Base64-encoded in FOLDER/InspectConfig/Config.ini
 // and the enterprise identity in FOLDER/InspectConfig/Identity.ini (UTF-8).
 // "check" reads both as the program does, and prints what it found and the
 // start URL the program would open (with the version of FOLDER/tavlin).
+// "autostart" adds or removes an XDG autostart entry for Tavlin: the current
+// user's, or every user's when run as root.
 #include "CodePage.h"
 #include "ElfNote.h"
 #include "EnterpriseIdentity.h"
+#include "FileOper.h"
 #include "IniIdentitySource.h"
 #include "ShellConfig.h"
 #include "StrOper.h"
+#include "SysOper.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,23 +29,50 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
+constexpr const char* kUsage =
+    "usage: tavlin-config write FOLDER --url URL [--type-code T] [--number N] [--serial S]\n"
+    "                           [--name NAME] [--other TEXT] [--long-code L]\n"
+    "                           [--allowed-origins \"ORIGIN ...\"] [--load-timeout SECONDS]\n"
+    "       tavlin-config check FOLDER\n"
+    "       tavlin-config autostart on|off\n"
+    "       tavlin-config --help | --version\n";
+
 int Usage() {
-    std::fputs(
-        "usage: tavlin-config write FOLDER --url URL [--type-code T] [--number N] [--serial S]\n"
-        "                           [--name NAME] [--other TEXT] [--long-code L]\n"
-        "                           [--allowed-origins \"ORIGIN ...\"] [--load-timeout SECONDS]\n"
-        "       tavlin-config check FOLDER\n"
-        "Writes or checks FOLDER/InspectConfig/Config.ini and Identity.ini of a Tavlin\n"
-        "program folder; check also prints the start URL Tavlin would open.\n"
-        "--allowed-origins limits the pages Tavlin may show to the base URL's origin and\n"
-        "these (scheme://host[:port], separated by blanks); --load-timeout is how long a\n"
-        "page may take to load before Tavlin shows its error panel (default 30 s).\n",
-        stderr);
+    std::fputs(kUsage, stderr);
+    std::fputs("Try 'tavlin-config --help'.\n", stderr);
     return 2;
+}
+
+int Help() {
+    std::fputs(kUsage, stdout);
+    std::fputs(
+        "\n"
+        "write  stores the base URL (Base64) in FOLDER/InspectConfig/Config.ini and the\n"
+        "       enterprise identity in FOLDER/InspectConfig/Identity.ini. FOLDER is the\n"
+        "       program folder: /opt/tavlin for the installed package (run with sudo).\n"
+        "       The URL must be http or https; no value may be longer than 2047 bytes.\n"
+        "       --allowed-origins limits the pages Tavlin may show to the base URL's\n"
+        "       origin and these (scheme://host[:port], separated by blanks);\n"
+        "       --load-timeout is how long a page may take to load before Tavlin shows\n"
+        "       its error panel (1 to 3600 s, default 30).\n"
+        "check  reads both files as Tavlin does and prints what it found and the start\n"
+        "       URL exactly as Tavlin sends it. Status 1 when Tavlin would refuse to start.\n"
+        "autostart on|off\n"
+        "       adds or removes an XDG autostart entry that starts Tavlin at login: for the\n"
+        "       current user ($XDG_CONFIG_HOME/autostart, ~/.config/autostart by default),\n"
+        "       or for every user when run as root ($XDG_CONFIG_DIRS' first folder's\n"
+        "       autostart, /etc/xdg/autostart by default).\n"
+        "\n"
+        "Exit status: 0 done, 1 a file could not be read or written (or check found\n"
+        "a configuration Tavlin refuses), 2 a usage error or a refused value.\n",
+        stdout);
+    return 0;
 }
 
 std::string FolderWithSlash(std::string folder) {
@@ -61,15 +94,98 @@ bool HasLineBreak(const std::string& value) {
     return value.find_first_of("\r\n") != std::string::npos;
 }
 
+// Whether text is an http or https address with something after the scheme.
+bool IsWebAddress(std::string_view text) {
+    std::string lower(text.substr(0, 8));
+    for (char& c : lower) {
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    const std::size_t scheme = lower.starts_with("https://")  ? 8
+                               : lower.starts_with("http://") ? 7
+                                                              : 0;
+    return scheme != 0 && text.size() > scheme;
+}
+
+// Writes a whole file; on failure says which file and the system's reason.
+bool WriteWholeFile(const std::string& path, const std::string& content) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        std::fprintf(stderr, "tavlin-config: cannot write %s: %s\n", path.c_str(),
+                     std::strerror(errno));
+        return false;
+    }
+    const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
+    const int writeError = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed) {
+        std::fprintf(stderr, "tavlin-config: cannot write %s: %s\n", path.c_str(),
+                     std::strerror(written ? errno : writeError));
+        return false;
+    }
+    return true;
+}
+
+// What reading a configuration file found.
+struct FileState {
+    enum Kind { Missing, Unreadable, Empty, Readable } kind = Missing;
+    std::string reason; // the system's reason when Unreadable
+};
+
+FileState Inspect(const std::string& path) {
+    FileState state;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        return state;
+    }
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        state.kind = FileState::Unreadable;
+        state.reason = std::strerror(errno);
+        return state;
+    }
+    char byte = 0;
+    const bool any = std::fread(&byte, 1, 1, file) == 1;
+    const bool failed = std::ferror(file) != 0;
+    const int error = errno;
+    std::fclose(file);
+    if (failed) {
+        state.kind = FileState::Unreadable;
+        state.reason = std::strerror(error);
+    } else {
+        state.kind = any ? FileState::Readable : FileState::Empty;
+    }
+    return state;
+}
+
 int Write(const std::string& folder, const std::map<std::string, std::string>& options) {
     const auto url = options.find("--url");
     if (url == options.end() || TrimControls(url->second).empty()) {
         std::fputs("tavlin-config: --url is required and must not be blank\n", stderr);
         return 2;
     }
+    if (!IsWebAddress(TrimControls(url->second))) {
+        std::fprintf(stderr,
+                     "tavlin-config: --url must be an http:// or https:// address, not '%s'\n",
+                     url->second.c_str());
+        return 2;
+    }
+    // One line of Base64: an INI value cannot span lines, and the reader's
+    // decoder passes over line breaks anyway.
+    std::string base64 = TStrOper::EncodeBase64(url->second);
+    std::erase(base64, '\r');
+    std::erase(base64, '\n');
     for (const auto& [name, value] : options) {
         if (HasLineBreak(value)) {
             std::fprintf(stderr, "tavlin-config: %s must not contain a line break\n", name.c_str());
+            return 2;
+        }
+        // Tavlin reads at most this much of a value: a longer one would be cut.
+        const std::size_t stored = name == "--url" ? base64.size() : value.size();
+        if (stored > TFileOper::kMaxIniValue) {
+            std::fprintf(stderr,
+                         "tavlin-config: %s is too long: %zu bytes as stored, and Tavlin reads at "
+                         "most %zu (it would be cut)\n",
+                         name.c_str(), stored, TFileOper::kMaxIniValue);
             return 2;
         }
     }
@@ -101,50 +217,36 @@ int Write(const std::string& folder, const std::map<std::string, std::string>& o
                      error.message().c_str());
         return 1;
     }
-    // One line of Base64: an INI value cannot span lines, and the reader's
-    // decoder passes over line breaks anyway.
-    std::string base64 = TStrOper::EncodeBase64(url->second);
-    std::erase(base64, '\r');
-    std::erase(base64, '\n');
-    {
-        std::ofstream config(folder + std::string(ShellConfig::kConfigFile), std::ios::binary);
-        config << "[URL]\r\nURL=" << base64 << "\r\n";
-        const auto origins = options.find("--allowed-origins");
-        const auto timeout = options.find("--load-timeout");
-        if (origins != options.end() || timeout != options.end()) {
-            config << "[Browser]\r\n";
-            if (origins != options.end()) {
-                config << "AllowedOrigins=" << origins->second << "\r\n";
-            }
-            if (timeout != options.end()) {
-                config << "LoadTimeout=" << timeout->second << "\r\n";
-            }
+    std::string config = "[URL]\r\nURL=" + base64 + "\r\n";
+    const auto origins = options.find("--allowed-origins");
+    const auto timeout = options.find("--load-timeout");
+    if (origins != options.end() || timeout != options.end()) {
+        config += "[Browser]\r\n";
+        if (origins != options.end()) {
+            config += "AllowedOrigins=" + origins->second + "\r\n";
         }
-        if (!config) {
-            std::fprintf(stderr, "tavlin-config: cannot write %s%s\n", folder.c_str(),
-                         std::string(ShellConfig::kConfigFile).c_str());
-            return 1;
+        if (timeout != options.end()) {
+            config += "LoadTimeout=" + timeout->second + "\r\n";
         }
+    }
+    if (!WriteWholeFile(folder + std::string(ShellConfig::kConfigFile), config)) {
+        return 1;
     }
     const auto value = [&options](const char* key) {
         const auto it = options.find(key);
         return it == options.end() ? std::string() : it->second;
     };
-    {
-        std::ofstream identity(folder + std::string(ShellConfig::kIdentityFile), std::ios::binary);
-        identity << "; The enterprise identity Tavlin reports to the web application (UTF-8).\n"
-                 << "[Identity]\n"
-                 << "TypeCode=" << IniValue(value("--type-code")) << "\n"
-                 << "EnterpriseNumber=" << IniValue(value("--number")) << "\n"
-                 << "IdentitySerial=" << IniValue(value("--serial")) << "\n"
-                 << "EnterpriseName=" << IniValue(value("--name")) << "\n"
-                 << "OtherInfo=" << IniValue(value("--other")) << "\n"
-                 << "LongCode=" << IniValue(value("--long-code")) << "\n";
-        if (!identity) {
-            std::fprintf(stderr, "tavlin-config: cannot write %s%s\n", folder.c_str(),
-                         std::string(ShellConfig::kIdentityFile).c_str());
-            return 1;
-        }
+    const std::string identity =
+        "; The enterprise identity Tavlin reports to the web application (UTF-8).\n"
+        "[Identity]\n"
+        "TypeCode=" +
+        IniValue(value("--type-code")) + "\n" + "EnterpriseNumber=" + IniValue(value("--number")) +
+        "\n" + "IdentitySerial=" + IniValue(value("--serial")) + "\n" +
+        "EnterpriseName=" + IniValue(value("--name")) + "\n" +
+        "OtherInfo=" + IniValue(value("--other")) + "\n" +
+        "LongCode=" + IniValue(value("--long-code")) + "\n";
+    if (!WriteWholeFile(folder + std::string(ShellConfig::kIdentityFile), identity)) {
+        return 1;
     }
     std::printf("wrote %s%s and %s%s\n", folder.c_str(),
                 std::string(ShellConfig::kConfigFile).c_str(), folder.c_str(),
@@ -153,6 +255,16 @@ int Write(const std::string& folder, const std::map<std::string, std::string>& o
 }
 
 int Check(const std::string& folder) {
+    const std::string configPath = folder + std::string(ShellConfig::kConfigFile);
+    const FileState configFile = Inspect(configPath);
+    if (configFile.kind == FileState::Unreadable || configFile.kind == FileState::Empty) {
+        std::printf("Config.ini: %s; Tavlin would say \"%s\" and end\n",
+                    configFile.kind == FileState::Empty
+                        ? (configPath + " is empty").c_str()
+                        : ("cannot read " + configPath + ": " + configFile.reason).c_str(),
+                    std::string(ShellConfig::kEmptyUrlMessage).c_str());
+        return 1;
+    }
     const ShellConfig::BaseUrl base = ShellConfig::ReadBaseUrl(folder);
     if (base.result == ShellConfig::LoadResult::MissingFile) {
         std::printf("Config.ini: missing; Tavlin would say \"%s\" and end\n",
@@ -176,12 +288,24 @@ int Check(const std::string& folder) {
     std::printf("load limit: %d s\n", browser.loadTimeoutSeconds);
 
     const std::string identityPath = folder + std::string(ShellConfig::kIdentityFile);
-    struct stat st {};
-    if (::stat(identityPath.c_str(), &st) != 0) {
+    const FileState identityFile = Inspect(identityPath);
+    switch (identityFile.kind) {
+    case FileState::Missing:
         std::printf("Identity.ini: missing; Tavlin would send six empty texts\n");
+        break;
+    case FileState::Unreadable:
+        std::printf("Identity.ini: cannot read %s: %s; Tavlin would send six empty texts\n",
+                    identityPath.c_str(), identityFile.reason.c_str());
+        break;
+    case FileState::Empty:
+        std::printf("Identity.ini: %s is empty; Tavlin would send six empty texts\n",
+                    identityPath.c_str());
+        break;
+    case FileState::Readable:
+        break;
     }
     EnterpriseIdentity identity;
-    if (::stat(identityPath.c_str(), &st) == 0) {
+    if (identityFile.kind == FileState::Readable) {
         identity = IniIdentitySource(folder).Read();
     }
     const IdentityFields fields = NormaliseIdentity(identity);
@@ -197,21 +321,116 @@ int Check(const std::string& folder) {
     std::string version = "0.0.0.0";
     const ElfNote::ReadResult read = ElfNote::ReadVersion(folder + "tavlin");
     if (read.ok) {
-        version = std::to_string(read.version.ms >> 16) + "." +
-                  std::to_string(read.version.ms & 0xFFFF) + "." +
-                  std::to_string(read.version.ls >> 16) + "." +
-                  std::to_string(read.version.ls & 0xFFFF);
+        version = ElfNote::FormatVersion(read.version);
     } else {
         std::printf("version:    %s (%s)\n", version.c_str(), read.error.c_str());
     }
-    std::printf("start URL:  %s\n",
-                CodePage::ToUtf8(ComposeStartUrl(base.url, fields, version)).c_str());
+    // Exactly what Tavlin sends: composed, then without line breaks and tabs.
+    std::printf(
+        "start URL:  %s\n",
+        CodePage::ToUtf8(StartUrlToSend(ComposeStartUrl(base.url, fields, version))).c_str());
+    return 0;
+}
+
+// The autostart entry's file: every user's when run as root, else this user's.
+std::string AutostartEntryPath() {
+    constexpr const char* kEntry = "org.tavlin.Tavlin.desktop";
+    if (::geteuid() == 0) {
+        // The first system configuration folder (XDG_CONFIG_DIRS, /etc/xdg by default).
+        std::string dirs =
+            std::getenv("XDG_CONFIG_DIRS") != nullptr ? std::getenv("XDG_CONFIG_DIRS") : "";
+        dirs = dirs.substr(0, dirs.find(':'));
+        return FolderWithSlash(dirs.empty() || dirs[0] != '/' ? "/etc/xdg" : dirs) + "autostart/" +
+               kEntry;
+    }
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config != nullptr && config[0] == '/') {
+        return FolderWithSlash(config) + "autostart/" + kEntry;
+    }
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] == '/') {
+        return FolderWithSlash(home) + ".config/autostart/" + kEntry;
+    }
+    return {};
+}
+
+int Autostart(bool on) {
+    const std::string path = AutostartEntryPath();
+    if (path.empty()) {
+        std::fputs("tavlin-config: neither XDG_CONFIG_HOME nor HOME is set: no place for the "
+                   "autostart entry\n",
+                   stderr);
+        return 1;
+    }
+    const char* whom = ::geteuid() == 0 ? "every user logs" : "you log";
+    if (!on) {
+        if (::unlink(path.c_str()) != 0) {
+            if (errno == ENOENT) {
+                std::printf("autostart was off: there is no %s\n", path.c_str());
+                return 0;
+            }
+            std::fprintf(stderr, "tavlin-config: cannot remove %s: %s\n", path.c_str(),
+                         std::strerror(errno));
+            return 1;
+        }
+        std::printf("autostart off: removed %s\n", path.c_str());
+        return 0;
+    }
+    // The program beside this tool: /opt/tavlin/tavlin for the package.
+    const std::string program = TSysOper::GetAppPath() + "tavlin";
+    if (::access(program.c_str(), X_OK) != 0) {
+        std::fprintf(stderr, "tavlin-config: there is no program %s to start: %s\n",
+                     program.c_str(), std::strerror(errno));
+        return 1;
+    }
+    std::error_code error;
+    const std::string folder = path.substr(0, path.rfind('/'));
+    std::filesystem::create_directories(folder, error);
+    if (error) {
+        std::fprintf(stderr, "tavlin-config: cannot create %s: %s\n", folder.c_str(),
+                     error.message().c_str());
+        return 1;
+    }
+    const std::string entry = "[Desktop Entry]\n"
+                              "Type=Application\n"
+                              "Name=Tavlin\n"
+                              "Name[zh_CN]=企业监督检查系统\n"
+                              "Comment=Starts Tavlin at login (tavlin-config autostart)\n"
+                              "Exec=" +
+                              program +
+                              "\n"
+                              "Icon=org.tavlin.Tavlin\n"
+                              "Terminal=false\n"
+                              "X-GNOME-Autostart-enabled=true\n";
+    if (!WriteWholeFile(path, entry)) {
+        return 1;
+    }
+    std::printf("autostart on: wrote %s; Tavlin starts when %s in\n", path.c_str(), whom);
     return 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        return Help();
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("%s\n", TFileOper::GetVersion().c_str());
+        return 0;
+    }
+    if (argc >= 2 && argv[1][0] == '-') {
+        std::fprintf(stderr, "tavlin-config: unknown option '%s'\n", argv[1]);
+        return Usage();
+    }
+    if (argc == 3 && std::strcmp(argv[1], "autostart") == 0) {
+        const std::string_view state = argv[2];
+        if (state == "on" || state == "off") {
+            return Autostart(state == "on");
+        }
+        std::fprintf(stderr, "tavlin-config: autostart takes on or off, not '%s'\n", argv[2]);
+        return Usage();
+    }
     if (argc < 3) {
         return Usage();
     }
@@ -221,6 +440,7 @@ int main(int argc, char** argv) {
         return Check(folder);
     }
     if (command != "write") {
+        std::fprintf(stderr, "tavlin-config: unknown command '%s'\n", argv[1]);
         return Usage();
     }
     static const char* const kKnown[] = {
@@ -233,7 +453,12 @@ int main(int argc, char** argv) {
         for (const char* k : kKnown) {
             known = known || name == k;
         }
-        if (!known || i + 1 >= argc) {
+        if (!known) {
+            std::fprintf(stderr, "tavlin-config: unknown option '%s'\n", name.c_str());
+            return Usage();
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "tavlin-config: %s needs a value\n", name.c_str());
             return Usage();
         }
         options[name] = argv[i + 1];

@@ -4,8 +4,21 @@
 // enciphered entries are deciphered, and text is converted from the code page.
 // Lines of a message that spans several lines follow their entry. A line that
 // cannot be decoded is printed as it stands after a mark, and counted.
+//
+// Without file arguments it reads today's log from wherever Tavlin writes it:
+// the program folder's LogFiles (a portable copy) and the user's own log
+// folder (an installed copy); with --all, every day's, oldest first.
 #include "CodePage.h"
+#include "DailyLog.h"
+#include "FileOper.h"
 #include "LogReader.h"
+#include "StatePlaces.h"
+#include "SysOper.h"
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <vector>
 
 #include <cerrno>
 #include <cstdio>
@@ -18,12 +31,55 @@ namespace {
 constexpr std::string_view kUndecodableMark = "[cannot decode] ";
 
 void PrintUsage(std::FILE* to) {
-    std::fputs("usage: tavlin-logview [FILE...]\n"
-               "Prints Tavlin log files (LogFiles/Inspect_yyyymmdd.txt) as UTF-8 text,\n"
-               "deciphering enciphered entries. With no FILE, or with -, reads standard input.\n"
+    std::fputs("usage: tavlin-logview [--all] | [--] FILE...\n"
+               "       tavlin-logview --help | --version\n"
+               "Prints Tavlin log files (Inspect_yyyymmdd.txt) as UTF-8 text, deciphering\n"
+               "enciphered entries. Without FILE it prints today's log from wherever Tavlin\n"
+               "writes it: the program folder's LogFiles (a copy its user may write) and the\n"
+               "user's $XDG_STATE_HOME/tavlin/LogFiles (~/.local/state/tavlin/LogFiles by\n"
+               "default, an installed copy); --all prints every day's, oldest first. A FILE\n"
+               "of - reads standard input.\n"
                "Exit status: 0 when every line was decoded, 1 when some line could not be,\n"
-               "2 when a file could not be read.\n",
+               "2 when a file could not be read or the command line is wrong.\n",
                to);
+}
+
+// Whether name is a daily log's file name, Inspect_yyyymmdd.txt.
+bool IsLogFileName(std::string_view name) {
+    constexpr std::string_view kPrefix = "Inspect_";
+    constexpr std::string_view kSuffix = ".txt";
+    if (name.size() != kPrefix.size() + 8 + kSuffix.size() || !name.starts_with(kPrefix) ||
+        !name.ends_with(kSuffix)) {
+        return false;
+    }
+    const std::string_view date = name.substr(kPrefix.size(), 8);
+    return date.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The log files in the folders: today's only, or every day's; oldest first,
+// and for one day in the order of the folders.
+std::vector<std::string> FindLogFiles(const std::vector<std::string>& folders, bool all) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const std::string today = DailyLog::FileName(local);
+    std::vector<std::pair<std::string, std::string>> found; // (file name, path)
+    for (const std::string& folder : folders) {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+            const std::string name = entry.path().filename().string();
+            if (IsLogFileName(name) && (all || name == today)) {
+                found.emplace_back(name, entry.path().string());
+            }
+        }
+    }
+    std::stable_sort(found.begin(), found.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> paths;
+    for (auto& [name, path] : found) {
+        paths.push_back(std::move(path));
+    }
+    return paths;
 }
 
 class Printer {
@@ -139,12 +195,24 @@ bool PrintStream(std::FILE* in, Printer& out, long& undecodable) {
 
 int main(int argc, char** argv) {
     int first = 1;
-    if (argc > 1 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+    bool all = false;
+    if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
         PrintUsage(stdout);
         return 0;
     }
-    if (argc > 1 && std::strcmp(argv[1], "--") == 0) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("%s\n", TFileOper::GetVersion().c_str());
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--all") == 0) {
+        all = true;
         first = 2;
+    } else if (argc > 1 && std::strcmp(argv[1], "--") == 0) {
+        first = 2;
+    } else if (argc > 1 && argv[1][0] == '-' && argv[1][1] != '\0') {
+        std::fprintf(stderr, "tavlin-logview: unknown option '%s'\n", argv[1]);
+        PrintUsage(stderr);
+        return 2;
     }
 
     Printer out;
@@ -169,7 +237,25 @@ int main(int argc, char** argv) {
         }
     };
     if (first >= argc) {
-        run("-");
+        // Wherever Tavlin writes: the program folder beside this tool and the user's.
+        const std::vector<std::string> folders = StatePlaces::LogFolders(
+            TSysOper::GetAppPath(), StatePlaces::Environment::FromProcess());
+        const std::vector<std::string> files = FindLogFiles(folders, all);
+        if (files.empty()) {
+            std::string where;
+            for (const std::string& folder : folders) {
+                where += (where.empty() ? "" : " or ") + folder;
+            }
+            std::fprintf(stderr, "tavlin-logview: no log%s in %s\n", all ? " files" : " for today",
+                         where.c_str());
+        }
+        for (const std::string& file : files) {
+            if (files.size() > 1) {
+                out.raw("==> " + file + " <==");
+                out.endLine();
+            }
+            run(file.c_str());
+        }
     }
     for (int i = first; i < argc; ++i) {
         run(argv[i]);
