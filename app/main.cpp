@@ -12,7 +12,6 @@
 #include "StatePlaces.h"
 #include "SysOper.h"
 #include "WebEngineBrowser.h"
-#include "WindowPictures.h"
 #include "WindowPlacement.h"
 
 #include <QApplication>
@@ -94,6 +93,8 @@ int main(int argc, char** argv) {
     WebEngineBrowser::registerPhotoScheme();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavlin"));
+    // The desktop entry's id (the main window sets the icon with its pictures).
+    QApplication::setDesktopFileName(QStringLiteral("org.tavlin.Tavlin"));
     LoadQtTranslation(app);
     const QuitOnSignals quitOnSignals;
     MessageBoxDialogs dialogs;
@@ -119,7 +120,6 @@ int main(int argc, char** argv) {
     }
     const PrivateFolderRemoval removal{places};
 
-    WindowPictures::StartDecoding();
     Skin::Apply(app);
     WebEngineBrowser browser;
     IniIdentitySource identity(appPath);

@@ -13,7 +13,6 @@
 #include "ShellConfig.h"
 #include "SysOper.h"
 #include "Vcx.h"
-#include "WindowPictures.h"
 #include "WindowPlacement.h"
 
 #include <QApplication>
@@ -28,6 +27,7 @@
 
 #include <QFrame>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QMovie>
@@ -154,7 +154,7 @@ void TFrm_Tavlin::createComponents() {
     Img_Title->setObjectName(QStringLiteral("Img_Title"));
     Img_Title->setScaledContents(true);
 
-    // The pictures are decoded in loadPictures(), once the start page was asked for.
+    // The pictures are decoded in loadPictures(), once the start page's request went out.
     const auto makeButton = [this](const char* name, int left, bool visible) {
         auto* button = new ImageButton(this);
         button->setObjectName(QString::fromLatin1(name));
@@ -273,10 +273,12 @@ void TFrm_Tavlin::setVisible(bool visible) {
         m_shown = true;
         m_paintHeld = true;
         setUpdatesEnabled(false);
-        connect(&m_browser, &Browser::documentRequested, this, &TFrm_Tavlin::releaseFirstPaint);
+        // Queued: the request is announced from inside the browser's own
+        // handling of it, which must be over before the window takes the thread.
+        connect(&m_browser, &Browser::documentRequested, this, &TFrm_Tavlin::releaseFirstPaint,
+                Qt::QueuedConnection);
         QTimer::singleShot(kFirstPaintHoldMs, this, &TFrm_Tavlin::releaseFirstPaint);
         FormShow();
-        loadPictures();
     }
     QWidget::setVisible(visible);
 }
@@ -287,13 +289,12 @@ void TFrm_Tavlin::releaseFirstPaint() {
     }
     m_paintHeld = false;
     disconnect(&m_browser, &Browser::documentRequested, this, &TFrm_Tavlin::releaseFirstPaint);
+    loadPictures();
     setUpdatesEnabled(true);
 }
 
 void TFrm_Tavlin::loadPictures() {
-    const auto picture = [](const QString& path) {
-        return QPixmap::fromImage(WindowPictures::Image(path));
-    };
+    const auto picture = [](const QString& path) { return QPixmap(path); };
     Img_Title->setPixmap(picture(QStringLiteral(":/pictures/title.jpg")));
     // Normal and highlighted faces: Photo 0 1, Close 2 3, Index 4 5, Login 6 7.
     const char* faces[] = {"photo", "close", "index", "login"};
@@ -305,6 +306,12 @@ void TFrm_Tavlin::loadPictures() {
         buttons[i]->setPixmap(ImgList_Title[2 * i]);
     }
     Img_back->setPixmap(picture(QStringLiteral(":/pictures/back.jpg")));
+    // The program's icon, for this window and every window after it.
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/icons/%1.png").arg(size), QSize(size, size));
+    }
+    QApplication::setWindowIcon(icon);
     m_loading = new QMovie(QStringLiteral(":/pictures/loading.gif"), QByteArray(), this);
     Img_Gif->setMovie(m_loading);
     m_loading->start();

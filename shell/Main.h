@@ -96,9 +96,9 @@ public:
     bool ApplicationEvents1Message(QObject* receiver, QEvent* event);
 
     // Showing the window the first time runs FormShow, before the window is
-    // laid out and painted. The first paint waits until the start page's
-    // request went out (at most kFirstPaintHoldMs): painting the window's
-    // texts takes the thread that also sends the request, and the back end's
+    // laid out and painted. Decoding the pictures and the first paint wait
+    // until the start page's request went out (at most kFirstPaintHoldMs):
+    // both take the thread that also sends the request, and the back end's
     // answer is the officer's longer wait.
     void setVisible(bool visible) override;
     static constexpr int kFirstPaintHoldMs = 250;
@@ -113,9 +113,9 @@ private slots:
 
 private:
     void createComponents();
-    // Decodes the window's pictures: run when the window is first shown, after
-    // the start page was asked for, so that the officer waits for neither alone.
     void loadPictures();
+    // Decodes the pictures and lets the window paint: run once, from the event
+    // loop after the start page's request went out, or when the hold ends.
     void releaseFirstPaint();
     void layoutComponents();
     void FormCreate();

@@ -272,7 +272,25 @@ void tst_Program::secondCopyIsTurnedAwayBeforeAnyRequest() {
 void tst_Program::terminationEndsTheRunTheNormalWay() {
     QProcess* tavlin = startTavlin(makeFolder(true));
     QTRY_COMPARE_WITH_TIMEOUT(inspectRequests(), 1, 60000);
-    QVERIFY(!WaitForWindow(tavlin->processId(), QStringLiteral("Tavlin")).isEmpty());
+    const QString window = WaitForWindow(tavlin->processId(), QStringLiteral("Tavlin"));
+    QVERIFY(!window.isEmpty());
+    // What the desktop entry and the window manager match: the class, and the icon.
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QStringLiteral("WM_CLASS"),
+                                          QStringLiteral("_NET_WM_ICON")});
+    QVERIFY(xprop.waitForFinished(10000));
+    const QString properties = QString::fromLatin1(xprop.readAllStandardOutput());
+    QVERIFY2(properties.contains(QStringLiteral("WM_CLASS(STRING) = \"tavlin\", \"Tavlin\"")),
+             qPrintable(properties.left(300)));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            QProcess icon;
+            icon.start(QStringLiteral("xprop"),
+                       {QStringLiteral("-id"), window, QStringLiteral("_NET_WM_ICON")});
+            icon.waitForFinished(10000);
+            return icon.readAllStandardOutput().startsWith("_NET_WM_ICON(CARDINAL) = ");
+        }(),
+        10000);
     tavlin->terminate(); // SIGTERM, as the session's end sends
     QVERIFY(tavlin->waitForFinished(30000));
     QCOMPARE(tavlin->exitStatus(), QProcess::NormalExit);

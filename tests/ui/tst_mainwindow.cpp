@@ -115,12 +115,20 @@ void tst_MainWindow::loadingStateAndStartUrlOnShow() {
 }
 
 void tst_MainWindow::firstPaintWaitsForTheStartRequestOnly() {
-    // The request goes out: the window paints at once.
+    // The request goes out: the pictures are decoded and the window paints,
+    // from the event loop once the browser's handling of the request is over.
     auto window = makeWindow();
     window->show();
     QVERIFY(!window->updatesEnabled());
+    QVERIFY(window->Img_Title->pixmap().isNull());
     emit m_browser.documentRequested();
+    QVERIFY(!window->updatesEnabled());
+    QCoreApplication::sendPostedEvents(window.get(), QEvent::MetaCall); // not the hold's timer
     QVERIFY(window->updatesEnabled());
+    QVERIFY(!window->Img_Title->pixmap().isNull());
+    // With its pictures, the program's icon in every size of the desktop's.
+    QCOMPARE(window->windowIcon().availableSizes().size(), 7);
+    QCOMPARE(window->windowIcon().availableSizes().last(), QSize(256, 256));
     // A later request changes nothing about painting.
     emit m_browser.documentRequested();
     QVERIFY(window->updatesEnabled());
