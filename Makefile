@@ -3,6 +3,8 @@
 #   make          install what is missing, build into build/ (executables in build/bin/)
 #   make check    install, build, run every test (unit, ui, e2e), the sanitizer
 #                 build of the unit tests and a short fuzzing run
+#   make package  build the Debian package build/package/tavlin_<version>_amd64.deb
+#                 and check it with lintian
 #   make bench    build and run the benchmarks
 #   make demo     run Tavlin against the bundled sample back end
 #   make format   format the sources with clang-format
@@ -20,12 +22,12 @@ DEBIAN_PACKAGES := cmake ninja-build g++ make pkg-config binutils clang clang-fo
                    qt6-multimedia-dev gstreamer1.0-plugins-good gstreamer1.0-plugins-base \
                    gstreamer1.0-plugins-base-apps libgstreamer1.0-dev libgl1-mesa-dri \
                    libturbojpeg0-dev libjpeg-turbo-progs openssl qt6-translations-l10n \
-                   libxcb1-dev openbox xdotool \
+                   libxcb1-dev openbox xdotool lintian appstream desktop-file-utils \
                    fonts-arphic-uming xvfb xauth x11-utils imagemagick
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test check sanitize fuzz bench demo format clean
+.PHONY: all deps build test check sanitize fuzz bench demo package format clean
 
 all: build
 
@@ -84,6 +86,12 @@ bench: build
 
 demo: build
 	tools/demo.sh
+
+package: build
+	cd $(BUILD) && cpack -G DEB
+	lintian --fail-on error --suppress-tags binary-has-unneeded-section \
+	  $(BUILD)/package/tavlin_*_amd64.deb
+	@ls $(BUILD)/package/tavlin_*_amd64.deb
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
