@@ -1,5 +1,7 @@
 // The start-up guards with real processes: a second start, a start after a
 // crash, and the hotel-industry program found, ended or left alone.
+#include "NamedProcess.h"
+
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
@@ -12,38 +14,6 @@
 namespace {
 
 const QString kProbe = QStringLiteral(TAVLIN_BIN_DIR "/tavlin-guard-probe");
-
-bool Running(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    const QByteArray line = stat.readAll();
-    const qsizetype close = line.lastIndexOf(')');
-    return close > 0 && close + 2 < line.size() && line.at(close + 2) != 'Z';
-}
-
-// A process that runs `seconds` under the given start name, not a child of ours.
-qint64 StartNamed(const QString& name, int seconds = 30) {
-    QProcess shell;
-    shell.start(QStringLiteral("bash"),
-                {QStringLiteral("-c"),
-                 QStringLiteral("(exec -a \"$0\" sleep %1) >/dev/null 2>&1 & echo $!").arg(seconds),
-                 name});
-    shell.waitForFinished();
-    const qint64 pid = shell.readAllStandardOutput().trimmed().toLongLong();
-    // Its name is in place once the exec has happened.
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 10000) {
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().startsWith(name.toLocal8Bit())) {
-            break;
-        }
-        QTest::qWait(10);
-    }
-    return pid;
-}
 
 } // namespace
 

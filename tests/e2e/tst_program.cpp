@@ -3,6 +3,7 @@
 // check come before the main window and before any request, and every way the
 // start is refused ends with status 0. The message boxes are answered with
 // the keyboard, as the officer would.
+#include "NamedProcess.h"
 #include "SampleSite.h"
 
 #include <QDir>
@@ -80,30 +81,6 @@ bool AnswerAndWaitForEnd(QProcess& process, const QString& title, const QString&
         }
     }
     return false;
-}
-
-// A process named like the hotel-industry program, for as long as the test runs.
-qint64 StartNamed(const QString& name) {
-    QProcess shell;
-    shell.start(QStringLiteral("bash"),
-                {QStringLiteral("-c"),
-                 QStringLiteral("(exec -a \"$0\" sleep 120) >/dev/null 2>&1 & echo $!"), name});
-    shell.waitForFinished();
-    const qint64 pid = shell.readAllStandardOutput().trimmed().toLongLong();
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 10000) {
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().startsWith(name.toLocal8Bit())) {
-            break;
-        }
-        QTest::qWait(10);
-    }
-    return pid;
-}
-
-bool Running(qint64 pid) {
-    return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) == 0;
 }
 
 const QString kCaption = QStringLiteral("提示");
@@ -234,7 +211,7 @@ void tst_Program::refusedConfigurationEndsWithStatusZero() {
 }
 
 void tst_Program::hotelProgramIsAskedAboutBeforeAnyWindowOrRequest() {
-    const qint64 hotel = StartNamed(QStringLiteral("QORM_Hotel_Main.exe"));
+    const qint64 hotel = StartNamed(QStringLiteral("QORM_Hotel_Main.exe"), 120);
     m_named.append(hotel);
     QProcess* tavlin = startTavlin(makeFolder(true));
     const QString box = WaitForWindow(tavlin->processId(), kCaption);

@@ -166,19 +166,32 @@ TEST_F(ConfigTool, AutostartOnAndOff) {
         (::geteuid() == 0 ? system : user) / "autostart" / "org.tavlin.Tavlin.desktop";
     const std::string env =
         "XDG_CONFIG_DIRS='" + system.string() + "' XDG_CONFIG_HOME='" + user.string() + "' ";
+    // A program folder of the test's own: the tool, and the program it starts.
+    const std::filesystem::path program = m_dir.path() / "program";
+    std::filesystem::create_directories(program);
+    std::filesystem::copy_file(kConfig, program / "tavlin-config");
     int code = -1;
     const auto run = [&](const std::string& arguments) {
-        return RunCommand(env + kConfig + " " + arguments + " 2>'" +
-                              (m_dir.path() / "stderr").string() + "'",
+        return RunCommand(env + "'" + (program / "tavlin-config").string() + "' " + arguments +
+                              " 2>'" + (m_dir.path() / "stderr").string() + "'",
                           code);
     };
+    // No program beside the tool: nothing to start at login.
+    run("autostart on");
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(Stderr().find("there is no program " + (program / "tavlin").string()),
+              std::string::npos)
+        << Stderr();
+    EXPECT_FALSE(std::filesystem::exists(entry));
+
+    testsupport::WriteAll(program / "tavlin", "#!/bin/sh\n");
+    std::filesystem::permissions(program / "tavlin", std::filesystem::perms::owner_all);
     std::string out = run("autostart on");
     EXPECT_EQ(code, 0) << Stderr();
     EXPECT_NE(out.find(entry.string()), std::string::npos) << out;
     const std::string written = testsupport::ReadAll(entry);
     EXPECT_NE(written.find("[Desktop Entry]\nType=Application\n"), std::string::npos);
-    EXPECT_NE(written.find("\nExec=" + std::string(TAVLIN_BIN_DIR) + "/tavlin\n"),
-              std::string::npos)
+    EXPECT_NE(written.find("\nExec=" + (program / "tavlin").string() + "\n"), std::string::npos)
         << written;
     out = run("autostart off");
     EXPECT_EQ(code, 0);
