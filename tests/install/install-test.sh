@@ -52,7 +52,8 @@ cleanup() {
   set +e
   [ -n "$site" ] && kill "$site" 2>/dev/null && wait "$site" 2>/dev/null
   if id "$user" >/dev/null 2>&1; then
-    pkill -KILL -u "$user" 2>/dev/null
+    # Every process of the user the test made is the test's own.
+    ps -u "$user" -o pid= | xargs -r kill -KILL 2>/dev/null
     userdel --remove "$user" 2>/dev/null
   fi
   if [ -n "$installed" ] && dpkg-query -W tavlin >/dev/null 2>&1; then
