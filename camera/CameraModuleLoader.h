@@ -24,9 +24,7 @@ public:
     // and the system's reason when the module cannot be loaded.
     std::unique_ptr<Vcx> create(QWidget* parent);
 
-    QString path() const { return m_library.fileName(); }
-
 private:
     QLibrary m_library;
-    Vcx* (*m_entry)(QWidget*) = nullptr;
+    Vcx* (*m_entry)(QWidget*) = nullptr; // the module's entry, once loaded
 };

@@ -26,6 +26,10 @@ std::string Variable(const char* name) {
     return value == nullptr ? std::string() : std::string(value);
 }
 
+std::string ProgramLogFolder(const std::string& appPath) {
+    return appPath + std::string(DailyLog::kFolder) + "/";
+}
+
 bool IsAbsolute(const std::string& path) {
     return !path.empty() && path.front() == '/';
 }
@@ -103,7 +107,7 @@ Places Choose(const std::string& appPath, bool programFolderWritable, const Envi
     Places places;
     if (programFolderWritable) {
         places.portable = true;
-        places.logFolder = appPath + std::string(DailyLog::kFolder) + "/";
+        places.logFolder = ProgramLogFolder(appPath);
         places.photoFolder = appPath;
         return places;
     }
@@ -138,15 +142,18 @@ std::string MakePhotoFolder(Places& places, const Environment& env) {
     // No usable runtime folder: a private folder of its own under the
     // temporary folder.
     const std::string tmp = IsAbsolute(env.tmpDir) ? WithSlash(env.tmpDir) : std::string("/tmp/");
-    std::string pattern = tmp + kFolderName + "-XXXXXX";
+    const std::string name = tmp + kFolderName + "-XXXXXX";
+    std::string pattern = name;
     if (::mkdtemp(pattern.data()) != nullptr) {
         places.photoFolder = pattern + "/";
         places.photoFolderIsPrivate = true;
         return {};
     }
     if (places.photoFolder.empty()) {
-        reason = pattern + ": " + std::strerror(errno);
-        places.photoFolder = tmp;
+        // A folder that is not there, never the shared temporary folder itself:
+        // writing the photo then fails and says why.
+        reason = name + ": " + std::strerror(errno);
+        places.photoFolder = name + "/";
     }
     places.photoFolderIsPrivate = false; // not made here: never removed
     return "the photo folder cannot be made: " + reason;
@@ -163,7 +170,7 @@ void RemovePrivatePhotoFolder(const Places& places) {
 std::vector<std::string> LogFolders(const std::string& appPath, const Environment& env) {
     std::vector<std::string> folders;
     if (!appPath.empty()) {
-        folders.push_back(appPath + std::string(DailyLog::kFolder) + "/");
+        folders.push_back(ProgramLogFolder(appPath));
     }
     const std::string user = UserLogFolder(env);
     if (!user.empty() && (folders.empty() || folders.front() != user)) {

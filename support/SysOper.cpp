@@ -42,7 +42,7 @@ std::string TSysOper::GetAppPath() {
 }
 
 namespace {
-// The folders set at start; empty: the program folder's.
+// The folder set at start; empty: the program folder's.
 std::string& ChosenLogFolder() {
     static std::string folder;
     return folder;

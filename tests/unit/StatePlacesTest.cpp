@@ -110,6 +110,8 @@ TEST(StatePlaces, FoldersAreMadePrivateAndTheRunsPhotoFolderGoes) {
         StatePlaces::MakePhotoFolder(places, {"", "", "", (dir.path() / "missing").string()});
     EXPECT_NE(problem.find("No such file or directory"), std::string::npos) << problem;
     EXPECT_FALSE(places.photoFolderIsPrivate);
+    // Never the shared temporary folder itself, where anyone could put a link.
+    EXPECT_NE(places.photoFolder, (dir.path() / "missing").string() + "/");
 }
 
 TEST(StatePlaces, ALogThatCannotBeWrittenIsSaidOnceOnStandardError) {
