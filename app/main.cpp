@@ -68,10 +68,11 @@ std::optional<int> HandleCommandLine(int argc, char** argv) {
     return 2;
 }
 
-// Removes the run's private photo folder when main ends, on every path.
-struct PrivateFolderRemoval {
+// Removes the run's photo (its private folder, or the photo file beside a
+// portable copy) when main ends, on every path.
+struct PhotoRemoval {
     const StatePlaces::Places& places;
-    ~PrivateFolderRemoval() { StatePlaces::RemovePrivatePhotoFolder(places); }
+    ~PhotoRemoval() { StatePlaces::RemovePhotos(places); }
 };
 
 } // namespace
@@ -113,12 +114,12 @@ int main(int argc, char** argv) {
     }
 
     // This copy alone runs from here on: its private photo folder is made now
-    // and goes when it ends.
+    // and goes when it ends, and so does the photo beside a portable copy.
     if (const std::string problem = StatePlaces::MakePhotoFolder(places, environment);
         !problem.empty()) {
         std::fprintf(stderr, "tavlin: %s\n", problem.c_str());
     }
-    const PrivateFolderRemoval removal{places};
+    const PhotoRemoval removal{places};
 
     Skin::Apply(app);
     WebEngineBrowser browser;

@@ -160,10 +160,14 @@ bool QtVcx::WriteFrameJpeg(const QString& path, int quality) {
         return false;
     }
     // A complete file or none: written beside the target, then renamed over it.
+    // The photo is the officer's alone: made readable by its owner only (an
+    // old part left by a killed run is replaced, not reused with its mode).
     const QString part = path + QStringLiteral(".part");
+    QFile::remove(part);
     QFile file(part);
-    bool written =
-        file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(jpeg) == jpeg.size();
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                             QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+                   file.write(jpeg) == jpeg.size();
     file.close(); // flushes: the bytes are in the file before it gets its name
     written = written && file.error() == QFileDevice::NoError;
     QString reason = file.errorString();

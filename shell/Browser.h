@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QUrl>
 #include <QVariantMap>
+#include <QtGlobal>
 
 #include <functional>
 #include <string>
@@ -30,6 +31,9 @@ public:
 
     // The error of a page operation when the browser holds no document.
     static inline const QString kNoDocument = QStringLiteral("no document");
+    // The error of importPhoto when the document the photo was taken for has left.
+    static inline const QString kDocumentGone =
+        QStringLiteral("the page the photo was taken for is gone; the photo was put into no page");
 
     explicit Browser(QObject* parent = nullptr) : QObject(parent) {}
     ~Browser() override = default;
@@ -47,18 +51,25 @@ public:
     // values[id] is the text, or absent when no such element exists.
     virtual void readElementTexts(const QStringList& ids, Callback callback) = 0;
 
-    // Looks up the input element inputId and the image element imageId, then
-    // writes text (ASCII: the photo's Base64 text) into the input's value and sets the image's
-    // source first to the empty text, then to imageUrl. A missing element is skipped; one of
-    // another kind fails the operation before anything is written.
-    virtual void setPhotoFields(const QString& inputId, const std::string& text,
-                                const QString& imageId, const QUrl& imageUrl,
-                                Callback callback) = 0;
+    // The document shown now, marked for a photo taken for it.
+    struct DocumentPin {
+        quint64 document = 0; // which top-level document, counted by the browser
+        QString ticket;       // unguessable, known to that document's isolated world only
+    };
+    virtual DocumentPin pinDocument() = 0;
 
-    // An address under which the page can load the photo file at path, and
-    // that file only. Every call gives a new address, so that a new photo under
-    // the same file name is never taken from the cache.
-    virtual QUrl servePhoto(const QString& path) = 0;
+    // Puts the photo into the pinned document, and into no other: looks up
+    // the input element inputId and the image element imageId, then writes
+    // text (ASCII: the photo's Base64 text) into the input's value and sets
+    // the image's source first to the empty text, then to an address under
+    // which that document alone can load the file at path (new for every
+    // photo, forgotten when the document starts to leave). A missing element
+    // is skipped; one of another kind fails the operation before anything is
+    // written. When the pinned document is gone, nothing is written anywhere
+    // and the operation fails.
+    virtual void importPhoto(const DocumentPin& pin, const QString& inputId,
+                             const std::string& text, const QString& imageId,
+                             const QString& path, Callback callback) = 0;
 
     // Runs code in the page's own script world; every error is dropped.
     virtual void runPageScript(const QString& code) = 0;
@@ -79,6 +90,10 @@ signals:
     // answering, its load did not finish in time, or its certificate was
     // refused. reason says which, for the log.
     void pageFailed(const QString& reason);
+    // A top-level navigation ended without a new document: it was stopped,
+    // answered without one (HTTP 204, a refused download) or the officer
+    // chose to stay on the page. The document shown before stays.
+    void documentKept();
     // The page asked for something it may not have (a navigation, one dialog
     // too many); the page stays as it was. what says which, for the log.
     void refused(const QString& what);

@@ -1,15 +1,29 @@
 #include "InspectPage.h"
 
+#include <QAuthenticator>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QEvent>
-#include <QPointer>
-
 #include <QEventLoop>
 #include <QInputDialog>
+#include <QLoggingCategory>
 #include <QMessageBox>
+#include <QPointer>
 #include <QWebEngineCertificateError>
+#include <QWebEngineClientCertificateSelection>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineFileSystemAccessRequest>
+#include <QWebEngineFullScreenRequest>
+#include <QWebEngineNewWindowRequest>
+#include <QWebEngineProfile>
+#include <QWebEngineQuotaRequest>
+#include <QWebEngineRegisterProtocolHandlerRequest>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <functional>
+
+// The page's console on standard error, as "tavlin.page" (bounded).
+Q_LOGGING_CATEGORY(lcPage, "tavlin.page")
 
 namespace {
 
@@ -17,11 +31,54 @@ namespace {
 // address (the start URL carries the enterprise's identity) is shown.
 const QString kDialogCaption = QStringLiteral("网页消息");
 
+// Addresses in log lines are cut to this many bytes: a page decides how long
+// they are.
+constexpr std::size_t kLoggedAddressBytes = 160;
+
 QString Origin(const QUrl& url) {
     return url
         .adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery |
                   QUrl::RemoveFragment)
         .toString(QUrl::FullyEncoded);
+}
+
+QString Address(const QUrl& url) {
+    return QString::fromStdString(LogExcerpt(url.toString().toStdString(), kLoggedAddressBytes));
+}
+
+bool IsHttp(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+}
+
+const char* FeatureName(QWebEnginePage::Feature feature) {
+    switch (feature) {
+    case QWebEnginePage::Notifications:
+        return "notifications";
+    case QWebEnginePage::Geolocation:
+        return "location";
+    case QWebEnginePage::MediaAudioCapture:
+        return "microphone";
+    case QWebEnginePage::MediaVideoCapture:
+        return "camera";
+    case QWebEnginePage::MediaAudioVideoCapture:
+        return "camera and microphone";
+    case QWebEnginePage::MouseLock:
+        return "mouse lock";
+    case QWebEnginePage::DesktopVideoCapture:
+        return "screen capture";
+    case QWebEnginePage::DesktopAudioVideoCapture:
+        return "screen and sound capture";
+    }
+    return "an unknown feature";
+}
+
+// The question the browser asks before a page with an unload handler is left
+// (the text Qt WebEngine gives javaScriptConfirm for it, in the running language).
+QString LeaveQuestion() {
+    return QCoreApplication::translate(
+        "QWebEnginePage",
+        "Are you sure you want to leave this page? Changes that you made may not be saved.");
 }
 
 // Calls back when the watched window is closed or hidden.
@@ -52,29 +109,171 @@ private:
 
 } // namespace
 
-QWidget* InspectPage::dialogParent() const {
-    QWebEngineView* view = QWebEngineView::forPage(this);
-    return view != nullptr ? view->window() : nullptr;
+void InspectPage::ApplySettings(QWebEngineSettings& s) {
+    using S = QWebEngineSettings;
+    // What the web application needs: its scripts, its pictures, its storage
+    // (kept in memory only: the profile is off the record).
+    s.setAttribute(S::JavascriptEnabled, true);
+    s.setAttribute(S::AutoLoadImages, true);
+    s.setAttribute(S::LocalStorageEnabled, true);
+    // The officer's keyboard: links take focus, scroll bars show.
+    s.setAttribute(S::LinksIncludedInFocusChain, true);
+    s.setAttribute(S::ShowScrollBars, true);
+    // Failed loads get Chromium's error page under the shell's own panel.
+    s.setAttribute(S::ErrorPageEnabled, true);
+    // Drawing only, nothing the page can reach through it.
+    s.setAttribute(S::Accelerated2dCanvasEnabled, true);
+    s.setAttribute(S::PrintElementBackgrounds, true);
+
+    // No new windows; no window raised, moved or made full screen by script.
+    s.setAttribute(S::JavascriptCanOpenWindows, false);
+    s.setAttribute(S::AllowWindowActivationFromJavaScript, false);
+    s.setAttribute(S::FullScreenSupportEnabled, false);
+    // The PC's clipboard stays the officer's.
+    s.setAttribute(S::JavascriptCanAccessClipboard, false);
+    s.setAttribute(S::JavascriptCanPaste, false);
+    // No local files, from any page.
+    s.setAttribute(S::LocalContentCanAccessFileUrls, false);
+    s.setAttribute(S::LocalContentCanAccessRemoteUrls, false);
+    // No screen capture, no plugins, no PDF viewer, no WebGL (graphics driver
+    // exposure an inspection form does not need).
+    s.setAttribute(S::ScreenCaptureEnabled, false);
+    s.setAttribute(S::PluginsEnabled, false);
+    s.setAttribute(S::PdfViewerEnabled, false);
+    s.setAttribute(S::WebGLEnabled, false);
+    // Nothing dropped onto the view navigates it.
+    s.setAttribute(S::NavigateOnDropEnabled, false);
+    // No plain-http content in an https page, no location over plain http.
+    s.setAttribute(S::AllowRunningInsecureContent, false);
+    s.setAttribute(S::AllowGeolocationOnInsecureOrigins, false);
+    // No requests the page did not ask for: link pings, DNS prefetching, icons.
+    s.setAttribute(S::HyperlinkAuditingEnabled, false);
+    s.setAttribute(S::DnsPrefetchEnabled, false);
+    s.setAttribute(S::AutoLoadIconsForPage, false);
+    s.setAttribute(S::TouchIconsEnabled, false);
+    // WebRTC does not tell the page the PC's local network addresses.
+    s.setAttribute(S::WebRTCPublicInterfacesOnly, true);
+    // Sound and video start only from the officer's own click.
+    s.setAttribute(S::PlaybackRequiresUserGesture, true);
+    // Plain browser behaviour, nothing of the PC's.
+    s.setAttribute(S::FocusOnNavigationEnabled, false);
+    s.setAttribute(S::SpatialNavigationEnabled, false);
+    s.setAttribute(S::ScrollAnimatorEnabled, false);
+    s.setAttribute(S::XSSAuditingEnabled, false);
+    // Addresses of schemes Chromium does not handle itself (mailto:, tel:,
+    // any custom one) are never handed to the desktop's launcher, in any
+    // frame, clicked or not.
+    s.setUnknownUrlSchemePolicy(S::DisallowUnknownUrlSchemes);
 }
 
 InspectPage::InspectPage(QWebEngineProfile* profile, QObject* parent)
     : QWebEnginePage(profile, parent) {
+    ApplySettings(*settings());
+
+    // Nothing the page does is heard at the enterprise: it needs no sound.
+    setAudioMuted(true);
+
+    // Downloads: nothing of a page is saved on the PC.
+    connect(profile, &QWebEngineProfile::downloadRequested, this,
+            [this](QWebEngineDownloadRequest* download) {
+                if (download->page() != this) {
+                    return;
+                }
+                download->cancel();
+                refuse("download", QStringLiteral("the page may not save %1 on the PC")
+                                       .arg(Address(download->url())));
+            });
     // Certificate errors are refused, as any careful browser does; support
     // reads in the log why the page did not come.
     connect(this, &QWebEnginePage::certificateError, this,
             [this](QWebEngineCertificateError error) {
                 error.rejectCertificate();
-                emit certificateRejected(
-                    QStringLiteral("certificate error %1 (%2) at %3")
-                        .arg(static_cast<int>(error.type()))
-                        .arg(error.description(), error.url().toString(QUrl::RemoveQuery)));
+                emit certificateRejected(QStringLiteral("certificate error %1 (%2) at %3")
+                                             .arg(static_cast<int>(error.type()))
+                                             .arg(error.description(),
+                                                  Address(error.url().adjusted(QUrl::RemoveQuery))));
             });
-    // Camera, microphone, location and the like: the page gets none of them.
+    // No client certificate of the PC is offered to any server.
+    connect(this, &QWebEnginePage::selectClientCertificate, this,
+            [this](QWebEngineClientCertificateSelection selection) {
+                selection.selectNone();
+                refuse("client certificate",
+                       QStringLiteral("%1 asked for a client certificate; none is given")
+                           .arg(Address(selection.host())));
+            });
+    // HTTP and proxy sign-in: the web application signs in with its own form,
+    // and no password box appears over it.
+    connect(this, &QWebEnginePage::authenticationRequired, this,
+            [this](const QUrl& url, QAuthenticator* authenticator) {
+                *authenticator = QAuthenticator();
+                refuse("sign-in", QStringLiteral("%1 asked for a user name and password; none "
+                                                 "is given")
+                                      .arg(Address(url)));
+            });
+    connect(this, &QWebEnginePage::proxyAuthenticationRequired, this,
+            [this](const QUrl&, QAuthenticator* authenticator, const QString& proxy) {
+                *authenticator = QAuthenticator();
+                refuse("proxy sign-in",
+                       QStringLiteral("the proxy %1 asked for a user name and password; none is "
+                                      "given")
+                           .arg(proxy.left(static_cast<int>(kLoggedAddressBytes))));
+            });
+    // Camera, microphone, location, notifications, mouse lock, screen capture:
+    // the page gets none of them.
     connect(this, &QWebEnginePage::featurePermissionRequested, this,
             [this](const QUrl& origin, QWebEnginePage::Feature feature) {
                 setFeaturePermission(origin, feature, QWebEnginePage::PermissionDeniedByUser);
+                refuse("permission", QStringLiteral("the page may not use %1")
+                                         .arg(QLatin1String(FeatureName(feature))));
             });
+    connect(this, &QWebEnginePage::fullScreenRequested, this,
+            [this](QWebEngineFullScreenRequest request) {
+                request.reject();
+                refuse("full screen", QStringLiteral("the page may not go full screen"));
+            });
+    // The PC's files and folders, through the file system access API.
+    connect(this, &QWebEnginePage::fileSystemAccessRequested, this,
+            [this](QWebEngineFileSystemAccessRequest request) {
+                request.reject();
+                refuse("files", QStringLiteral("the page may not use files or folders of the PC"));
+            });
+    connect(this, &QWebEnginePage::registerProtocolHandlerRequested, this,
+            [this](QWebEngineRegisterProtocolHandlerRequest request) {
+                request.reject();
+                refuse("protocol handler",
+                       QStringLiteral("the page may not handle %1 addresses").arg(request.scheme()));
+            });
+#if QT_VERSION < QT_VERSION_CHECK(6, 5, 0)
+    connect(this, &QWebEnginePage::quotaRequested, this, [this](QWebEngineQuotaRequest request) {
+        request.reject();
+        refuse("storage", QStringLiteral("the page may not keep storage on the PC"));
+    });
+#endif
+    // Windows the page would open (createWindow gives none) stay unopened.
+    connect(this, &QWebEnginePage::newWindowRequested, this,
+            [this](QWebEngineNewWindowRequest& request) {
+                refuse("new window", QStringLiteral("the page may not open a window for %1")
+                                         .arg(Address(request.requestedUrl())));
+            });
+    // Printing would open the PC's print dialog (and its "print to file").
+    connect(this, &QWebEnginePage::printRequested, this,
+            [this] { refuse("print", QStringLiteral("the page may not print")); });
+    // Only the officer closes Tavlin.
+    connect(this, &QWebEnginePage::windowCloseRequested, this,
+            [this] { refuse("close", QStringLiteral("the page may not close the window")); });
+
     connect(this, &QWebEnginePage::loadStarted, this, &InspectPage::handleLoadStarted);
+}
+
+void InspectPage::refuse(std::string_view kind, const QString& what) {
+    if (!m_logBudget.admit(kind, PageLogBudget::Clock::now())) {
+        return;
+    }
+    const int heldBack = m_logBudget.takeHeldBack();
+    emit refused(heldBack == 0 ? what
+                               : what + QStringLiteral(" (%1 earlier lines of the page not "
+                                                       "written)")
+                                            .arg(heldBack));
 }
 
 void InspectPage::setAllowedOrigins(const QUrl& base, const QStringList& allowedOrigins) {
@@ -86,8 +285,7 @@ void InspectPage::setAllowedOrigins(const QUrl& base, const QStringList& allowed
 }
 
 bool InspectPage::allowsMainFrame(const QUrl& url) const {
-    const QString scheme = url.scheme().toLower();
-    if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
+    if (!IsHttp(url)) {
         return false;
     }
     if (m_allowedOrigins.isEmpty()) {
@@ -97,18 +295,48 @@ bool InspectPage::allowsMainFrame(const QUrl& url) const {
     return origin == m_baseOrigin || m_allowedOrigins.contains(origin);
 }
 
+bool InspectPage::AllowsSubframe(const QUrl& url) {
+    if (IsHttp(url)) {
+        return true;
+    }
+    const QString address = url.toString();
+    return address == QLatin1String("about:blank") || address == QLatin1String("about:srcdoc");
+}
+
+QWebEnginePage* InspectPage::createWindow(WebWindowType) {
+    return nullptr; // no pop-up windows: newWindowRequested says which was refused
+}
+
+QStringList InspectPage::chooseFiles(FileSelectionMode, const QStringList&, const QStringList&) {
+    // No dialog that browses the PC's files opens from a page: file inputs,
+    // folder uploads, open and save pickers all get nothing.
+    refuse("files", QStringLiteral("the page may not choose files or folders of the PC"));
+    return {};
+}
+
 bool InspectPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
-    if (isMainFrame && !allowsMainFrame(url)) {
-        emit refused(QStringLiteral("the page may not go to %1").arg(url.toString()));
+    if (isMainFrame ? !allowsMainFrame(url) : !AllowsSubframe(url)) {
+        refuse(isMainFrame ? "navigation" : "frame navigation",
+               QStringLiteral("the page may not go to %1").arg(Address(url)));
         return false;
     }
     return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
 }
 
 void InspectPage::handleLoadStarted() {
-    // A new document: its own count of dialogs, and no dialog of the last one.
+    // The last document's counted refusals, then a new document with its
+    // own count of dialogs and no dialog of the last one.
+    for (const std::string& line : m_logBudget.leaveDocument(PageLogBudget::Clock::now())) {
+        emit refused(QString::fromStdString(line));
+    }
+    m_consoleBudget.leaveDocument(PageLogBudget::Clock::now());
     m_dialogsThisDocument = 0;
     closeDialog();
+}
+
+QWidget* InspectPage::dialogParent() const {
+    QWebEngineView* view = QWebEngineView::forPage(this);
+    return view != nullptr ? view->window() : nullptr;
 }
 
 bool InspectPage::mayOpenDialog() {
@@ -117,12 +345,13 @@ bool InspectPage::mayOpenDialog() {
         return false; // one at a time, and none over a closed window
     }
     ++m_dialogsThisDocument;
-    if (m_dialogsThisDocument == kDialogsPerDocument + 1) {
-        emit refused(QStringLiteral("the page opened more than %1 dialogs; further ones are "
-                                    "refused until the next page")
-                         .arg(kDialogsPerDocument));
+    if (m_dialogsThisDocument > kDialogsPerDocument) {
+        refuse("dialog", QStringLiteral("the page opened more than %1 dialogs; further ones are "
+                                        "refused until the next page")
+                             .arg(kDialogsPerDocument));
+        return false;
     }
-    return m_dialogsThisDocument <= kDialogsPerDocument;
+    return true;
 }
 
 void InspectPage::closeDialog() {
@@ -144,16 +373,18 @@ bool InspectPage::runDialog(QDialog* dialog) {
     m_dialog = dialog;
     // The officer closing the window ends the page's dialog with it.
     WindowCloseWatch watch(dialogParent(), [this] { closeDialog(); });
-    bool accepted = false;
-    connect(dialog, &QDialog::finished, &loop, [&loop, &accepted](int result) {
-        accepted = result == QDialog::Accepted;
-        loop.quit();
-    });
+    connect(dialog, &QDialog::finished, &loop, &QEventLoop::quit);
     dialog->show();
     loop.exec();
     m_dialogLoop = nullptr;
     m_dialog = nullptr;
-    return accepted;
+    dialog->hide();
+    // A message box finishes with the button pressed, not with Accepted.
+    if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
+        return box->clickedButton() != nullptr &&
+               box->buttonRole(box->clickedButton()) == QMessageBox::AcceptRole;
+    }
+    return dialog->result() == QDialog::Accepted;
 }
 
 void InspectPage::javaScriptAlert(const QUrl&, const QString& msg) {
@@ -165,7 +396,28 @@ void InspectPage::javaScriptAlert(const QUrl&, const QString& msg) {
     runDialog(&box);
 }
 
+bool InspectPage::askToLeave(const QString& question) {
+    // The officer's own navigation (登录, 刷新, 首页) always wins over a page
+    // that may no longer ask: then the page is left without a question.
+    const QWidget* window = dialogParent();
+    if (dialogOpen() || window == nullptr || !window->isVisible() ||
+        m_dialogsThisDocument >= kDialogsPerDocument) {
+        return true;
+    }
+    QMessageBox box(QMessageBox::Question, kDialogCaption, question,
+                    QMessageBox::Ok | QMessageBox::Cancel, dialogParent());
+    box.setTextFormat(Qt::PlainText);
+    const bool leave = runDialog(&box);
+    if (!leave) {
+        emit leaveRefused();
+    }
+    return leave;
+}
+
 bool InspectPage::javaScriptConfirm(const QUrl&, const QString& msg) {
+    if (msg == LeaveQuestion()) {
+        return askToLeave(msg);
+    }
     if (!mayOpenDialog()) {
         return false;
     }
@@ -188,4 +440,18 @@ bool InspectPage::javaScriptPrompt(const QUrl&, const QString& msg, const QStrin
         *result = dialog.textValue();
     }
     return accepted;
+}
+
+void InspectPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
+                                           const QString& message, int lineNumber,
+                                           const QString& sourceId) {
+    // The page's information messages are for its own developers; its
+    // warnings and errors help support, a few per document and cut short.
+    if (level == InfoMessageLevel ||
+        !m_consoleBudget.admit("console", PageLogBudget::Clock::now(),
+                               kConsoleMessagesPerDocument)) {
+        return;
+    }
+    qCWarning(lcPage).noquote() << QString::fromStdString(LogExcerpt(message.toStdString(), 300))
+                                << QStringLiteral("(%1:%2)").arg(Address(QUrl(sourceId))).arg(lineNumber);
 }

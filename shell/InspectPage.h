@@ -1,12 +1,16 @@
 // The page policy of the shell: what a page of the web application may do.
 //
-// No pop-up windows; camera, microphone, location and every other permission
-// refused; certificate errors refused (and reported); the main frame goes to
-// http and https addresses only, and, when the site names them, only to its
-// own origins; page dialogs (alert, confirm, prompt) never lock the officer
-// out: they block neither the title buttons nor Close, and after a few from
-// one document further ones are refused.
+// Every capability the embedded browser offers a page is decided here, in one
+// place, denied unless an inspection page needs it: the page's settings
+// (ApplySettings), the requests the page and its profile make (the
+// constructor) and the page's own virtual functions below. The README's
+// table "What a page may do" lists the same decisions with their reasons.
+//
+// What a page is refused is written to the log as it happens, bounded by a
+// PageLogBudget: once per kind per document, then counted.
 #pragma once
+
+#include "PageLogBudget.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -16,45 +20,68 @@
 #include <QDialog>
 #include <QEventLoop>
 
+class QWebEngineSettings;
+
 class InspectPage : public QWebEnginePage {
     Q_OBJECT
 public:
     // How many dialogs one document may open before further ones are refused.
     static constexpr int kDialogsPerDocument = 3;
+    // Console messages of one document that reach standard error.
+    static constexpr int kConsoleMessagesPerDocument = 10;
 
     InspectPage(QWebEngineProfile* profile, QObject* parent);
+
+    // The settings every page of the shell runs with.
+    static void ApplySettings(QWebEngineSettings& settings);
 
     // The main frame may go to http(s) addresses of base's origin and of
     // allowedOrigins; with no allowedOrigins, to any http(s) address.
     void setAllowedOrigins(const QUrl& base, const QStringList& allowedOrigins);
     bool allowsMainFrame(const QUrl& url) const;
+    // A frame inside the page may show http(s) documents and empty ones.
+    static bool AllowsSubframe(const QUrl& url);
 
     // A page dialog is open: the page's scripts wait for the officer.
     bool dialogOpen() const { return m_dialogLoop != nullptr; }
     // Ends an open page dialog as if the officer had cancelled it.
     void closeDialog();
 
+    // Writes (through refused()) that the page was refused something of kind,
+    // within the page's log budget.
+    void refuse(std::string_view kind, const QString& what);
+
 signals:
-    // Something the page asked for was refused; the text says what (UTF-8,
-    // for the log).
+    // Something the page asked for was refused; the text says what (for the
+    // log). Bounded: see PageLogBudget.
     void refused(const QString& what);
     // A certificate error was refused; the text says which and where.
     void certificateRejected(const QString& description);
+    // The officer answered the page's "leave this page?" question with stay:
+    // the navigation asked for does not happen.
+    void leaveRefused();
 
 protected:
-    QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
+    QWebEnginePage* createWindow(WebWindowType type) override;
+    QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
+                            const QStringList& acceptedMimeTypes) override;
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
     void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
     bool javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) override;
     bool javaScriptPrompt(const QUrl& securityOrigin, const QString& msg,
                           const QString& defaultValue, QString* result) override;
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
+                                  int lineNumber, const QString& sourceId) override;
 
 private:
     // Whether one more dialog may open for the current document; says once
     // per document when not.
     bool mayOpenDialog();
+    // The browser's "leave this page?" question, asked when the page has an
+    // unload handler and a navigation would take it away.
+    bool askToLeave(const QString& question);
     // Shows dialog without blocking other windows and waits for its answer;
-    // false when it was dismissed or ended from outside.
+    // true when the officer accepted it.
     bool runDialog(QDialog* dialog);
     void handleLoadStarted();
     // The window a page dialog belongs to: the browser's.
@@ -65,4 +92,6 @@ private:
     int m_dialogsThisDocument = 0;
     QPointer<QEventLoop> m_dialogLoop;
     QPointer<QDialog> m_dialog;
+    PageLogBudget m_logBudget;     // refusals, into the log
+    PageLogBudget m_consoleBudget; // the page's console, onto standard error
 };

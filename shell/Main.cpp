@@ -186,6 +186,7 @@ void TFrm_Tavlin::createComponents() {
     connect(&m_browser, &Browser::documentComplete, this, &TFrm_Tavlin::WebBrowserDocumentComplete);
     connect(&m_browser, &Browser::pageFailed, this, &TFrm_Tavlin::handleBrowserPageFailed);
     connect(&m_browser, &Browser::refused, this, &TFrm_Tavlin::handleBrowserRefused);
+    connect(&m_browser, &Browser::documentKept, this, &TFrm_Tavlin::handleBrowserDocumentKept);
 
     Pnl_Msg = new QWidget(Panel1);
     Pnl_Msg->setObjectName(QStringLiteral("Pnl_Msg"));
@@ -343,8 +344,35 @@ void TFrm_Tavlin::handleBrowserPageFailed(const QString& reason) {
     // panel comes up over the view as well, or the officer would see neither
     // page nor retry link.
     TSysOper::WriteLog(CodePage::FromUtf8("加载页面失败，错误：") + QtText::ToCodePage(reason));
+    m_startPending = false;
     Pnl_Msg->show();
     applyPageKind(PageKind::Failed);
+}
+
+void TFrm_Tavlin::handleBrowserDocumentKept() {
+    // The start asked for never came (the officer chose to stay on the page,
+    // or the load was stopped or answered without a document): the page that
+    // was shown stays usable, and no loading panel is left over it. With no
+    // page shown before, the officer gets the retry link.
+    if (!m_startPending) {
+        return;
+    }
+    m_startPending = false;
+    if (m_panelBeforeStart.panel) {
+        applyPageKind(PageKind::Failed);
+        return;
+    }
+    Pnl_Msg->setVisible(m_panelBeforeStart.panel);
+    Lb_Msg->setVisible(m_panelBeforeStart.loading);
+    Img_Gif->setVisible(m_panelBeforeStart.loading);
+    for (QWidget* label : {static_cast<QWidget*>(Img_back), static_cast<QWidget*>(Lb_Base),
+                           static_cast<QWidget*>(Lb_Ref), static_cast<QWidget*>(Lb_cs)}) {
+        label->setVisible(m_panelBeforeStart.error);
+    }
+}
+
+void TFrm_Tavlin::rememberPanel() {
+    m_panelBeforeStart = {!Pnl_Msg->isHidden(), !Lb_Msg->isHidden(), !Lb_Ref->isHidden()};
 }
 
 void TFrm_Tavlin::handleBrowserRefused(const QString& what) {
@@ -352,6 +380,7 @@ void TFrm_Tavlin::handleBrowserRefused(const QString& what) {
 }
 
 void TFrm_Tavlin::FormShow() {
+    rememberPanel();
     NavigateToStart();
     Img_Photo->hide();
 }
@@ -403,16 +432,19 @@ void TFrm_Tavlin::NavigateToStart() {
     const IdentityFields fields{TypeCode, EnterpriseNumber, EnterpriseName, IdentitySerial,
                                 OtherInfo};
     m_lastStartUrl = ComposeStartUrl(BaseUrl, fields, TFileOper::GetVersion());
+    m_startPending = true;
     m_browser.navigate(QUrl(QtText::FromCodePage(StartUrlToSend(m_lastStartUrl))));
 }
 
 void TFrm_Tavlin::Img_LoginClick() {
+    rememberPanel();
     ReadIdentity();
     hideErrorTexts();
     NavigateToStart();
 }
 
 void TFrm_Tavlin::Lb_RefClick() {
+    rememberPanel();
     hideErrorTexts();
     NavigateToStart();
 }
@@ -440,6 +472,8 @@ void TFrm_Tavlin::Img_PhotoClick() {
         if (!m_cameraFactory) {
             throw std::runtime_error("no camera control is set up");
         }
+        // The photo is for the document shown now, and for no other.
+        m_photoDocument = m_browser.pinDocument();
         const std::unique_ptr<Vcx> vcx = m_cameraFactory(nullptr);
         TFrm_Camera camera(*vcx, m_dialogs, m_photoFolder, this);
         camera.PhotoTaken = false;
@@ -450,6 +484,7 @@ void TFrm_Tavlin::Img_PhotoClick() {
     } catch (const std::exception& e) {
         m_dialogs.errorReport(this, QString::fromUtf8(e.what()));
     }
+    m_photoDocument.reset();
     // The camera's frames and the photo's text were megabytes each: hand the
     // freed memory back, so that a day of photos does not leave the process
     // larger and larger.
@@ -465,18 +500,20 @@ void TFrm_Tavlin::ImportPhoto(const QString& path) {
         return; // ImageToBase64 has logged why
     }
     // Chromium will not show a local path in an http page: the picture is
-    // served under the program's own scheme, at a new address for every photo.
-    m_browser.setPhotoFields(QStringLiteral("Txt_InspectPhotoStr"), text,
-                             QStringLiteral("Img_InspectPhoto"), m_browser.servePhoto(path),
-                             [](const ScriptResult& result) {
-                                 if (!result.ok) {
-                                     TSysOper::WriteLog(CodePage::FromUtf8("导入照片时失败,错误:") +
-                                                        QtText::ToCodePage(result.error));
-                                 }
-                             });
+    // served under the program's own scheme, to the pinned document only.
+    const Browser::DocumentPin document =
+        m_photoDocument ? *m_photoDocument : m_browser.pinDocument();
+    m_browser.importPhoto(document, QStringLiteral("Txt_InspectPhotoStr"), text,
+                          QStringLiteral("Img_InspectPhoto"), path, [](const ScriptResult& result) {
+                              if (!result.ok) {
+                                  TSysOper::WriteLog(CodePage::FromUtf8("导入照片时失败,错误:") +
+                                                     QtText::ToCodePage(result.error));
+                              }
+                          });
 }
 
 void TFrm_Tavlin::WebBrowserDocumentComplete(bool ok) {
+    m_startPending = false;
     if (!ok) {
         applyPageKind(PageKind::Failed); // a failed load has no title
         return;

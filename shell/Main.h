@@ -3,6 +3,7 @@
 // after loading failed, and a status bar of four panels.
 #pragma once
 
+#include "Browser.h"
 #include "EnterpriseIdentity.h"
 #include "PageTitle.h"
 
@@ -11,9 +12,9 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
-class Browser;
 class ClickableLabel;
 class Dialogs;
 class IdentitySource;
@@ -88,6 +89,9 @@ public:
 
     // Puts the photo file at path into the page: its Base64 text into the
     // input "Txt_InspectPhotoStr", the picture into the image "Img_InspectPhoto".
+    // Only into the document that was shown when the officer pressed the
+    // Photo button (or, called on its own, the one shown now): when that
+    // document has gone, into no page, and the log says so.
     void ImportPhoto(const QString& path);
 
     // The application-wide input hook: true drops the event. Right-button
@@ -110,6 +114,7 @@ protected:
 private slots:
     void handleBrowserPageFailed(const QString& reason);
     void handleBrowserRefused(const QString& what);
+    void handleBrowserDocumentKept();
 
 private:
     void createComponents();
@@ -131,6 +136,9 @@ private:
     void Image_MouseLeave(ImageButton* button);
     void showFace(ImageButton* button, bool highlighted);
     void hideErrorTexts();
+    // What the message panel showed before the officer asked for the start
+    // page, for a navigation that ends without a new document.
+    void rememberPanel();
     // The four title buttons in the order of ImgList_Title's faces.
     std::array<ImageButton*, 4> titleButtons() const {
         return {Img_Photo, Img_Close, Img_Index, Img_Login};
@@ -147,4 +155,14 @@ private:
     bool m_shown = false;
     bool m_paintHeld = false;
     std::string m_lastStartUrl;
+    // The document the officer pressed the Photo button on.
+    std::optional<Browser::DocumentPin> m_photoDocument;
+    // A start asked for by NavigateToStart has not led to a document yet.
+    bool m_startPending = false;
+    struct PanelState {
+        bool panel = false;
+        bool loading = false; // Lb_Msg and Img_Gif
+        bool error = false;   // Img_back, Lb_Base, Lb_Ref and Lb_cs
+    };
+    PanelState m_panelBeforeStart;
 };

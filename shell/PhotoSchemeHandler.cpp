@@ -1,6 +1,7 @@
 #include "PhotoSchemeHandler.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QWebEngineUrlRequestJob>
 
 const QByteArray PhotoSchemeHandler::kScheme = QByteArrayLiteral("tavlin-photo");
@@ -16,12 +17,19 @@ bool SameOrigin(const QUrl& a, const QUrl& b) {
 
 } // namespace
 
+QString PhotoSchemeHandler::RandomToken() {
+    quint64 bits[2];
+    QRandomGenerator::system()->fillRange(bits);
+    return QStringLiteral("%1%2")
+        .arg(bits[0], 16, 16, QLatin1Char('0'))
+        .arg(bits[1], 16, 16, QLatin1Char('0'));
+}
+
 QUrl PhotoSchemeHandler::serve(const QString& path, const QUrl& origin) {
     m_path = path;
     m_origin = origin;
-    ++m_counter;
-    m_current =
-        QUrl(QStringLiteral("%1://photo/%2.jpg").arg(QString::fromLatin1(kScheme)).arg(m_counter));
+    m_current = QUrl(
+        QStringLiteral("%1://photo/%2.jpg").arg(QString::fromLatin1(kScheme), RandomToken()));
     return m_current;
 }
 

@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
+#include <QWebEngineHistory>
 #include <QWebEngineCertificateError>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineLoadingInfo>
@@ -107,21 +108,14 @@ WebEngineBrowser::WebEngineBrowser(QObject* parent)
     m_profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
     m_photos = new PhotoSchemeHandler(this);
     m_profile->installUrlSchemeHandler(PhotoSchemeHandler::kScheme, m_photos);
+    m_profile->setSpellCheckEnabled(false);
     auto* guard = new PageRequestGuard(m_profile);
     m_profile->setUrlRequestInterceptor(guard);
     connect(guard, &PageRequestGuard::documentRequested, this, &Browser::documentRequested);
-    connect(m_profile, &QWebEngineProfile::downloadRequested, this,
-            [](QWebEngineDownloadRequest* download) { download->cancel(); });
 
     // The page belongs to the browser, the view to the window that shows it
-    // (see view()): either may go first.
+    // (see view()): either may go first. The page decides what a page may do.
     m_page = new InspectPage(m_profile, this);
-    QWebEngineSettings* settings = m_page->settings();
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
-    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
-    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
-    settings->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
     m_view->setPage(m_page);
     m_view->setContextMenuPolicy(Qt::NoContextMenu);
     m_view->setAcceptDrops(false);
@@ -133,6 +127,7 @@ WebEngineBrowser::WebEngineBrowser(QObject* parent)
             &WebEngineBrowser::handleRenderProcessTerminated);
     connect(m_page, &InspectPage::refused, this, &Browser::refused);
     connect(m_page, &InspectPage::certificateRejected, this, &Browser::pageFailed);
+    connect(m_page, &InspectPage::leaveRefused, this, &Browser::documentKept);
 
     m_loadTimer.setSingleShot(true);
     connect(&m_loadTimer, &QTimer::timeout, this, &WebEngineBrowser::handleLoadTimeout);
@@ -152,7 +147,9 @@ void WebEngineBrowser::setHangTimeout(int milliseconds) {
 }
 
 void WebEngineBrowser::handleLoadStarted() {
-    // The document the photo was given to goes.
+    // The document shown starts to leave: a photo taken for it goes nowhere,
+    // and the one given to it is no longer served.
+    ++m_document;
     m_photos->forget();
     m_loading = true;
     m_loadTimer.start(m_loadTimeoutMs);
@@ -167,22 +164,35 @@ void WebEngineBrowser::handleLoadingChanged(const QWebEngineLoadingInfo& info) {
         handleLoadFinished(true);
         return;
     case QWebEngineLoadingInfo::LoadStoppedStatus:
-        // Stopped: the page that was shown stays, and nothing completed.
-        m_loading = false;
-        m_loadTimer.stop();
+        handleLoadEnded(info);
         return;
     case QWebEngineLoadingInfo::LoadFailedStatus:
         if (IsAborted(info)) {
-            // A navigation that was refused (a download), answered without a
-            // document (HTTP 204) or superseded by another: the page shown
-            // stays and keeps working.
-            m_loading = false;
-            m_loadTimer.stop();
+            handleLoadEnded(info);
             return;
         }
         handleLoadFinished(false);
         return;
     }
+}
+
+void WebEngineBrowser::handleLoadEnded(const QWebEngineLoadingInfo& info) {
+    m_loading = false;
+    m_loadTimer.stop();
+    if (m_stoppedByShell) {
+        m_stoppedByShell = false; // the load limit has reported it
+        return;
+    }
+    if (m_page->history()->currentItem().url() == info.url()) {
+        // The new document came and was stopped while it loaded (the page's
+        // own window.stop()): it is the document shown, and completes as it is.
+        handleLoadFinished(true);
+        return;
+    }
+    // Nothing new came: a navigation stopped before its document, refused (a
+    // download), answered without a document (HTTP 204) or superseded. The
+    // document shown before stays and keeps working.
+    emit documentKept();
 }
 
 void WebEngineBrowser::handleLoadFinished(bool ok) {
@@ -197,6 +207,7 @@ void WebEngineBrowser::handleLoadFinished(bool ok) {
 void WebEngineBrowser::handleLoadTimeout() {
     emit pageFailed(
         QStringLiteral("the page did not finish loading within %1 s").arg(m_loadTimeoutMs / 1000));
+    m_stoppedByShell = true;
     m_page->triggerAction(QWebEnginePage::Stop);
 }
 
@@ -234,7 +245,10 @@ void WebEngineBrowser::handleWatchdog() {
 
 void WebEngineBrowser::handleRenderProcessTerminated(
     QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
+    ++m_document; // the document went with its process
+    m_photos->forget();
     m_loading = false;
+    m_stoppedByShell = false;
     m_loadTimer.stop();
     m_probeSent = false;
     if (m_endedForHang) {
@@ -329,14 +343,34 @@ void WebEngineBrowser::readElementTexts(const QStringList& ids, Callback callbac
                 });
 }
 
-void WebEngineBrowser::setPhotoFields(const QString& inputId, const std::string& text,
-                                      const QString& imageId, const QUrl& imageUrl,
-                                      Callback callback) {
-    // Both lookups come before any write, so a failure leaves the page untouched.
+Browser::DocumentPin WebEngineBrowser::pinDocument() {
+    // The ticket lives in the isolated world of the document shown now: the
+    // page's own scripts cannot read it, and a new document starts without it.
+    DocumentPin pin{m_document, PhotoSchemeHandler::RandomToken()};
+    m_pinnedOrigin = m_page->url();
+    m_page->runJavaScript(
+        QStringLiteral("window.tavlinPhotoTicket = %1; 1").arg(Literal(pin.ticket)),
+        QWebEngineScript::ApplicationWorld);
+    return pin;
+}
+
+void WebEngineBrowser::importPhoto(const DocumentPin& pin, const QString& inputId,
+                                   const std::string& text, const QString& imageId,
+                                   const QString& path, Callback callback) {
+    if (pin.document != m_document) {
+        callback(ScriptResult{false, kDocumentGone, {}});
+        return;
+    }
+    // For the pinned document, and for nothing after it.
+    const QUrl imageUrl = m_photos->serve(path, m_pinnedOrigin);
+    // The ticket is checked first and both lookups come before any write, so
+    // another document, or a failure, leaves every page untouched.
     const QString head =
-        QStringLiteral("(function (inputId, imageId, imageUrl, noDocument, text) {"
+        QStringLiteral("(function (ticket, inputId, imageId, imageUrl, noDocument, gone, text) {"
                        "  if (!document || !document.documentElement)"
                        "    return {ok: false, error: noDocument};"
+                       "  if (window.tavlinPhotoTicket !== ticket)"
+                       "    return {ok: false, error: gone};"
                        "  function find(id) {"
                        "    var all = document.querySelectorAll('[id],[name]');"
                        "    for (var k = 0; k < all.length; ++k)"
@@ -353,19 +387,21 @@ void WebEngineBrowser::setPhotoFields(const QString& inputId, const std::string&
                        "  if (input) input.value = text;"
                        "  if (image) { image.src = ''; image.src = imageUrl; }"
                        "  return {ok: true, input: !!input, image: !!image};"
-                       "})(%1, %2, %3, %4, ")
-            .arg(Literal(inputId), Literal(imageId), Literal(imageUrl.toString(QUrl::FullyEncoded)),
-                 Literal(kNoDocument));
+                       "})(%1, %2, %3, %4, %5, %6, ")
+            .arg(Literal(pin.ticket), Literal(inputId), Literal(imageId),
+                 Literal(imageUrl.toString(QUrl::FullyEncoded)), Literal(kNoDocument),
+                 Literal(kDocumentGone));
     // The photo text is megabytes long: its literal is written straight into the script.
     QString script = head;
     AppendStringLiteral(script, text);
     script += QLatin1Char(')');
-    runIsolated(script, std::move(callback));
-}
-
-QUrl WebEngineBrowser::servePhoto(const QString& path) {
-    // For the document shown now, and for nothing after it.
-    return m_photos->serve(path, m_page->url());
+    runIsolated(script, [this, self = QPointer<WebEngineBrowser>(this),
+                         callback = std::move(callback)](const ScriptResult& result) {
+        if (self && !result.ok) {
+            m_photos->forget(); // given to nobody
+        }
+        callback(result);
+    });
 }
 
 void WebEngineBrowser::runPageScript(const QString& code) {

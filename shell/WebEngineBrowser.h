@@ -37,10 +37,10 @@ public:
     void navigate(const QUrl& url) override;
     void readTitle(Callback callback) override;
     void readElementTexts(const QStringList& ids, Callback callback) override;
-    void setPhotoFields(const QString& inputId, const std::string& text, const QString& imageId,
-                        const QUrl& imageUrl, Callback callback) override;
+    DocumentPin pinDocument() override;
+    void importPhoto(const DocumentPin& pin, const QString& inputId, const std::string& text,
+                     const QString& imageId, const QString& path, Callback callback) override;
     void runPageScript(const QString& code) override;
-    QUrl servePhoto(const QString& path) override;
     void setPagePolicy(const QUrl& base, const QStringList& allowedOrigins,
                        int loadTimeoutSeconds) override;
 
@@ -55,6 +55,8 @@ private:
     void handleLoadStarted();
     void handleLoadingChanged(const QWebEngineLoadingInfo& info);
     void handleLoadFinished(bool ok);
+    // A load that ended without completing: stopped, or aborted.
+    void handleLoadEnded(const QWebEngineLoadingInfo& info);
     void handleLoadTimeout();
     void handleWatchdog();
     void handleRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status,
@@ -69,6 +71,10 @@ private:
     PhotoSchemeHandler* m_photos = nullptr;
     QTimer m_loadTimer;
     bool m_loading = false; // a top-level load runs
+    bool m_stoppedByShell = false; // the load limit stopped the load: already reported
+    // The top-level document shown: counted up whenever one starts to leave.
+    quint64 m_document = 0;
+    QUrl m_pinnedOrigin; // the address of the document pinned last
     int m_loadTimeoutMs = 30000;
     // The renderer is asked a trivial script now and then; one left
     // unanswered too long means a page that never yields.

@@ -159,12 +159,18 @@ std::string MakePhotoFolder(Places& places, const Environment& env) {
     return "the photo folder cannot be made: " + reason;
 }
 
-void RemovePrivatePhotoFolder(const Places& places) {
-    if (!places.photoFolderIsPrivate || places.photoFolder.empty()) {
+void RemovePhotos(const Places& places) {
+    if (places.photoFolder.empty()) {
         return;
     }
     std::error_code ignored;
-    std::filesystem::remove_all(places.photoFolder, ignored);
+    if (places.photoFolderIsPrivate) {
+        std::filesystem::remove_all(places.photoFolder, ignored);
+        return;
+    }
+    const std::string photo = places.photoFolder + std::string(kPhotoFileName);
+    std::filesystem::remove(photo, ignored);
+    std::filesystem::remove(photo + ".part", ignored);
 }
 
 std::vector<std::string> LogFolders(const std::string& appPath, const Environment& env) {

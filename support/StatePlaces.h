@@ -13,6 +13,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace StatePlaces {
@@ -57,8 +58,13 @@ void MakeLogFolder(const Places& places);
 // stays chosen, so that writing the photo then fails with the system's reason.
 std::string MakePhotoFolder(Places& places, const Environment& env);
 
-// Removes the private photo folder and what Tavlin wrote into it.
-void RemovePrivatePhotoFolder(const Places& places);
+// The photo file's name in the photo folder.
+inline constexpr std::string_view kPhotoFileName = "USB_Temp.jpg";
+
+// Removes the run's photo, the officer's alone: the private photo folder with
+// what Tavlin wrote into it, or, in a folder not made for the run (a portable
+// copy's program folder), the photo file and its unfinished part.
+void RemovePhotos(const Places& places);
 
 // The folders a reader of the log looks in for a program folder: its
 // LogFiles and the user's log folder, each once.

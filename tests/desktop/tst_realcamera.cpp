@@ -63,6 +63,13 @@ private:
     FakeDialogs m_dialogs;
 };
 
+// Read and write for owner, group and others (Qt gives the owner's bits twice:
+// as ReadOwner and as ReadUser).
+constexpr QFileDevice::Permissions kEveryonesBits =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+    QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+    QFileDevice::ReadOther | QFileDevice::WriteOther;
+
 void tst_RealCamera::initTestCase() {
     // What this test proves hides under the offscreen platform.
     QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
@@ -153,6 +160,19 @@ void tst_RealCamera::previewAndPhotoShowTheCamerasPicture() {
     QVERIFY(tables.at(0) == JpegTables::Scaled(JpegTables::kLuminance, 90));
     QVERIFY(tables.at(1) == JpegTables::Scaled(JpegTables::kChrominance, 90));
     QVERIFY(tables.at(0) != JpegTables::Scaled(JpegTables::kLuminance, 75));
+    // The officer's alone, whatever the umask, and also over an old photo
+    // that others could read.
+    QCOMPARE(QFileInfo(window.PhotoPath).permissions() & kEveryonesBits,
+             QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                 QFileDevice::WriteUser);
+    QVERIFY(QFile::setPermissions(window.PhotoPath, kEveryonesBits));
+    const QString part = window.PhotoPath + QStringLiteral(".part");
+    WriteFile(part, "left by a killed run");
+    QVERIFY(QFile::setPermissions(part, kEveryonesBits));
+    QVERIFY(vcx.WriteFrameJpeg(window.PhotoPath, 90));
+    QCOMPARE(QFileInfo(window.PhotoPath).permissions() & kEveryonesBits,
+             QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                 QFileDevice::WriteUser);
     QVERIFY(m_dialogs.warnings.isEmpty());
     QCOMPARE(LogText(), QString());
 }

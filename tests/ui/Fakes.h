@@ -53,25 +53,27 @@ public:
         }
         callback(result);
     }
-    void setPhotoFields(const QString& inputId, const std::string& text, const QString& imageId,
-                        const QUrl& imageUrl, Callback callback) override {
-        photoWrites.append({inputId, QString::fromStdString(text), imageId, imageUrl});
-        callback(photoResult);
+    DocumentPin pinDocument() override {
+        return DocumentPin{document, QStringLiteral("ticket-%1").arg(document)};
     }
-    QUrl servePhoto(const QString& path) override {
-        servedPath = path;
-        return QUrl(QStringLiteral("tavlin-photo://photo/%1.jpg").arg(++served));
+    void importPhoto(const DocumentPin& pin, const QString& inputId, const std::string& text,
+                     const QString& imageId, const QString& path, Callback callback) override {
+        if (pin.document != document) {
+            callback(ScriptResult{false, kDocumentGone, {}});
+            return;
+        }
+        photoWrites.append({inputId, QString::fromStdString(text), imageId, path});
+        callback(photoResult);
     }
     struct PhotoWrite {
         QString inputId;
         QString text;
         QString imageId;
-        QUrl imageUrl;
+        QString path;
     };
     QList<PhotoWrite> photoWrites;
     ScriptResult photoResult{true, {}, {}};
-    QString servedPath;
-    int served = 0;
+    quint64 document = 1; // the document shown: a new number is a new document
     void runPageScript(const QString& code) override { pageScripts.append(code); }
     void setPagePolicy(const QUrl& base, const QStringList& origins, int timeout) override {
         policyBase = base;

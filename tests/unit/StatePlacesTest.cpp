@@ -73,7 +73,7 @@ TEST(StatePlaces, FoldersAreMadePrivateAndTheRunsPhotoFolderGoes) {
     EXPECT_TRUE(places.photoFolderIsPrivate);
     EXPECT_EQ(ModeOf(dir.path() / "run/tavlin"), 0700u);
     testsupport::WriteAll(places.photoFolder + "USB_Temp.jpg", "jpeg");
-    StatePlaces::RemovePrivatePhotoFolder(places);
+    StatePlaces::RemovePhotos(places);
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "run/tavlin"));
 
     // Left by a run that was killed, and opened to others: taken back, closed again.
@@ -82,7 +82,7 @@ TEST(StatePlaces, FoldersAreMadePrivateAndTheRunsPhotoFolderGoes) {
     places = StatePlaces::Choose(dir.folder() + "opt/", false, env);
     EXPECT_EQ(StatePlaces::MakePhotoFolder(places, env), "");
     EXPECT_EQ(ModeOf(dir.path() / "run/tavlin"), 0700u);
-    StatePlaces::RemovePrivatePhotoFolder(places);
+    StatePlaces::RemovePhotos(places);
 
     // Something else in its place (a link someone put there): never used; a
     // private folder of its own under the temporary folder instead.
@@ -93,7 +93,7 @@ TEST(StatePlaces, FoldersAreMadePrivateAndTheRunsPhotoFolderGoes) {
     EXPECT_EQ(places.photoFolder.rfind((dir.path() / "tmp/tavlin-").string(), 0), 0u)
         << places.photoFolder;
     EXPECT_EQ(ModeOf(places.photoFolder), 0700u);
-    StatePlaces::RemovePrivatePhotoFolder(places);
+    StatePlaces::RemovePhotos(places);
     EXPECT_FALSE(std::filesystem::exists(places.photoFolder));
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "elsewhere")); // what the link led to stays
 
@@ -101,7 +101,7 @@ TEST(StatePlaces, FoldersAreMadePrivateAndTheRunsPhotoFolderGoes) {
     places = StatePlaces::Choose(dir.folder() + "opt/", false, {env.home, "", "", env.tmpDir});
     EXPECT_EQ(StatePlaces::MakePhotoFolder(places, env), "");
     EXPECT_EQ(places.photoFolder.rfind((dir.path() / "tmp/tavlin-").string(), 0), 0u);
-    StatePlaces::RemovePrivatePhotoFolder(places);
+    StatePlaces::RemovePhotos(places);
 
     // Nowhere to make it: the reason is told, and nothing is ever removed.
     places = StatePlaces::Choose(dir.folder() + "opt/", false,
@@ -112,6 +112,18 @@ TEST(StatePlaces, FoldersAreMadePrivateAndTheRunsPhotoFolderGoes) {
     EXPECT_FALSE(places.photoFolderIsPrivate);
     // Never the shared temporary folder itself, where anyone could put a link.
     EXPECT_NE(places.photoFolder, (dir.path() / "missing").string() + "/");
+}
+
+TEST(StatePlaces, APortableCopyRemovesOnlyItsPhotoAtTheEnd) {
+    TempDir dir;
+    const StatePlaces::Places places = StatePlaces::Choose(dir.folder(), true, {});
+    testsupport::WriteAll(dir.path() / "USB_Temp.jpg", "jpeg");
+    testsupport::WriteAll(dir.path() / "USB_Temp.jpg.part", "jp");
+    testsupport::WriteAll(dir.path() / "tavlin", "the program");
+    StatePlaces::RemovePhotos(places);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "USB_Temp.jpg"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "USB_Temp.jpg.part"));
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "tavlin")); // the folder is not the run's
 }
 
 TEST(StatePlaces, ALogThatCannotBeWrittenIsSaidOnceOnStandardError) {
