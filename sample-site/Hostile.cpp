@@ -1,6 +1,8 @@
 #include "Hostile.h"
 
 #include <chrono>
+#include <cstdio>
+#include <map>
 #include <string>
 #include <thread>
 
@@ -112,5 +114,195 @@ void ServeHostile(httplib::Server& server) {
                       "document.addEventListener('keydown',function(e){beacon('key-'+e.key);});"
                       "document.addEventListener('wheel',function(e){if(e.ctrlKey)"
                       "beacon('ctrl-wheel');});"));
+    });
+
+    // A page-wide button that, clicked by the officer, asks for the PC's
+    // files: ?do=input (a file input), folder (a folder upload), open
+    // (showOpenFilePicker) or save (showSaveFilePicker, then writes).
+    server.Get("/hostile/files", [](const httplib::Request& req, httplib::Response& res) {
+        const std::string mode = req.get_param_value("do");
+        std::string action;
+        if (mode == "input" || mode == "folder") {
+            action = "var i=document.createElement('input');i.type='file';" +
+                     std::string(mode == "folder" ? "i.webkitdirectory=true;" : "") +
+                     "i.onchange=function(){beacon('file-chosen-'+i.files.length);};"
+                     "document.body.appendChild(i);i.click();"
+                     "setTimeout(function(){beacon('file-done-'+i.files.length);},1500);";
+        } else if (mode == "open") {
+            action = "showOpenFilePicker().then(function(h){return h[0].getFile();})"
+                     ".then(function(f){return f.text();})"
+                     ".then(function(t){beacon('file-read-'+t.length);})"
+                     ".catch(function(e){beacon('file-done-'+e.name);});";
+        } else {
+            action = "showSaveFilePicker({suggestedName:'kept.txt'})"
+                     ".then(function(h){return h.createWritable();})"
+                     ".then(function(w){return w.write('x').then(function(){return w.close();});})"
+                     ".then(function(){beacon('file-written');})"
+                     ".catch(function(e){beacon('file-done-'+e.name);});";
+        }
+        Html(res, HostilePage("首页 - 文件",
+                              "<button id=\"go\" style=\"position:fixed;left:0;top:0;width:100%;"
+                              "height:100%\">files</button>",
+                              "document.getElementById('go').onclick=function(){" + action +
+                                  "};beacon('files-ready');"));
+    });
+
+    // A frame whose whole area is a link to ?to= (mailto:, tel:, a custom
+    // scheme); with &how=script the frame goes there by itself.
+    server.Get("/hostile/launch", [](const httplib::Request& req, httplib::Response& res) {
+        const std::string query = req.get_param_value("to");
+        std::string encoded;
+        for (const char c : query) {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
+            encoded += hex;
+        }
+        Html(res, HostilePage("首页 - 链接",
+                              "<p>links</p><iframe src=\"/hostile/launch-frame?how=" +
+                                  req.get_param_value("how") + "&to=" + encoded +
+                                  "\" style=\"width:900px;height:500px;border:0\"></iframe>",
+                              "document.addEventListener('mousedown',function(e){"
+                              "beacon('top-mousedown');});"));
+    });
+    server.Get("/hostile/launch-frame", [](const httplib::Request& req, httplib::Response& res) {
+        std::string literal;
+        for (const char c : req.get_param_value("to")) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned char>(c));
+            literal += hex;
+        }
+        const bool script = req.get_param_value("how") == "script";
+        Html(res, HostilePage("链接", "<a id=\"link\" style=\"position:fixed;left:0;top:0;"
+                                      "width:100%;height:100%;display:block;background:#eef\">"
+                                      "link</a>",
+                              "var a=document.getElementById('link');a.href='" + literal +
+                                  "';a.addEventListener('click',function(){"
+                                  "beacon('link-clicked');});"
+                                  "document.addEventListener('mousedown',function(e){"
+                                  "beacon('frame-mousedown-'+e.target.id);});" +
+                                  (script ? "setTimeout(function(){beacon('link-clicked');"
+                                            "location.href='" + literal + "';},100);"
+                                          : "") +
+                                  "beacon('frame-ready');"));
+    });
+
+    // Refused navigations with long addresses in a loop, and a flood of long
+    // console messages, then says it is done.
+    server.Get("/hostile/flood", [](const httplib::Request&, httplib::Response& res) {
+        Html(res, HostilePage("首页 - 洪水", "<p>flood</p>",
+                              "var big='a'.repeat(60000);var n=0;"
+                              "for(var k=0;k<300;k++)console.error('flood '+k+' '+big);"
+                              "var timer=setInterval(function(){"
+                              " location.href='qrc:/pictures/title.jpg?'+n+big;"
+                              " if(++n>=400){clearInterval(timer);"
+                              "  setTimeout(function(){beacon('flood-done-'+n);},500);}"
+                              "},5);"));
+    });
+
+    // A photo page of any origin that reports what reaches its photo fields.
+    server.Get("/hostile/photo-trap", [](const httplib::Request&, httplib::Response& res) {
+        Html(res, HostilePage("企业监督检查信息添加",
+                              "<input type=\"hidden\" id=\"Txt_InspectPhotoStr\">"
+                              "<img id=\"Img_InspectPhoto\" alt=\"\">",
+                              "var f=document.getElementById('Txt_InspectPhotoStr');"
+                              "var i=document.getElementById('Img_InspectPhoto');"
+                              "i.onload=function(){beacon('trap-image-'+i.naturalWidth);};"
+                              "setInterval(function(){if(f.value)beacon('trap-text-'+f.value.length);"
+                              "},100);beacon('trap-ready');"));
+    });
+
+    // confirm() and prompt() on the officer's click; reports the answers.
+    server.Get("/hostile/dialogs", [](const httplib::Request&, httplib::Response& res) {
+        Html(res, HostilePage("首页 - 对话",
+                              "<button id=\"go\" style=\"position:fixed;left:0;top:0;width:100%;"
+                              "height:100%\">dialogs</button>",
+                              "document.getElementById('go').onclick=function(){"
+                              " var c=confirm('确认删除?');beacon('confirm-'+c);"
+                              " var p=prompt('名称','默认');beacon('prompt-'+p);};"
+                              "beacon('dialogs-ready');"));
+    });
+
+    // A home page that asks before it is left, once the officer has clicked it.
+    server.Get("/hostile/leave", [](const httplib::Request&, httplib::Response& res) {
+        Html(res, HostilePage("首页 - 离开",
+                              "<button id=\"go\" style=\"position:fixed;left:0;top:0;width:100%;"
+                              "height:100%\">leave</button>",
+                              "function Func_RedirectIndex(){location.href='/home?from=leave';}"
+                              "window.addEventListener('beforeunload',function(e){"
+                              " e.preventDefault();e.returnValue='';});"
+                              "document.getElementById('go').onclick=function(){"
+                              " beacon('leave-clicked');};beacon('leave-ready');"));
+    });
+
+    // A start page that stops its own load while a picture is still coming;
+    // the folder after stopped/ is its title.
+    server.Get(R"(/hostile/stopped/([^/]+)/.*)", [](const httplib::Request& req, httplib::Response& res) {
+        const std::string title = req.matches[1];
+        Html(res, HostilePage(title, "<img src=\"/hostile/never-answers?seconds=30\">",
+                              "setTimeout(function(){window.stop();beacon('stopped');},300);"));
+    });
+
+    // A capability a page may try, ?name=, and what it got: result-<outcome>.
+    server.Get("/hostile/capability", [](const httplib::Request& req, httplib::Response& res) {
+        const std::string name = req.get_param_value("name");
+        static const std::map<std::string, std::string> kTries = {
+            {"notifications", "Notification.requestPermission().then(function(p){done(p);});"},
+            {"location", "navigator.geolocation.getCurrentPosition(function(){done('granted');},"
+                         "function(e){done('denied');});"},
+            {"camera", "navigator.mediaDevices.getUserMedia({video:true})"
+                       ".then(function(){done('granted');},function(e){done(e.name);});"},
+            {"microphone", "navigator.mediaDevices.getUserMedia({audio:true})"
+                           ".then(function(){done('granted');},function(e){done(e.name);});"},
+            {"screen", "navigator.mediaDevices.getDisplayMedia({video:true})"
+                       ".then(function(){done('granted');},function(e){done(e.name);});"},
+            {"full-screen", "document.documentElement.requestFullscreen()"
+                            ".then(function(){done('granted');},function(e){done('refused');});"},
+            {"mouse-lock", "document.addEventListener('pointerlockchange',function(){"
+                           "done(document.pointerLockElement?'granted':'released');});"
+                           "document.addEventListener('pointerlockerror',function(){done('refused');});"
+                           "document.body.requestPointerLock();"},
+            {"new-window", "var w=window.open('/home');done(w?'opened':'refused');"},
+            {"clipboard", "navigator.clipboard.readText().then(function(t){done('read');},"
+                          "function(e){done(e.name);});"},
+            {"paste", "done(document.execCommand('paste')?'pasted':'refused');"},
+            {"webgl", "var c=document.createElement('canvas');"
+                      "done(c.getContext('webgl')||c.getContext('webgl2')?'granted':'none');"},
+            {"print", "window.print();done('returned');"},
+            {"close", "window.close();setTimeout(function(){done('returned');},300);"},
+            {"protocol-handler", "try{navigator.registerProtocolHandler('web+tavlin',"
+                                 "location.origin+'/home?%s');}catch(e){}"
+                                 "setTimeout(function(){done('asked');},300);"},
+            {"storage", "navigator.storage.persist().then(function(p){done(p?'granted':'refused');"
+                        "});"},
+            {"download", "var a=document.createElement('a');a.href='/download';a.download='x.txt';"
+                         "document.body.appendChild(a);a.click();"
+                         "setTimeout(function(){done('asked');},1000);"},
+            {"sign-in", "var f=document.createElement('iframe');f.src='/hostile/sign-in';"
+                        "f.onload=function(){done('loaded');};document.body.appendChild(f);"},
+            {"frame-data", "var f=document.createElement('iframe');"
+                           "f.src='data:text/html,<script>parent.postMessage(1,\"*\")</script>';"
+                           "window.onmessage=function(){done('loaded');};"
+                           "document.body.appendChild(f);"
+                           "setTimeout(function(){done('refused');},1500);"},
+        };
+        const auto found = kTries.find(name);
+        if (found == kTries.end()) {
+            res.status = 404;
+            return;
+        }
+        Html(res, HostilePage("首页 - 能力",
+                              "<button id=\"go\" style=\"position:fixed;left:0;top:0;width:100%;"
+                              "height:100%\">try</button>",
+                              "var said=false;function done(what){if(!said){said=true;"
+                              "beacon('result-'+what);}}"
+                              "document.getElementById('go').onclick=function(){" +
+                                  found->second + "};beacon('capability-ready');"));
+    });
+
+    // Asks for a user name and password, as an HTTP server may.
+    server.Get("/hostile/sign-in", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 401;
+        res.set_header("WWW-Authenticate", "Basic realm=\"inspect\"");
+        Html(res, HostilePage("登录", "<p>sign in</p>", ""));
     });
 }

@@ -14,6 +14,7 @@
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineFileSystemAccessRequest>
 #include <QWebEngineFullScreenRequest>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineQuotaRequest>
@@ -263,6 +264,14 @@ InspectPage::InspectPage(QWebEngineProfile* profile, QObject* parent)
             [this] { refuse("close", QStringLiteral("the page may not close the window")); });
 
     connect(this, &QWebEnginePage::loadStarted, this, &InspectPage::handleLoadStarted);
+    connect(this, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
+        // A new document: the end of a load that brought one (a refused or
+        // aborted navigation keeps the document, and its counts).
+        if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus ||
+            (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && info.isErrorPage())) {
+            handleNewDocument();
+        }
+    });
 }
 
 void InspectPage::refuse(std::string_view kind, const QString& what) {
@@ -324,14 +333,18 @@ bool InspectPage::acceptNavigationRequest(const QUrl& url, NavigationType type, 
 }
 
 void InspectPage::handleLoadStarted() {
-    // The last document's counted refusals, then a new document with its
-    // own count of dialogs and no dialog of the last one.
+    // The document may be left: no dialog of it stays open.
+    closeDialog();
+}
+
+void InspectPage::handleNewDocument() {
+    // The last document's counted refusals, then the new document's own
+    // counts of refusals and dialogs.
     for (const std::string& line : m_logBudget.leaveDocument(PageLogBudget::Clock::now())) {
         emit refused(QString::fromStdString(line));
     }
     m_consoleBudget.leaveDocument(PageLogBudget::Clock::now());
     m_dialogsThisDocument = 0;
-    closeDialog();
 }
 
 QWidget* InspectPage::dialogParent() const {

@@ -84,6 +84,7 @@ private:
     // true when the officer accepted it.
     bool runDialog(QDialog* dialog);
     void handleLoadStarted();
+    void handleNewDocument();
     // The window a page dialog belongs to: the browser's.
     QWidget* dialogParent() const;
 

@@ -2,6 +2,8 @@
 // would observe (a beacon that must not arrive, a window that must close, a
 // panel that must show). Each negative check first waits for a beacon the
 // page sends after its attempt.
+#include "Camera.h"
+#include "FakeVcx.h"
 #include "Fakes.h"
 #include "ImageButton.h"
 #include "LiveShell.h"
@@ -10,6 +12,9 @@
 #include "WebEngineBrowser.h"
 
 #include <QAbstractButton>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QApplication>
 #include <QImage>
 #include <QMessageBox>
@@ -20,6 +25,9 @@
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
+#include <QMetaMethod>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QWheelEvent>
 
 class tst_Hostile : public QObject {
@@ -43,6 +51,22 @@ private slots:
     void noZoomNoKeyboardMenuNoDrops();
     void certificateErrorIsLoggedWithItsReason();
 
+    void noDialogOfThePCsFilesOpens_data();
+    void noDialogOfThePCsFilesOpens();
+    void noOtherProgramIsStarted_data();
+    void noOtherProgramIsStarted();
+    void whatAPageMakesTavlinWriteIsBounded();
+    void photoGoesOnlyIntoTheDocumentItWasTakenFor_data();
+    void photoGoesOnlyIntoTheDocumentItWasTakenFor();
+    void confirmAndPromptAnswerWhatTheOfficerChose_data();
+    void confirmAndPromptAnswerWhatTheOfficerChose();
+    void leaveQuestionLeavesTheOfficerInControl();
+    void stoppedStartPageNeverLeavesTheLoadingPanel_data();
+    void stoppedStartPageNeverLeavesTheLoadingPanel();
+    void everyCapabilityIsDecided_data();
+    void everyCapabilityIsDecided();
+    void readmeTableIsCoveredByTheseTests();
+
 private:
     void startShell(const std::string& browserSettings = {});
     // Waits until the site has logged a beacon containing what; every beacon
@@ -50,6 +74,11 @@ private:
     bool waitForBeacon(const QString& what, int timeoutMs = 30000);
     bool sawBeacon(const QString& prefix) const;
     QWidget* pageInput() const;
+    // The officer clicks the page at the point local of the view, with the X
+    // server's own pointer.
+    void officerClicks(QPoint local = QPoint(200, 200)) { officerClicks(nullptr, local); }
+    // The officer clicks target (the view when null) at local, or at its middle.
+    void officerClicks(QWidget* target, QPoint local = QPoint(-1, -1));
     // The open page dialog, if any.
     static QMessageBox* pageDialog();
 
@@ -59,9 +88,16 @@ private:
     FakeDialogs m_dialogs;
     std::unique_ptr<LiveShell> m_shell;
     QStringList m_beacons;
+    QTemporaryDir m_launcher; // a recording stand-in for the desktop's launcher
 };
 
 void tst_Hostile::initTestCase() {
+    // Whatever hands an address to the desktop finds this xdg-open first.
+    const QString script = m_launcher.filePath(QStringLiteral("xdg-open"));
+    WriteFile(script, "#!/bin/sh\necho \"$@\" >> \"$(dirname \"$0\")/launched\"\n");
+    QVERIFY(QFile::setPermissions(script, QFileDevice::ReadOwner | QFileDevice::ExeOwner |
+                                              QFileDevice::WriteOwner));
+    qputenv("PATH", (m_launcher.path() + QLatin1Char(':')).toLocal8Bit() + qgetenv("PATH"));
     QVERIFY(m_site.start({QStringLiteral("--hostile")}));
     m_base = m_site.base();
     m_otherOrigin = QStringLiteral("http://localhost:%1").arg(m_site.port());
@@ -109,6 +145,22 @@ bool tst_Hostile::sawBeacon(const QString& prefix) const {
 QWidget* tst_Hostile::pageInput() const {
     QWidget* view = m_shell->browser->view();
     return view->focusProxy() != nullptr ? view->focusProxy() : view;
+}
+
+void tst_Hostile::officerClicks(QWidget* target, QPoint local) {
+    QWidget* view = target != nullptr ? target : m_shell->browser->view();
+    QVERIFY(QTest::qWaitForWindowExposed(view->window()));
+    view->window()->raise();
+    view->window()->activateWindow();
+    const QPoint global = view->mapToGlobal(local.x() < 0 ? view->rect().center() : local);
+    // Requests to one X server are carried out in order: the pointer is
+    // there before the button goes down.
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"),
+                  {QStringLiteral("mousemove"), QString::number(global.x()),
+                   QString::number(global.y()), QStringLiteral("click"), QStringLiteral("1")});
+    QVERIFY(xdotool.waitForFinished(10000));
+    QCOMPARE(xdotool.exitCode(), 0);
 }
 
 QMessageBox* tst_Hostile::pageDialog() {
@@ -337,6 +389,363 @@ void tst_Hostile::certificateErrorIsLoggedWithItsReason() {
     QTRY_VERIFY_WITH_TIMEOUT(!m_shell->window->Lb_Ref->isHidden(), 30000);
     QTRY_VERIFY_WITH_TIMEOUT(
         LogMessages().contains(QStringLiteral("加载页面失败，错误：certificate error")), 10000);
+}
+
+
+void tst_Hostile::noDialogOfThePCsFilesOpens_data() {
+    QTest::addColumn<QString>("mode");
+    QTest::newRow("file input") << QStringLiteral("input");
+    QTest::newRow("folder upload") << QStringLiteral("folder");
+    QTest::newRow("open picker") << QStringLiteral("open");
+    QTest::newRow("save picker") << QStringLiteral("save");
+}
+
+void tst_Hostile::noDialogOfThePCsFilesOpens() {
+    QFETCH(QString, mode);
+    startShell();
+    // A file of the officer's that must keep its bytes.
+    QTemporaryDir officers;
+    const QString kept = officers.filePath(QStringLiteral("kept.txt"));
+    WriteFile(kept, "the officer's notes");
+    // Should a file dialog appear, the officer confirms the file it offers,
+    // as a person in a hurry would.
+    QStringList dialogs;
+    QTimer officer;
+    connect(&officer, &QTimer::timeout, this, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QFileDialog*>(widget);
+            if (dialog != nullptr && dialog->isVisible()) {
+                dialogs.append(dialog->windowTitle() + QLatin1Char(' ') + dialog->directory().path());
+                dialog->setDirectory(officers.path());
+                dialog->selectFile(mode == QLatin1String("folder") ? officers.path() : kept);
+                QMetaObject::invokeMethod(dialog, "accept");
+            }
+        }
+    });
+    officer.start(50);
+    QVERIFY(m_shell->open(QStringLiteral("/hostile/files?do=") + mode));
+    QVERIFY(waitForBeacon(QStringLiteral("files-ready")));
+    officerClicks();
+    QVERIFY2(waitForBeacon(QStringLiteral("file-")), qPrintable(m_beacons.join(u' ')));
+    officer.stop();
+    QVERIFY2(dialogs.isEmpty(), qPrintable(dialogs.join(u'|')));
+    QVERIFY2(sawBeacon(QStringLiteral("file-done-")), qPrintable(m_beacons.join(u' ')));
+    QCOMPARE(ReadFileBytes(kept), QByteArray("the officer's notes"));
+    QTRY_VERIFY_WITH_TIMEOUT(LogMessages().contains(QStringLiteral("拒绝页面请求,原因:the page may "
+                                                                   "not choose files")) ||
+                                 LogMessages().contains(QStringLiteral("拒绝页面请求,原因:the page "
+                                                                       "may not use files")),
+                             10000);
+}
+
+void tst_Hostile::noOtherProgramIsStarted_data() {
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("how");
+    QTest::newRow("mailto clicked") << QStringLiteral("mailto:officer@example.com")
+                                    << QStringLiteral("click");
+    QTest::newRow("custom scheme clicked") << QStringLiteral("tavlin-tool://run?x=1")
+                                           << QStringLiteral("click");
+    QTest::newRow("tel by script") << QStringLiteral("tel:110") << QStringLiteral("script");
+    QTest::newRow("custom scheme by script") << QStringLiteral("steam://run/1")
+                                             << QStringLiteral("script");
+}
+
+void tst_Hostile::noOtherProgramIsStarted() {
+    QFETCH(QString, address);
+    QFETCH(QString, how);
+    const QString record = m_launcher.filePath(QStringLiteral("launched"));
+    QFile::remove(record);
+    startShell();
+    QVERIFY(m_shell->open(QStringLiteral("/hostile/launch?how=") + how + QStringLiteral("&to=") +
+                          QString::fromLatin1(QUrl::toPercentEncoding(address))));
+    QVERIFY(waitForBeacon(QStringLiteral("frame-ready")));
+    if (how == QLatin1String("click")) {
+        officerClicks();
+    }
+    QVERIFY2(waitForBeacon(QStringLiteral("link-clicked")), qPrintable(m_beacons.join(u' ')));
+    // The launcher would have been started by now; give a started one the
+    // time to write its record before saying it was not.
+    QTest::qWait(1000);
+    QVERIFY2(!QFile::exists(record), ReadFileBytes(record).constData());
+    QVERIFY(m_shell->window->isVisible());
+}
+
+void tst_Hostile::whatAPageMakesTavlinWriteIsBounded() {
+    startShell();
+    // Everything the page's console says on the way, captured as standard error gets it.
+    static QByteArray console;
+    console.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext& context, const QString& message) {
+            const QByteArray category(context.category != nullptr ? context.category : "");
+            if (category == "js" || category == "tavlin.page") {
+                console += message.toUtf8() + '\n';
+            }
+        });
+    QVERIFY(m_shell->open(QStringLiteral("/hostile/flood")));
+    QVERIFY(waitForBeacon(QStringLiteral("flood-done-"), 60000));
+    // The next page: what the flooding one had counted is said in one line.
+    QVERIFY(m_shell->open(QStringLiteral("/home")));
+    qInstallMessageHandler(previous);
+    const QString log = LogMessages();
+    const qint64 logBytes = LogText().toUtf8().size();
+    QVERIFY2(logBytes < 4096, qPrintable(QString::number(logBytes) + QLatin1Char('\n') + log));
+    QCOMPARE(log.count(QStringLiteral("拒绝页面请求,原因:the page may not go to qrc:")), 1);
+    QVERIFY2(log.contains(QRegularExpression(
+                 QStringLiteral("拒绝页面请求,原因:navigation: [0-9]+ more on that page"))),
+             qPrintable(log));
+    // 300 console errors of 60 kB each: a few lines, each cut short.
+    QVERIFY2(console.size() < 8192, qPrintable(QString::number(console.size())));
+    QVERIFY(console.contains("flood 0 aaaa"));
+}
+
+void tst_Hostile::photoGoesOnlyIntoTheDocumentItWasTakenFor_data() {
+    QTest::addColumn<bool>("otherOrigin");
+    QTest::newRow("another origin") << true;
+    QTest::newRow("another page of the same origin") << false;
+}
+
+void tst_Hostile::photoGoesOnlyIntoTheDocumentItWasTakenFor() {
+    QFETCH(bool, otherOrigin);
+    startShell();
+    QVERIFY(m_shell->open(QStringLiteral("/photo")));
+    QVERIFY(!m_shell->window->Img_Photo->isHidden());
+    m_shell->window->setCameraFactory([](QWidget*) {
+        auto vcx = std::make_unique<FakeVcx>();
+        vcx->devices = {QStringLiteral("Scripted camera")};
+        return vcx;
+    });
+    // While the camera window is open the page moves on; then the officer
+    // presses 拍  照.
+    const QString trap = (otherOrigin ? m_otherOrigin : m_base) + QStringLiteral("/hostile/photo-trap");
+    bool moved = false;
+    bool pressed = false;
+    QTimer officer;
+    connect(&officer, &QTimer::timeout, this, [&] {
+        auto* camera = qobject_cast<TFrm_Camera*>(QApplication::activeModalWidget());
+        if (camera == nullptr) {
+            return;
+        }
+        if (!moved) {
+            moved = true;
+            m_shell->browser->page()->runJavaScript(
+                QStringLiteral("location.href = '%1';").arg(trap), QWebEngineScript::MainWorld);
+        } else if (!pressed && waitForBeacon(QStringLiteral("trap-ready"), 0)) {
+            pressed = true;
+            camera->Btn_Save->click();
+        }
+    });
+    officer.start(50);
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    connect(&giveUp, &QTimer::timeout, this, [] {
+        if (auto* camera = qobject_cast<TFrm_Camera*>(QApplication::activeModalWidget())) {
+            camera->Btn_Exit->click(); // fails below rather than hanging here
+        }
+    });
+    giveUp.start(30000);
+    m_shell->window->Img_PhotoClick();
+    officer.stop();
+    QVERIFY(pressed);
+    QTRY_VERIFY_WITH_TIMEOUT(LogMessages().contains(QStringLiteral("导入照片时失败,错误:") +
+                                                    Browser::kDocumentGone),
+                             10000);
+    QVERIFY(m_shell->settle());
+    QCOMPARE(m_shell->browser->page()->url().path(), QStringLiteral("/hostile/photo-trap"));
+    QCOMPARE(m_shell->evaluate(QStringLiteral(
+                                   "document.getElementById('Txt_InspectPhotoStr').value.length"))
+                 .toInt(),
+             0);
+    QCOMPARE(m_shell->evaluate(QStringLiteral("document.getElementById('Img_InspectPhoto').src"))
+                 .toString(),
+             QString());
+    QVERIFY2(!sawBeacon(QStringLiteral("trap-text")) && !sawBeacon(QStringLiteral("trap-image")),
+             qPrintable(m_beacons.join(u' ')));
+}
+
+void tst_Hostile::confirmAndPromptAnswerWhatTheOfficerChose_data() {
+    QTest::addColumn<bool>("accept");
+    QTest::newRow("确定") << true;
+    QTest::newRow("取消") << false;
+}
+
+void tst_Hostile::confirmAndPromptAnswerWhatTheOfficerChose() {
+    QFETCH(bool, accept);
+    startShell();
+    QTimer officer;
+    connect(&officer, &QTimer::timeout, this, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (!widget->isVisible()) {
+                continue;
+            }
+            if (auto* box = qobject_cast<QMessageBox*>(widget)) {
+                box->button(accept ? QMessageBox::Ok : QMessageBox::Cancel)->click();
+            } else if (auto* input = qobject_cast<QInputDialog*>(widget)) {
+                input->setTextValue(QStringLiteral("签名"));
+                accept ? input->accept() : input->reject();
+            }
+        }
+    });
+    officer.start(50);
+    QVERIFY(m_shell->open(QStringLiteral("/hostile/dialogs")));
+    QVERIFY(waitForBeacon(QStringLiteral("dialogs-ready")));
+    officerClicks();
+    QVERIFY(waitForBeacon(QStringLiteral("prompt-")));
+    officer.stop();
+    QVERIFY2(sawBeacon(accept ? QStringLiteral("confirm-true") : QStringLiteral("confirm-false")),
+             qPrintable(m_beacons.join(u' ')));
+    QVERIFY2(sawBeacon(accept ? QStringLiteral("prompt-签名") : QStringLiteral("prompt-null")),
+             qPrintable(m_beacons.join(u' ')));
+}
+
+void tst_Hostile::leaveQuestionLeavesTheOfficerInControl() {
+    startShell();
+    TFrm_Tavlin& window = *m_shell->window;
+    // The officer's answer to the next question: stay (Cancel) or leave (Ok).
+    QMessageBox::StandardButton answer = QMessageBox::Cancel;
+    int asked = 0;
+    QTimer officer;
+    connect(&officer, &QTimer::timeout, this, [&] {
+        if (QMessageBox* box = pageDialog()) {
+            ++asked;
+            box->button(answer)->click();
+        }
+    });
+    officer.start(50);
+    const auto openLeavingPage = [&] {
+        QVERIFY(m_shell->open(QStringLiteral("/hostile/leave")));
+        QVERIFY(waitForBeacon(QStringLiteral("leave-ready")));
+        officerClicks(); // the page may ask only once the officer has used it
+        QVERIFY(waitForBeacon(QStringLiteral("leave-clicked")));
+    };
+    openLeavingPage();
+    // 登录, answered "stay": the page stays usable, with no loading panel over it.
+    officerClicks(window.Img_Login);
+    QTRY_COMPARE_WITH_TIMEOUT(asked, 1, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(window.Pnl_Msg->isHidden(), 10000);
+    QCOMPARE(m_shell->browser->page()->url().path(), QStringLiteral("/hostile/leave"));
+    // 登录 again, answered "leave": the start page comes.
+    answer = QMessageBox::Ok;
+    officerClicks(window.Img_Login);
+    QTRY_COMPARE_WITH_TIMEOUT(m_shell->browser->page()->url().path(), QStringLiteral("/login"),
+                              20000);
+    QTRY_VERIFY_WITH_TIMEOUT(window.Pnl_Msg->isHidden(), 10000);
+    QCOMPARE(asked, 2);
+    // 首页 works after the question too, either answer.
+    openLeavingPage();
+    officerClicks(window.Img_Index);
+    QTRY_COMPARE_WITH_TIMEOUT(m_shell->browser->page()->url().path(), QStringLiteral("/home"),
+                              20000);
+    officer.stop();
+}
+
+void tst_Hostile::stoppedStartPageNeverLeavesTheLoadingPanel_data() {
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<bool>("failed");
+    QTest::newRow("login page") << QStringLiteral("用户登录") << false;
+    QTest::newRow("no keyword") << QStringLiteral("请稍候") << true;
+}
+
+void tst_Hostile::stoppedStartPageNeverLeavesTheLoadingPanel() {
+    QFETCH(QString, title);
+    QFETCH(bool, failed);
+    // The start page stops its own load while a picture is still coming.
+    m_shell = std::make_unique<LiveShell>(
+        m_base + QStringLiteral("/hostile/stopped/") +
+            QString::fromLatin1(QUrl::toPercentEncoding(title)),
+        m_dialogs, std::string(), false);
+    QVERIFY(waitForBeacon(QStringLiteral("stopped")));
+    TFrm_Tavlin& window = *m_shell->window;
+    if (failed) {
+        QTRY_VERIFY_WITH_TIMEOUT(!window.Lb_Ref->isHidden(), 10000);
+        QVERIFY(window.Lb_Msg->isHidden());
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(window.Pnl_Msg->isHidden(), 10000);
+    }
+}
+
+void tst_Hostile::everyCapabilityIsDecided_data() {
+    // What the page tries, and what it must get: a beacon result-<outcome>,
+    // and the log line that says so (empty where Chromium refuses before
+    // asking the shell).
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("notifications") << "notifications" << "denied" << "may not use notifications";
+    QTest::newRow("location") << "location" << "denied" << "may not use location";
+    QTest::newRow("camera") << "camera" << "NotAllowedError" << "may not use camera";
+    QTest::newRow("microphone") << "microphone" << "NotAllowedError" << "may not use microphone";
+    QTest::newRow("screen") << "screen" << "NotAllowedError" << "";
+    QTest::newRow("full-screen") << "full-screen" << "refused" << "";
+    QTest::newRow("mouse-lock") << "mouse-lock" << "refused" << "may not use mouse lock";
+    QTest::newRow("new-window") << "new-window" << "refused" << "";
+    QTest::newRow("clipboard") << "clipboard" << "NotAllowedError" << "";
+    QTest::newRow("paste") << "paste" << "refused" << "";
+    QTest::newRow("webgl") << "webgl" << "none" << "";
+    QTest::newRow("print") << "print" << "returned" << "may not print";
+    QTest::newRow("close") << "close" << "returned" << "";
+    QTest::newRow("protocol-handler") << "protocol-handler" << "asked" << "";
+    QTest::newRow("storage") << "storage" << "refused" << "";
+    QTest::newRow("download") << "download" << "asked" << "may not save";
+    QTest::newRow("sign-in") << "sign-in" << "loaded" << "asked for a user name and password";
+    QTest::newRow("frame-data") << "frame-data" << "refused" << "may not go to data:";
+}
+
+void tst_Hostile::everyCapabilityIsDecided() {
+    QFETCH(QString, name);
+    QFETCH(QString, outcome);
+    QFETCH(QString, logged);
+    startShell();
+    QVERIFY(m_shell->open(QStringLiteral("/hostile/capability?name=") + name));
+    QVERIFY(waitForBeacon(QStringLiteral("capability-ready")));
+    officerClicks(); // many capabilities need the officer's click first
+    QVERIFY2(waitForBeacon(QStringLiteral("result-")), qPrintable(m_beacons.join(u' ')));
+    QVERIFY2(sawBeacon(QStringLiteral("result-") + outcome), qPrintable(m_beacons.join(u' ')));
+    // The officer keeps the window, whatever the page tried.
+    QVERIFY(m_shell->window->isVisible());
+    QVERIFY(!m_shell->window->isFullScreen());
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    QCOMPARE(std::count_if(windows.begin(), windows.end(),
+                           [](const QWidget* w) { return w->isVisible() && w->isWindow(); }),
+             1);
+    QVERIFY(m_shell->browser->page()->isAudioMuted());
+    if (!logged.isEmpty()) {
+        QTRY_VERIFY2_WITH_TIMEOUT(LogMessages().contains(logged), qPrintable(LogMessages()), 10000);
+    }
+}
+
+void tst_Hostile::readmeTableIsCoveredByTheseTests() {
+    // Every row of the README's table of what a page may do names this
+    // test's slot or data row that checks it, or says why a page cannot reach it.
+    QFile readme(QStringLiteral(TAVLIN_SOURCE_DIR "/README.md"));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(readme.readAll());
+    const qsizetype start = text.indexOf(QStringLiteral("<!-- page-policy-table -->"));
+    const qsizetype end = text.indexOf(QStringLiteral("<!-- /page-policy-table -->"));
+    QVERIFY(start >= 0 && end > start);
+    QStringList testSlots;
+    for (int i = metaObject()->methodOffset(); i < metaObject()->methodCount(); ++i) {
+        testSlots.append(QString::fromLatin1(metaObject()->method(i).name()));
+    }
+    int rows = 0;
+    for (const QString& line : text.mid(start, end - start).split(QLatin1Char('\n'))) {
+        const QStringList cells = line.split(QLatin1Char('|'));
+        if (cells.size() < 6 || cells.at(1).trimmed().startsWith(QLatin1String("---")) ||
+            cells.at(1).trimmed() == QLatin1String("capability")) {
+            continue;
+        }
+        ++rows;
+        const QString checkedBy = cells.at(4).trimmed();
+        QVERIFY2(!cells.at(2).trimmed().isEmpty(), qPrintable(line));
+        if (checkedBy.startsWith(QLatin1String("not reachable"))) {
+            QVERIFY2(checkedBy.size() > 20, qPrintable(line)); // with its reason
+            continue;
+        }
+        // `slot` or `slot/row`.
+        const QString slot = checkedBy.section(QLatin1Char('/'), 0, 0).remove(QLatin1Char('`'));
+        QVERIFY2(testSlots.contains(slot), qPrintable(line));
+    }
+    QVERIFY(rows >= 30);
 }
 
 int main(int argc, char** argv) {
