@@ -261,7 +261,8 @@ void ServeHostile(httplib::Server& server) {
                            "done(document.pointerLockElement?'granted':'released');});"
                            "document.addEventListener('pointerlockerror',function(){done('refused');});"
                            "document.body.requestPointerLock();"},
-            {"new-window", "var w=window.open('/home');done(w?'opened':'refused');"},
+            {"new-window", "var w=window.open('/home');setTimeout(function(){"
+                           "done(w&&!w.closed?'opened':'refused');},500);"},
             {"clipboard", "navigator.clipboard.readText().then(function(t){done('read');},"
                           "function(e){done(e.name);});"},
             {"paste", "done(document.execCommand('paste')?'pasted':'refused');"},
@@ -279,11 +280,11 @@ void ServeHostile(httplib::Server& server) {
                          "setTimeout(function(){done('asked');},1000);"},
             {"sign-in", "var f=document.createElement('iframe');f.src='/hostile/sign-in';"
                         "f.onload=function(){done('loaded');};document.body.appendChild(f);"},
-            {"frame-data", "var f=document.createElement('iframe');"
-                           "f.src='data:text/html,<script>parent.postMessage(1,\"*\")</script>';"
-                           "window.onmessage=function(){done('loaded');};"
-                           "document.body.appendChild(f);"
-                           "setTimeout(function(){done('refused');},1500);"},
+            // A data: document has an origin of its own: its frame's document
+            // is out of reach once it loaded, and stays the empty one if not.
+            {"frame-data", "var f=document.createElement('iframe');f.src='data:text/html,<b>x</b>';"
+                           "document.body.appendChild(f);setTimeout(function(){"
+                           "done(f.contentDocument?'refused':'loaded');},1500);"},
         };
         const auto found = kTries.find(name);
         if (found == kTries.end()) {
