@@ -172,16 +172,18 @@ void ServeHostile(httplib::Server& server) {
             literal += hex;
         }
         const bool script = req.get_param_value("how") == "script";
-        Html(res, HostilePage("链接", "<a id=\"link\" style=\"position:fixed;left:0;top:0;"
-                                      "width:100%;height:100%;display:block;background:#eef\">"
-                                      "link</a>",
+        Html(res, HostilePage("链接",
+                              "<a id=\"link\" style=\"position:fixed;left:0;top:0;"
+                              "width:100%;height:100%;display:block;background:#eef\">"
+                              "link</a>",
                               "var a=document.getElementById('link');a.href='" + literal +
                                   "';a.addEventListener('click',function(){"
                                   "beacon('link-clicked');});"
                                   "document.addEventListener('mousedown',function(e){"
                                   "beacon('frame-mousedown-'+e.target.id);});" +
                                   (script ? "setTimeout(function(){beacon('link-clicked');"
-                                            "location.href='" + literal + "';},100);"
+                                            "location.href='" +
+                                                literal + "';},100);"
                                           : "") +
                                   "beacon('frame-ready');"));
     });
@@ -201,14 +203,15 @@ void ServeHostile(httplib::Server& server) {
 
     // A photo page of any origin that reports what reaches its photo fields.
     server.Get("/hostile/photo-trap", [](const httplib::Request&, httplib::Response& res) {
-        Html(res, HostilePage("企业监督检查信息添加",
-                              "<input type=\"hidden\" id=\"Txt_InspectPhotoStr\">"
-                              "<img id=\"Img_InspectPhoto\" alt=\"\">",
-                              "var f=document.getElementById('Txt_InspectPhotoStr');"
-                              "var i=document.getElementById('Img_InspectPhoto');"
-                              "i.onload=function(){beacon('trap-image-'+i.naturalWidth);};"
-                              "setInterval(function(){if(f.value)beacon('trap-text-'+f.value.length);"
-                              "},100);beacon('trap-ready');"));
+        Html(res,
+             HostilePage("企业监督检查信息添加",
+                         "<input type=\"hidden\" id=\"Txt_InspectPhotoStr\">"
+                         "<img id=\"Img_InspectPhoto\" alt=\"\">",
+                         "var f=document.getElementById('Txt_InspectPhotoStr');"
+                         "var i=document.getElementById('Img_InspectPhoto');"
+                         "i.onload=function(){beacon('trap-image-'+i.naturalWidth);};"
+                         "setInterval(function(){if(f.value)beacon('trap-text-'+f.value.length);"
+                         "},100);beacon('trap-ready');"));
     });
 
     // confirm() and prompt() on the officer's click; reports the answers.
@@ -236,11 +239,12 @@ void ServeHostile(httplib::Server& server) {
 
     // A start page that stops its own load while a picture is still coming;
     // the folder after stopped/ is its title.
-    server.Get(R"(/hostile/stopped/([^/]+)/.*)", [](const httplib::Request& req, httplib::Response& res) {
-        const std::string title = req.matches[1];
-        Html(res, HostilePage(title, "<img src=\"/hostile/never-answers?seconds=30\">",
-                              "setTimeout(function(){window.stop();beacon('stopped');},300);"));
-    });
+    server.Get(
+        R"(/hostile/stopped/([^/]+)/.*)", [](const httplib::Request& req, httplib::Response& res) {
+            const std::string title = req.matches[1];
+            Html(res, HostilePage(title, "<img src=\"/hostile/never-answers?seconds=30\">",
+                                  "setTimeout(function(){window.stop();beacon('stopped');},300);"));
+        });
 
     // A capability a page may try, ?name=, and what it got: result-<outcome>.
     server.Get("/hostile/capability", [](const httplib::Request& req, httplib::Response& res) {
@@ -257,10 +261,11 @@ void ServeHostile(httplib::Server& server) {
                        ".then(function(){done('granted');},function(e){done(e.name);});"},
             {"full-screen", "document.documentElement.requestFullscreen()"
                             ".then(function(){done('granted');},function(e){done('refused');});"},
-            {"mouse-lock", "document.addEventListener('pointerlockchange',function(){"
-                           "done(document.pointerLockElement?'granted':'released');});"
-                           "document.addEventListener('pointerlockerror',function(){done('refused');});"
-                           "document.body.requestPointerLock();"},
+            {"mouse-lock",
+             "document.addEventListener('pointerlockchange',function(){"
+             "done(document.pointerLockElement?'granted':'released');});"
+             "document.addEventListener('pointerlockerror',function(){done('refused');});"
+             "document.body.requestPointerLock();"},
             {"new-window", "var w=window.open('/home');setTimeout(function(){"
                            "done(w&&!w.closed?'opened':'refused');},500);"},
             {"clipboard", "navigator.clipboard.readText().then(function(t){done('read');},"

@@ -68,8 +68,8 @@ public:
     // written. When the pinned document is gone, nothing is written anywhere
     // and the operation fails.
     virtual void importPhoto(const DocumentPin& pin, const QString& inputId,
-                             const std::string& text, const QString& imageId,
-                             const QString& path, Callback callback) = 0;
+                             const std::string& text, const QString& imageId, const QString& path,
+                             Callback callback) = 0;
 
     // Runs code in the page's own script world; every error is dropped.
     virtual void runPageScript(const QString& code) = 0;

@@ -175,25 +175,27 @@ InspectPage::InspectPage(QWebEngineProfile* profile, QObject* parent)
     setAudioMuted(true);
 
     // Downloads: nothing of a page is saved on the PC.
-    connect(profile, &QWebEngineProfile::downloadRequested, this,
-            [this](QWebEngineDownloadRequest* download) {
-                if (download->page() != this) {
-                    return;
-                }
-                download->cancel();
-                refuse("download", QStringLiteral("the page may not save %1 on the PC")
-                                       .arg(Address(download->url())));
-            });
+    connect(
+        profile, &QWebEngineProfile::downloadRequested, this,
+        [this](QWebEngineDownloadRequest* download) {
+            if (download->page() != this) {
+                return;
+            }
+            download->cancel();
+            refuse(
+                "download",
+                QStringLiteral("the page may not save %1 on the PC").arg(Address(download->url())));
+        });
     // Certificate errors are refused, as any careful browser does; support
     // reads in the log why the page did not come.
-    connect(this, &QWebEnginePage::certificateError, this,
-            [this](QWebEngineCertificateError error) {
-                error.rejectCertificate();
-                emit certificateRejected(QStringLiteral("certificate error %1 (%2) at %3")
-                                             .arg(static_cast<int>(error.type()))
-                                             .arg(error.description(),
-                                                  Address(error.url().adjusted(QUrl::RemoveQuery))));
-            });
+    connect(
+        this, &QWebEnginePage::certificateError, this, [this](QWebEngineCertificateError error) {
+            error.rejectCertificate();
+            emit certificateRejected(
+                QStringLiteral("certificate error %1 (%2) at %3")
+                    .arg(static_cast<int>(error.type()))
+                    .arg(error.description(), Address(error.url().adjusted(QUrl::RemoveQuery))));
+        });
     // No client certificate of the PC is offered to any server.
     connect(this, &QWebEnginePage::selectClientCertificate, this,
             [this](QWebEngineClientCertificateSelection selection) {
@@ -221,12 +223,14 @@ InspectPage::InspectPage(QWebEngineProfile* profile, QObject* parent)
             });
     // Camera, microphone, location, notifications, mouse lock, screen capture:
     // the page gets none of them.
-    connect(this, &QWebEnginePage::featurePermissionRequested, this,
-            [this](const QUrl& origin, QWebEnginePage::Feature feature) {
-                setFeaturePermission(origin, feature, QWebEnginePage::PermissionDeniedByUser);
-                refuse("permission", QStringLiteral("the page may not use %1")
-                                         .arg(QLatin1String(FeatureName(feature))));
-            });
+    connect(
+        this, &QWebEnginePage::featurePermissionRequested, this,
+        [this](const QUrl& origin, QWebEnginePage::Feature feature) {
+            setFeaturePermission(origin, feature, QWebEnginePage::PermissionDeniedByUser);
+            refuse(
+                "permission",
+                QStringLiteral("the page may not use %1").arg(QLatin1String(FeatureName(feature))));
+        });
     connect(this, &QWebEnginePage::fullScreenRequested, this,
             [this](QWebEngineFullScreenRequest request) {
                 request.reject();
@@ -241,8 +245,9 @@ InspectPage::InspectPage(QWebEngineProfile* profile, QObject* parent)
     connect(this, &QWebEnginePage::registerProtocolHandlerRequested, this,
             [this](QWebEngineRegisterProtocolHandlerRequest request) {
                 request.reject();
-                refuse("protocol handler",
-                       QStringLiteral("the page may not handle %1 addresses").arg(request.scheme()));
+                refuse(
+                    "protocol handler",
+                    QStringLiteral("the page may not handle %1 addresses").arg(request.scheme()));
             });
 #if QT_VERSION < QT_VERSION_CHECK(6, 5, 0)
     connect(this, &QWebEnginePage::quotaRequested, this, [this](QWebEngineQuotaRequest request) {
@@ -460,11 +465,11 @@ void InspectPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
                                            const QString& sourceId) {
     // The page's information messages are for its own developers; its
     // warnings and errors help support, a few per document and cut short.
-    if (level == InfoMessageLevel ||
-        !m_consoleBudget.admit("console", PageLogBudget::Clock::now(),
-                               kConsoleMessagesPerDocument)) {
+    if (level == InfoMessageLevel || !m_consoleBudget.admit("console", PageLogBudget::Clock::now(),
+                                                            kConsoleMessagesPerDocument)) {
         return;
     }
-    qCWarning(lcPage).noquote() << QString::fromStdString(LogExcerpt(message.toStdString(), 300))
-                                << QStringLiteral("(%1:%2)").arg(Address(QUrl(sourceId))).arg(lineNumber);
+    qCWarning(lcPage).noquote()
+        << QString::fromStdString(LogExcerpt(message.toStdString(), 300))
+        << QStringLiteral("(%1:%2)").arg(Address(QUrl(sourceId))).arg(lineNumber);
 }

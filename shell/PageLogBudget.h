@@ -22,7 +22,8 @@ public:
     // Lines a page may cause within one minute, all kinds together.
     static constexpr int kLinesPerMinute = 30;
 
-    explicit PageLogBudget(int linesPerMinute = kLinesPerMinute) : m_linesPerMinute(linesPerMinute) {}
+    explicit PageLogBudget(int linesPerMinute = kLinesPerMinute)
+        : m_linesPerMinute(linesPerMinute) {}
 
     // The page caused something of kind. True when it is to be written now:
     // one of the first perDocument of its kind on this document, and within

@@ -28,8 +28,8 @@ QString PhotoSchemeHandler::RandomToken() {
 QUrl PhotoSchemeHandler::serve(const QString& path, const QUrl& origin) {
     m_path = path;
     m_origin = origin;
-    m_current = QUrl(
-        QStringLiteral("%1://photo/%2.jpg").arg(QString::fromLatin1(kScheme), RandomToken()));
+    m_current =
+        QUrl(QStringLiteral("%1://photo/%2.jpg").arg(QString::fromLatin1(kScheme), RandomToken()));
     return m_current;
 }
 

@@ -2,10 +2,9 @@
 //
 // Chromium will not show a local file in an http(s) page, so the photo reaches
 // the page under the program's scheme, at tavlin-photo://photo/<token>.jpg, a
-// new unguessable address (128 random bits) for every photo. Only that address is served, only to requests made
-// by the document of the origin it was given to, and only while that document
-// is shown: any other page, earlier or later, another origin or another
-// address is refused.
+// new unguessable address (128 random bits) for every photo. Only that address is served, only to
+// requests made by the document of the origin it was given to, and only while that document is
+// shown: any other page, earlier or later, another origin or another address is refused.
 #pragma once
 
 #include <QByteArray>

@@ -11,9 +11,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
-#include <QWebEngineHistory>
 #include <QWebEngineCertificateError>
 #include <QWebEngineDownloadRequest>
+#include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -127,7 +127,18 @@ WebEngineBrowser::WebEngineBrowser(QObject* parent)
             &WebEngineBrowser::handleRenderProcessTerminated);
     connect(m_page, &InspectPage::refused, this, &Browser::refused);
     connect(m_page, &InspectPage::certificateRejected, this, &Browser::pageFailed);
-    connect(m_page, &InspectPage::leaveRefused, this, &Browser::documentKept);
+    connect(m_page, &InspectPage::leaveRefused, this, [this] {
+        m_navigationStart.stop();
+        emit documentKept();
+    });
+    m_navigationStart.setSingleShot(true);
+    connect(&m_navigationStart, &QTimer::timeout, this, [this] {
+        if (m_page->dialogOpen()) {
+            m_navigationStart.start(kNavigationStartMs); // the officer is being asked
+        } else if (!m_loading) {
+            emit documentKept(); // cancelled by the page without a question
+        }
+    });
 
     m_loadTimer.setSingleShot(true);
     connect(&m_loadTimer, &QTimer::timeout, this, &WebEngineBrowser::handleLoadTimeout);
@@ -151,6 +162,7 @@ void WebEngineBrowser::handleLoadStarted() {
     // and the one given to it is no longer served.
     ++m_document;
     m_photos->forget();
+    m_navigationStart.stop();
     m_loading = true;
     m_loadTimer.start(m_loadTimeoutMs);
     m_probeSent = false; // a new document answers for itself
@@ -282,6 +294,7 @@ QWebEnginePage* WebEngineBrowser::page() const {
 }
 
 void WebEngineBrowser::navigate(const QUrl& url) {
+    m_navigationStart.start(kNavigationStartMs);
     m_page->load(url);
 }
 

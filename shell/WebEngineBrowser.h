@@ -70,8 +70,13 @@ private:
     InspectPage* m_page = nullptr;
     PhotoSchemeHandler* m_photos = nullptr;
     QTimer m_loadTimer;
-    bool m_loading = false; // a top-level load runs
+    bool m_loading = false;        // a top-level load runs
     bool m_stoppedByShell = false; // the load limit stopped the load: already reported
+    // A navigation was asked for and has not started: the page's unload
+    // handler may cancel it without a question (Chromium asks only once per
+    // use of the page), which nothing else reports.
+    static constexpr int kNavigationStartMs = 3000;
+    QTimer m_navigationStart;
     // The top-level document shown: counted up whenever one starts to leave.
     quint64 m_document = 0;
     QUrl m_pinnedOrigin; // the address of the document pinned last
