@@ -3,6 +3,7 @@
 #include "CodePage.h"
 #include "Dialogs.h"
 #include "QtText.h"
+#include "StatePlaces.h"
 #include "StrOper.h"
 #include "SysOper.h"
 #include "Vcx.h"
@@ -80,7 +81,7 @@ TFrm_Camera::~TFrm_Camera() {
 }
 
 void TFrm_Camera::FormCreate() {
-    PhotoPath = QString::fromStdString(m_photoFolder) + QStringLiteral("USB_Temp.jpg");
+    PhotoPath = QString::fromStdString(m_photoFolder + std::string(StatePlaces::kPhotoFileName));
     if (QFile::exists(PhotoPath)) {
         QFile::remove(PhotoPath); // a failed deletion is ignored
     }
@@ -214,7 +215,8 @@ void TFrm_Camera::Cb_RangeChange() {
 
 void TFrm_Camera::Btn_SaveClick() {
     try {
-        PhotoPath = QString::fromStdString(m_photoFolder) + QStringLiteral("USB_Temp.jpg");
+        PhotoPath =
+            QString::fromStdString(m_photoFolder + std::string(StatePlaces::kPhotoFileName));
         m_vcx.WriteFrameJpeg(PhotoPath, 90);
         if (QFile::exists(PhotoPath)) {
             PhotoTaken = true;

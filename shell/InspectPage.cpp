@@ -422,10 +422,7 @@ bool InspectPage::askToLeave(const QString& question) {
         m_dialogsThisDocument >= kDialogsPerDocument) {
         return true;
     }
-    QMessageBox box(QMessageBox::Question, kDialogCaption, question,
-                    QMessageBox::Ok | QMessageBox::Cancel, dialogParent());
-    box.setTextFormat(Qt::PlainText);
-    const bool leave = runDialog(&box);
+    const bool leave = askOkCancel(question);
     if (!leave) {
         emit leaveRefused();
     }
@@ -436,10 +433,11 @@ bool InspectPage::javaScriptConfirm(const QUrl&, const QString& msg) {
     if (msg == LeaveQuestion()) {
         return askToLeave(msg);
     }
-    if (!mayOpenDialog()) {
-        return false;
-    }
-    QMessageBox box(QMessageBox::Question, kDialogCaption, msg,
+    return mayOpenDialog() && askOkCancel(msg);
+}
+
+bool InspectPage::askOkCancel(const QString& question) {
+    QMessageBox box(QMessageBox::Question, kDialogCaption, question,
                     QMessageBox::Ok | QMessageBox::Cancel, dialogParent());
     box.setTextFormat(Qt::PlainText);
     return runDialog(&box);

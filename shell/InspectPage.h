@@ -4,7 +4,7 @@
 // place, denied unless an inspection page needs it: the page's settings
 // (ApplySettings), the requests the page and its profile make (the
 // constructor) and the page's own virtual functions below. The README's
-// table "What a page may do" lists the same decisions with their reasons.
+// table "Every capability, decided" lists the same decisions with their reasons.
 //
 // What a page is refused is written to the log as it happens, bounded by a
 // PageLogBudget: once per kind per document, then counted.
@@ -80,6 +80,8 @@ private:
     // The browser's "leave this page?" question, asked when the page has an
     // unload handler and a navigation would take it away.
     bool askToLeave(const QString& question);
+    // A question with 确定 and 取消; true for 确定.
+    bool askOkCancel(const QString& question);
     // Shows dialog without blocking other windows and waits for its answer;
     // true when the officer accepted it.
     bool runDialog(QDialog* dialog);

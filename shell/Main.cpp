@@ -358,21 +358,11 @@ void TFrm_Tavlin::handleBrowserDocumentKept() {
         return;
     }
     m_startPending = false;
-    if (m_panelBeforeStart.panel) {
+    if (m_pageShownBeforeStart) {
+        Pnl_Msg->hide();
+    } else {
         applyPageKind(PageKind::Failed);
-        return;
     }
-    Pnl_Msg->setVisible(m_panelBeforeStart.panel);
-    Lb_Msg->setVisible(m_panelBeforeStart.loading);
-    Img_Gif->setVisible(m_panelBeforeStart.loading);
-    for (QWidget* label : {static_cast<QWidget*>(Img_back), static_cast<QWidget*>(Lb_Base),
-                           static_cast<QWidget*>(Lb_Ref), static_cast<QWidget*>(Lb_cs)}) {
-        label->setVisible(m_panelBeforeStart.error);
-    }
-}
-
-void TFrm_Tavlin::rememberPanel() {
-    m_panelBeforeStart = {!Pnl_Msg->isHidden(), !Lb_Msg->isHidden(), !Lb_Ref->isHidden()};
 }
 
 void TFrm_Tavlin::handleBrowserRefused(const QString& what) {
@@ -380,7 +370,6 @@ void TFrm_Tavlin::handleBrowserRefused(const QString& what) {
 }
 
 void TFrm_Tavlin::FormShow() {
-    rememberPanel();
     NavigateToStart();
     Img_Photo->hide();
 }
@@ -426,6 +415,8 @@ bool TFrm_Tavlin::LoadConfig() {
 }
 
 void TFrm_Tavlin::NavigateToStart() {
+    // Whether a page was shown, for a start that never comes.
+    m_pageShownBeforeStart = Pnl_Msg->isHidden();
     Pnl_Msg->show();
     Img_Gif->show();
     Lb_Msg->show();
@@ -437,14 +428,12 @@ void TFrm_Tavlin::NavigateToStart() {
 }
 
 void TFrm_Tavlin::Img_LoginClick() {
-    rememberPanel();
     ReadIdentity();
     hideErrorTexts();
     NavigateToStart();
 }
 
 void TFrm_Tavlin::Lb_RefClick() {
-    rememberPanel();
     hideErrorTexts();
     NavigateToStart();
 }

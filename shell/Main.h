@@ -136,9 +136,6 @@ private:
     void Image_MouseLeave(ImageButton* button);
     void showFace(ImageButton* button, bool highlighted);
     void hideErrorTexts();
-    // What the message panel showed before the officer asked for the start
-    // page, for a navigation that ends without a new document.
-    void rememberPanel();
     // The four title buttons in the order of ImgList_Title's faces.
     std::array<ImageButton*, 4> titleButtons() const {
         return {Img_Photo, Img_Close, Img_Index, Img_Login};
@@ -157,12 +154,8 @@ private:
     std::string m_lastStartUrl;
     // The document the officer pressed the Photo button on.
     std::optional<Browser::DocumentPin> m_photoDocument;
-    // A start asked for by NavigateToStart has not led to a document yet.
+    // A start asked for by NavigateToStart has not led to a document yet, and
+    // whether a page was shown (the message panel hidden) when it was asked for.
     bool m_startPending = false;
-    struct PanelState {
-        bool panel = false;
-        bool loading = false; // Lb_Msg and Img_Gif
-        bool error = false;   // Img_back, Lb_Base, Lb_Ref and Lb_cs
-    };
-    PanelState m_panelBeforeStart;
+    bool m_pageShownBeforeStart = false;
 };

@@ -12,13 +12,11 @@
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QWebEngineCertificateError>
-#include <QWebEngineDownloadRequest>
 #include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
-#include <QWebEngineSettings>
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 #include <QWebEngineUrlSchemeHandler>
@@ -408,10 +406,10 @@ void WebEngineBrowser::importPhoto(const DocumentPin& pin, const QString& inputI
     QString script = head;
     AppendStringLiteral(script, text);
     script += QLatin1Char(')');
-    runIsolated(script, [this, self = QPointer<WebEngineBrowser>(this),
+    runIsolated(script, [self = QPointer<WebEngineBrowser>(this),
                          callback = std::move(callback)](const ScriptResult& result) {
         if (self && !result.ok) {
-            m_photos->forget(); // given to nobody
+            self->m_photos->forget(); // given to nobody
         }
         callback(result);
     });

@@ -3,16 +3,20 @@
 // end-to-end tests and of the photo benchmark.
 #pragma once
 
+#include "Camera.h"
 #include "IniIdentitySource.h"
 #include "Main.h"
 #include "SampleSite.h"
 #include "ShellConfig.h"
 #include "WebEngineBrowser.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 
@@ -91,4 +95,22 @@ struct LiveShell {
     std::unique_ptr<IniIdentitySource> identity;
     std::unique_ptr<TFrm_Tavlin> window;
     bool started = false;
+};
+
+// While it lives, a camera window still open after timeoutMs is left with
+// 退  出: a test fails on what did not happen rather than hang in the window.
+class CameraWindowLimit {
+public:
+    explicit CameraWindowLimit(int timeoutMs = 30000) {
+        m_timer.setSingleShot(true);
+        QObject::connect(&m_timer, &QTimer::timeout, [] {
+            if (auto* camera = qobject_cast<TFrm_Camera*>(QApplication::activeModalWidget())) {
+                camera->Btn_Exit->click();
+            }
+        });
+        m_timer.start(timeoutMs);
+    }
+
+private:
+    QTimer m_timer;
 };

@@ -179,14 +179,7 @@ void tst_Photo::photoFromARealCameraReachesThePageAndTheServer() {
         }
     });
     poll.start(50);
-    QTimer giveUp;
-    giveUp.setSingleShot(true);
-    connect(&giveUp, &QTimer::timeout, this, [] {
-        if (auto* camera = qobject_cast<TFrm_Camera*>(QApplication::activeModalWidget())) {
-            camera->Btn_Exit->click(); // fails below rather than hanging here
-        }
-    });
-    giveUp.start(30000);
+    const CameraWindowLimit giveUp;
     m_shell->window->Img_PhotoClick();
     poll.stop();
     QVERIFY(pressed);
