@@ -650,6 +650,10 @@ void tst_Hostile::leaveQuestionLeavesTheOfficerInControl() {
     officerClicks(window.Img_Index);
     QTRY_COMPARE_WITH_TIMEOUT(m_shell->browser->page()->url().path(), QStringLiteral("/home"),
                               20000);
+    // And 关闭 closes Tavlin over a page that would ask.
+    openLeavingPage();
+    officerClicks(window.Img_Close);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 10000);
     officer.stop();
 }
 
