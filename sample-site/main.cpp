@@ -436,6 +436,14 @@ void Serve(httplib::Server& server) {
 
     server.Get("/report",
                [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
+    // A page sent with an HTTP error status: /status/<code>/<title>.
+    server.Get(R"(/status/(\d{3})/([^/]*))",
+               [](const httplib::Request& req, httplib::Response& res) {
+                   res.status = std::stoi(req.matches[1]);
+                   Html(res, "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" +
+                                 std::string(req.matches[2]) + "</title></head><body><p>" +
+                                 std::string(req.matches[1]) + "</p></body></html>");
+               });
     server.Get("/error500", [](const httplib::Request&, httplib::Response& res) {
         res.status = 500;
         Html(res,

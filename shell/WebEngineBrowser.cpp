@@ -181,7 +181,11 @@ void WebEngineBrowser::handleLoadingChanged(const QWebEngineLoadingInfo& info) {
             handleLoadEnded(info);
             return;
         }
-        handleLoadFinished(false);
+        // A document the back end sent with an HTTP error status is still a
+        // document: its title decides, as for any other. Only a load that
+        // brought no document of the back end's (Chromium's error page) failed.
+        handleLoadFinished(info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain &&
+                           !info.isErrorPage());
         return;
     }
 }

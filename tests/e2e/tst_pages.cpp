@@ -37,6 +37,8 @@ private slots:
     void homeRunsThePagesOwnFunction();
     void rightClicksNeverReachThePage();
     void failedLoadsShowTheRetryLink();
+    void pageKindFollowsTheTitleWhateverTheStatus_data();
+    void pageKindFollowsTheTitleWhateverTheStatus();
     void abortedNavigationChangesNothing_data();
     void abortedNavigationChangesNothing();
     void windowAndBrowserGoInEitherOrder();
@@ -183,6 +185,37 @@ void tst_Pages::failedLoadsShowTheRetryLink() {
     QTest::mouseClick(m_shell->window->Lb_Ref, Qt::LeftButton);
     QVERIFY(m_shell->window->Lb_Ref->isHidden());
     QTRY_VERIFY_WITH_TIMEOUT(m_shell->window->Pnl_Msg->isHidden(), 30000);
+}
+
+void tst_Pages::pageKindFollowsTheTitleWhateverTheStatus_data() {
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<bool>("recognised"); // the panel comes down; else the error texts show
+    QTest::addColumn<bool>("index");
+    QTest::newRow("401 login page") << 401 << QStringLiteral("用户登录") << true << false;
+    QTest::newRow("403 home page") << 403 << QStringLiteral("首页") << true << true;
+    QTest::newRow("404 detail page") << 404 << QStringLiteral("检查详情") << true << true;
+    QTest::newRow("500 photo page") << 500 << QStringLiteral("照片上传") << true << true;
+    QTest::newRow("500 without a keyword") << 500 << QStringLiteral("服务器错误") << false << false;
+}
+
+void tst_Pages::pageKindFollowsTheTitleWhateverTheStatus() {
+    QFETCH(int, status);
+    QFETCH(QString, title);
+    QFETCH(bool, recognised);
+    QFETCH(bool, index);
+    // As at the start: the loading panel is up.
+    m_shell->window->Pnl_Msg->show();
+    m_shell->window->Lb_Msg->show();
+    open(QStringLiteral("/status/%1/").arg(status) +
+         QString::fromLatin1(QUrl::toPercentEncoding(title)));
+    QCOMPARE(m_shell->window->Pnl_Msg->isHidden(), recognised);
+    QCOMPARE(m_shell->window->Lb_Ref->isHidden(), recognised);
+    QCOMPARE(!m_shell->window->Img_Index->isHidden(), index);
+    if (!recognised) {
+        m_shell->window->Lb_RefClick(); // back to a page for the next row
+        QTRY_VERIFY_WITH_TIMEOUT(m_shell->window->Pnl_Msg->isHidden(), 30000);
+    }
 }
 
 void tst_Pages::abortedNavigationChangesNothing_data() {
