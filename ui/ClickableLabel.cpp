@@ -3,9 +3,18 @@
 #include <QMouseEvent>
 
 void ClickableLabel::mousePressEvent(QMouseEvent* event) {
-    // Only a single press starts a click: a double click arrives as its own event.
+    // Only a single press starts a click.
     m_pressed = m_pressed || event->button() == Qt::LeftButton;
     QLabel::mousePressEvent(event);
+}
+
+void ClickableLabel::mouseDoubleClickEvent(QMouseEvent* event) {
+    // On a real display the second press of a double click also comes as a
+    // press first: the double click takes it back, so its release is no click.
+    if (event->button() == Qt::LeftButton) {
+        m_pressed = false;
+    }
+    event->accept();
 }
 
 void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {

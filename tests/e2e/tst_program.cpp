@@ -99,6 +99,7 @@ private slots:
     void hotelProgramIsAskedAboutBeforeAnyWindowOrRequest();
     void secondCopyIsTurnedAwayBeforeAnyRequest();
     void terminationEndsTheRunTheNormalWay();
+    void windowStartsMaximisedAndADoubleClickActsOnce();
 
 private:
     // A program folder with a copy of tavlin; configured against the sample
@@ -247,7 +248,14 @@ void tst_Program::secondCopyIsTurnedAwayBeforeAnyRequest() {
 }
 
 void tst_Program::terminationEndsTheRunTheNormalWay() {
-    QProcess* tavlin = startTavlin(makeFolder(true));
+    const QString folder = makeFolder(true);
+    // A photo left beside this portable copy is the officer's: gone at the end.
+    const QString photo = folder + QStringLiteral("/USB_Temp.jpg");
+    QFile left(photo);
+    QVERIFY(left.open(QIODevice::WriteOnly));
+    left.write("jpeg");
+    left.close();
+    QProcess* tavlin = startTavlin(folder);
     QTRY_COMPARE_WITH_TIMEOUT(inspectRequests(), 1, 60000);
     const QString window = WaitForWindow(tavlin->processId(), QStringLiteral("Tavlin"));
     QVERIFY(!window.isEmpty());
@@ -272,10 +280,60 @@ void tst_Program::terminationEndsTheRunTheNormalWay() {
     QVERIFY(tavlin->waitForFinished(30000));
     QCOMPARE(tavlin->exitStatus(), QProcess::NormalExit);
     QCOMPARE(tavlin->exitCode(), 0);
+    QVERIFY(!QFile::exists(photo));
     // The lock went with it: the next copy starts as the only one.
     QProcess* next = startTavlin(makeFolder(true));
     QTRY_COMPARE_WITH_TIMEOUT(inspectRequests(), 2, 60000);
     QVERIFY(ShownWindowId(next->processId(), kCaption).isEmpty());
+}
+
+void tst_Program::windowStartsMaximisedAndADoubleClickActsOnce() {
+    QProcess* tavlin = startTavlin(makeFolder(true));
+    QTRY_COMPARE_WITH_TIMEOUT(inspectRequests(), 1, 60000);
+    const QString window = WaitForWindow(tavlin->processId(), QStringLiteral("Tavlin"));
+    QVERIFY(!window.isEmpty());
+    // Maximised through the window manager, from the first start on.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            QProcess xprop;
+            xprop.start(QStringLiteral("xprop"),
+                        {QStringLiteral("-id"), window, QStringLiteral("_NET_WM_STATE")});
+            xprop.waitForFinished(10000);
+            const QByteArray state = xprop.readAllStandardOutput();
+            return state.contains("_NET_WM_STATE_MAXIMIZED_VERT") &&
+                   state.contains("_NET_WM_STATE_MAXIMIZED_HORZ");
+        }(),
+        10000);
+    // A double click on 登录 (left 844, top 3, 60 x 60) asks for the start once.
+    QStringList seen;
+    const auto starts = [&](const QString& id) {
+        seen += m_site->takeRequests();
+        return seen.filter(QStringLiteral("/inspect?id=") + id).size();
+    };
+    const QString first = QStringLiteral("NDQwMTAwMDAwMQ");  // 4401000001
+    const QString second = QStringLiteral("NDQwMTAwMDAwMg"); // 4401000002
+    XDoTool({QStringLiteral("mousemove"), QStringLiteral("--window"), window, QStringLiteral("874"),
+             QStringLiteral("33")});
+    XDoTool({QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
+             QStringLiteral("--delay"), QStringLiteral("80"), QStringLiteral("1")});
+    QTRY_VERIFY_WITH_TIMEOUT(starts(first) >= 1, 30000);
+    // Then the enterprise number changes and the officer clicks once: the
+    // start that follows carries the new number, so every start of the double
+    // click is counted by the time it arrives.
+    QProcess config;
+    config.start(QStringLiteral(TAVLIN_BIN_DIR "/tavlin-config"),
+                 {QStringLiteral("write"), tavlin->workingDirectory(), QStringLiteral("--url"),
+                  m_site->base() + QStringLiteral("/inspect"), QStringLiteral("--number"),
+                  QStringLiteral("4401000002")});
+    QVERIFY(config.waitForFinished(10000));
+    QCOMPARE(config.exitCode(), 0);
+    XDoTool({QStringLiteral("mousemove"), QStringLiteral("--window"), window, QStringLiteral("860"),
+             QStringLiteral("20")});
+    XDoTool({QStringLiteral("click"), QStringLiteral("1")});
+    QTRY_VERIFY_WITH_TIMEOUT(starts(second) >= 1, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(starts(second) >= 1 && seen.last() == QStringLiteral("/login"), 30000);
+    QCOMPARE(starts(first), 1);
+    QCOMPARE(starts(second), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_Program)
