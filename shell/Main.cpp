@@ -11,6 +11,7 @@
 #include "PageTitle.h"
 #include "QtText.h"
 #include "ShellConfig.h"
+#include "Skin.h"
 #include "SysOper.h"
 #include "Vcx.h"
 #include "WindowPlacement.h"
@@ -292,6 +293,16 @@ void TFrm_Tavlin::releaseFirstPaint() {
     disconnect(&m_browser, &Browser::documentRequested, this, &TFrm_Tavlin::releaseFirstPaint);
     loadPictures();
     setUpdatesEnabled(true);
+    // Whoever set up the PC learns why every Chinese text would be boxes;
+    // asked after the first paint, which has loaded the fonts anyway.
+    QTimer::singleShot(0, this, [] {
+        if (!Skin::HasChineseFont()) {
+            const QString advice = Skin::MissingChineseFontAdvice();
+            std::fprintf(stderr, "tavlin: %s\n", advice.toLocal8Bit().constData());
+            TSysOper::WriteLog(CodePage::FromUtf8("缺少中文字体,原因:") +
+                               QtText::ToCodePage(advice));
+        }
+    });
 }
 
 void TFrm_Tavlin::loadPictures() {

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QFont>
+#include <QFontDatabase>
+#include <QString>
 
 namespace Skin {
 
@@ -19,6 +21,16 @@ void Apply(QApplication& app) {
     if (skin.open(QIODevice::ReadOnly)) {
         app.setStyleSheet(QString::fromUtf8(skin.readAll()));
     }
+}
+
+bool HasChineseFont() {
+    return !QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty();
+}
+
+QString MissingChineseFontAdvice() {
+    return QStringLiteral("no font for Chinese text is installed, so every Chinese text shows as "
+                          "boxes; install the Debian package fonts-noto-cjk (or "
+                          "fonts-arphic-uming)");
 }
 
 } // namespace Skin

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -100,12 +101,14 @@ private slots:
     void secondCopyIsTurnedAwayBeforeAnyRequest();
     void terminationEndsTheRunTheNormalWay();
     void windowStartsMaximisedAndADoubleClickActsOnce();
+    void withoutAChineseFontTheLogAndStandardErrorSaySo();
 
 private:
     // A program folder with a copy of tavlin; configured against the sample
     // back end unless configure is false.
     QString makeFolder(bool configure);
-    QProcess* startTavlin(const QString& folder);
+    QProcess* startTavlin(const QString& folder,
+                          const QProcessEnvironment& extra = QProcessEnvironment());
     int inspectRequests();
 
     std::unique_ptr<SampleSite> m_site;
@@ -158,9 +161,12 @@ QString tst_Program::makeFolder(bool configure) {
     return folder;
 }
 
-QProcess* tst_Program::startTavlin(const QString& folder) {
+QProcess* tst_Program::startTavlin(const QString& folder, const QProcessEnvironment& extra) {
     auto* process = new QProcess;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& name : extra.keys()) {
+        env.insert(name, extra.value(name));
+    }
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_work->filePath(QStringLiteral("runtime")));
     process->setProcessEnvironment(env);
     process->setWorkingDirectory(folder);
@@ -281,6 +287,8 @@ void tst_Program::terminationEndsTheRunTheNormalWay() {
     QCOMPARE(tavlin->exitStatus(), QProcess::NormalExit);
     QCOMPARE(tavlin->exitCode(), 0);
     QVERIFY(!QFile::exists(photo));
+    // This display has Chinese fonts: nothing said about them.
+    QVERIFY(!tavlin->readAllStandardError().contains("no font for Chinese"));
     // The lock went with it: the next copy starts as the only one.
     QProcess* next = startTavlin(makeFolder(true));
     QTRY_COMPARE_WITH_TIMEOUT(inspectRequests(), 2, 60000);
@@ -334,6 +342,41 @@ void tst_Program::windowStartsMaximisedAndADoubleClickActsOnce() {
     QTRY_VERIFY_WITH_TIMEOUT(starts(second) >= 1 && seen.last() == QStringLiteral("/login"), 30000);
     QCOMPARE(starts(first), 1);
     QCOMPARE(starts(second), 1);
+}
+
+void tst_Program::withoutAChineseFontTheLogAndStandardErrorSaySo() {
+    // A fontconfig that knows no fonts at all, as on a PC without any.
+    const QString config = m_work->filePath(QStringLiteral("fonts.conf"));
+    QFile file(config);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral("<?xml version=\"1.0\"?><fontconfig><dir>%1</dir>"
+                              "<cachedir>%1</cachedir></fontconfig>\n")
+                   .arg(m_work->filePath(QStringLiteral("no-fonts")))
+                   .toUtf8());
+    file.close();
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("FONTCONFIG_FILE"), config);
+    const QString folder = makeFolder(true);
+    QProcess* tavlin = startTavlin(folder, env);
+    QTRY_COMPARE_WITH_TIMEOUT(inspectRequests(), 1, 60000);
+    QByteArray said;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (said += tavlin->readAllStandardError()).contains("no font for Chinese text is installed"),
+        30000);
+    QVERIFY(said.contains("fonts-noto-cjk"));
+    tavlin->terminate();
+    QVERIFY(tavlin->waitForFinished(30000));
+    said += tavlin->readAllStandardError();
+    QCOMPARE(said.count("no font for Chinese"), 1); // once
+    // And the log has the line, with the package to install.
+    QByteArray log;
+    for (const QFileInfo& day :
+         QDir(folder + QStringLiteral("/LogFiles")).entryInfoList(QDir::Files)) {
+        QFile entry(day.filePath());
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        log += entry.readAll();
+    }
+    QVERIFY2(log.contains("fonts-noto-cjk"), log.constData());
 }
 
 QTEST_GUILESS_MAIN(tst_Program)
