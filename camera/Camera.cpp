@@ -7,6 +7,7 @@
 #include "StrOper.h"
 #include "SysOper.h"
 #include "Vcx.h"
+#include "WindowPlacement.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -28,7 +29,8 @@ TFrm_Camera::TFrm_Camera(Vcx& vcx, Dialogs& dialogs, const std::string& photoFol
       m_vcx(vcx), m_dialogs(dialogs), m_photoFolder(photoFolder) {
     setObjectName(QStringLiteral("TFrm_Camera"));
     setWindowTitle(QStringLiteral("拍照"));
-    setFixedSize(665, 530);
+    // The design's size wherever the screen has the room for it.
+    setFixedSize(WindowPlacement::FitToScreen(QSize(665, 530), *this));
     setModal(true);
 
     Label1 = new QLabel(QStringLiteral("请选择设备"), this);

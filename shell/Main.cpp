@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <stdexcept>
+#include <utility>
 
 #include <QFrame>
 #include <QGuiApplication>
@@ -146,7 +147,7 @@ bool TFrm_Tavlin::ApplicationEvents1Message(QObject* receiver, QEvent* event) {
 void TFrm_Tavlin::createComponents() {
     setObjectName(QStringLiteral("TFrm_Tavlin"));
     setWindowTitle(QStringLiteral("Tavlin"));
-    resize(914, 634);
+    resize(WindowPlacement::FitToScreen(QSize(914, 634), *this));
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());
     }
@@ -155,20 +156,20 @@ void TFrm_Tavlin::createComponents() {
     Img_Title->setObjectName(QStringLiteral("Img_Title"));
     Img_Title->setScaledContents(true);
 
-    // The pictures are decoded in loadPictures(), once the start page's request went out.
-    const auto makeButton = [this](const char* name, int left, bool visible) {
+    // The pictures are decoded in loadPictures(), once the start page's request
+    // went out; the buttons' places are set in layoutComponents().
+    const auto makeButton = [this](const char* name, bool visible) {
         auto* button = new ImageButton(this);
         button->setObjectName(QString::fromLatin1(name));
-        button->move(left, 3);
         button->setVisible(visible);
         connect(button, &ImageButton::entered, this, [this, button] { Image_MouseEnter(button); });
         connect(button, &ImageButton::left, this, [this, button] { Image_MouseLeave(button); });
         return button;
     };
-    Img_Photo = makeButton("Img_Photo", 673, false);
-    Img_Close = makeButton("Img_Close", 930, true);
-    Img_Index = makeButton("Img_Index", 758, false);
-    Img_Login = makeButton("Img_Login", 844, true);
+    Img_Photo = makeButton("Img_Photo", false);
+    Img_Close = makeButton("Img_Close", true);
+    Img_Index = makeButton("Img_Index", false);
+    Img_Login = makeButton("Img_Login", true);
     connect(Img_Close, &ImageButton::clicked, this, &TFrm_Tavlin::Img_CloseClick);
     connect(Img_Index, &ImageButton::clicked, this, &TFrm_Tavlin::Img_IndexClick);
     connect(Img_Login, &ImageButton::clicked, this, &TFrm_Tavlin::Img_LoginClick);
@@ -247,8 +248,17 @@ void TFrm_Tavlin::createComponents() {
 
 void TFrm_Tavlin::layoutComponents() {
     constexpr int kTitleHeight = 67;
+    constexpr int kTitleButtonsRight = 930 + 60; // 关闭's right edge
     constexpr int kStatusHeight = 19;
     Img_Title->setGeometry(0, 0, width(), kTitleHeight);
+    // The title buttons at the design's places; in a window narrower than
+    // they need (a large scaling factor) moved left together, in their order
+    // and spacing, so that 关闭 ends inside the window.
+    const int shift = WindowPlacement::ShiftToFit(kTitleButtonsRight, width());
+    for (const auto& [button, left] : {std::pair{Img_Photo, 673}, std::pair{Img_Index, 758},
+                                       std::pair{Img_Login, 844}, std::pair{Img_Close, 930}}) {
+        button->move(left - shift, 3);
+    }
     StatusBar->setGeometry(0, height() - kStatusHeight, width(), kStatusHeight);
     // Widths 200, 250, 400 and 50; the last reaches to the window's edge, as
     // a status bar's last part does.

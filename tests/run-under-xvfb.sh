@@ -3,16 +3,21 @@
 # the xcb platform, OpenGL through Mesa. The display is chosen by the X server
 # (-displayfd), so parallel runs never share one; it is stopped afterwards.
 #
-#   run-under-xvfb.sh [--wm] COMMAND [ARGUMENT...]
+#   run-under-xvfb.sh [--wm] [--screen WIDTHxHEIGHT] COMMAND [ARGUMENT...]
 #
-# --wm also starts a window manager (openbox) on the display.
+# --wm also starts a window manager (openbox) on the display; --screen sets
+# the screen's size (1366x768 unless given).
 set -euo pipefail
 
 wm=
-if [ "${1:-}" = --wm ]; then
-  wm=1
-  shift
-fi
+screen=1366x768
+while true; do
+  case "${1:-}" in
+    --wm) wm=1; shift ;;
+    --screen) screen=$2; shift 2 ;;
+    *) break ;;
+  esac
+done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavlin-xvfb.XXXXXX")
 pids=()
@@ -26,7 +31,7 @@ cleanup() {
 trap cleanup EXIT
 
 exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1366x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 exec 3>&-
 for _ in $(seq 100); do

@@ -9,6 +9,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -120,6 +121,24 @@ void ShowMaximised(QWidget& window) {
     if (window.windowHandle() != nullptr && !window.windowHandle()->isExposed()) {
         new MaximiseOnceShown(window);
     }
+}
+
+QSize FitToScreen(const QSize& design, const QWidget& window) {
+    // A window manager's frame: its title bar and borders.
+    constexpr int kFrameWidth = 8;
+    constexpr int kFrameHeight = 32;
+    const QScreen* screen =
+        window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return design;
+    }
+    const QRect room = screen->availableGeometry();
+    return {std::min(design.width(), room.width() - kFrameWidth),
+            std::min(design.height(), room.height() - kFrameHeight)};
+}
+
+int ShiftToFit(int designRight, int width) {
+    return std::max(0, designRight - width);
 }
 
 } // namespace WindowPlacement

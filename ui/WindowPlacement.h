@@ -1,6 +1,7 @@
 // Showing the main window maximised, with or without a window manager.
 #pragma once
 
+class QSize;
 class QWidget;
 
 namespace WindowPlacement {
@@ -14,5 +15,15 @@ bool WindowManagerRuns();
 // window manager runs (a kiosk session, a bare X server) nothing would
 // maximise it, so it is given the screen's room itself.
 void ShowMaximised(QWidget& window);
+
+// The design's size of a window, made smaller where the screen's room (with
+// a window manager's frame around it) is smaller: at a large scaling factor
+// or on a small screen no window is larger than the screen.
+QSize FitToScreen(const QSize& design, const QWidget& window);
+
+// How far a row of controls that ends at designRight (the design's right
+// edge of its rightmost control) moves left so that it ends inside a window
+// width wide: 0 whenever the design's positions fit.
+int ShiftToFit(int designRight, int width);
 
 } // namespace WindowPlacement

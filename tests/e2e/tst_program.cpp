@@ -11,9 +11,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
 
@@ -102,6 +104,8 @@ private slots:
     void terminationEndsTheRunTheNormalWay();
     void windowStartsMaximisedAndADoubleClickActsOnce();
     void withoutAChineseFontTheLogAndStandardErrorSaySo();
+    void windowFitsTheScreenAtAnyScale_data();
+    void windowFitsTheScreenAtAnyScale();
 
 private:
     // A program folder with a copy of tavlin; configured against the sample
@@ -377,6 +381,69 @@ void tst_Program::withoutAChineseFontTheLogAndStandardErrorSaySo() {
         log += entry.readAll();
     }
     QVERIFY2(log.contains("fonts-noto-cjk"), log.constData());
+}
+
+void tst_Program::windowFitsTheScreenAtAnyScale_data() {
+    QTest::addColumn<QString>("scale");
+    QTest::addColumn<QString>("screen");
+    QTest::newRow("125 % on 1366x768") << QStringLiteral("1.25") << QStringLiteral("1366x768");
+    QTest::newRow("200 % on 1920x1080") << QStringLiteral("2") << QStringLiteral("1920x1080");
+}
+
+void tst_Program::windowFitsTheScreenAtAnyScale() {
+    QFETCH(QString, scale);
+    QFETCH(QString, screen);
+    const QString display = XDoTool({QStringLiteral("getdisplaygeometry")});
+    if (display != QString(screen).replace(QLatin1Char('x'), QLatin1Char(' '))) {
+        QSKIP("this display has another size; the case runs on a display of its own");
+    }
+    const int screenWidth = screen.section(QLatin1Char('x'), 0, 0).toInt();
+    const int screenHeight = screen.section(QLatin1Char('x'), 1, 1).toInt();
+    const double factor = scale.toDouble();
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("QT_SCALE_FACTOR"), scale);
+    QProcess* tavlin = startTavlin(makeFolder(true), env);
+    QTRY_COMPARE_WITH_TIMEOUT(inspectRequests(), 1, 60000);
+    const QString window = WaitForWindow(tavlin->processId(), QStringLiteral("Tavlin"));
+    QVERIFY(!window.isEmpty());
+    // The whole window on the screen.
+    int x = -1, y = -1, width = 0, height = 0;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            QProcess info;
+            info.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window});
+            info.waitForFinished(10000);
+            const QString geometry = QString::fromLatin1(info.readAllStandardOutput());
+            const QRegularExpressionMatch m =
+                QRegularExpression(QStringLiteral("Absolute upper-left X: +(-?\\d+).*"
+                                                  "Absolute upper-left Y: +(-?\\d+).*"
+                                                  "Width: (\\d+).*Height: (\\d+)"),
+                                   QRegularExpression::DotMatchesEverythingOption)
+                    .match(geometry);
+            x = m.captured(1).toInt();
+            y = m.captured(2).toInt();
+            width = m.captured(3).toInt();
+            height = m.captured(4).toInt();
+            return m.hasMatch() && width > screenWidth / 2;
+        }(),
+        10000);
+    QVERIFY2(x >= 0 && y >= 0 && x + width <= screenWidth && y + height <= screenHeight,
+             qPrintable(QStringLiteral("%1,%2 %3x%4").arg(x).arg(y).arg(width).arg(height)));
+    // 登录 and 关闭 where the title strip puts them in a window of this width:
+    // a click on 登录 asks for the start again, one on 关闭 ends Tavlin.
+    const int logicalWidth = static_cast<int>(width / factor);
+    const int shift = std::max(0, 990 - logicalWidth);
+    const auto click = [&](int logicalX) {
+        XDoTool({QStringLiteral("mousemove"), QStringLiteral("--window"), window,
+                 QString::number(static_cast<int>(logicalX * factor)),
+                 QString::number(static_cast<int>(33 * factor))});
+        XDoTool({QStringLiteral("click"), QStringLiteral("1")});
+    };
+    click(844 + 8 - shift); // near 登录's left edge
+    QTRY_COMPARE_WITH_TIMEOUT(inspectRequests(), 2, 30000);
+    click(930 + 30 - shift);
+    QVERIFY(tavlin->waitForFinished(30000));
+    QCOMPARE(tavlin->exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(tst_Program)
