@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 #include <QFrame>
 #include <QGuiApplication>
@@ -136,12 +137,70 @@ bool TFrm_Tavlin::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool TFrm_Tavlin::ApplicationEvents1Message(QObject* receiver, QEvent* event) {
-    if (!IsHeldFromPage(event) || !receiver->isWidgetType()) {
+    if (!receiver->isWidgetType()) {
+        return false;
+    }
+    auto* target = static_cast<QWidget*>(receiver);
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const auto buttons = titleButtons();
+        const auto onStrip = std::find(buttons.begin(), buttons.end(), target);
+        if (onStrip != buttons.end()) {
+            return handleTitleStripKey(*onStrip, key);
+        }
+        if (key == Qt::Key_F6 && static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier &&
+            target->window() == this) {
+            return focusTitleButton(nullptr, 1); // from the page (or the window) to the strip
+        }
+    }
+    if (!IsHeldFromPage(event)) {
         return false;
     }
     const QWidget* view = m_browser.view();
-    const auto* target = static_cast<QWidget*>(receiver);
     return view != nullptr && (target == view || view->isAncestorOf(target));
+}
+
+bool TFrm_Tavlin::focusTitleButton(const ImageButton* from, int step) {
+    // The shown buttons from the left: the strip's order, not the design's
+    // creation order.
+    std::vector<ImageButton*> shown;
+    for (ImageButton* button : {Img_Photo, Img_Index, Img_Login, Img_Close}) {
+        if (!button->isHidden()) {
+            shown.push_back(button);
+        }
+    }
+    if (shown.empty()) {
+        return false;
+    }
+    const auto at = std::find(shown.begin(), shown.end(), from);
+    const auto count = static_cast<std::ptrdiff_t>(shown.size());
+    const std::ptrdiff_t next =
+        at == shown.end() ? 0 : ((at - shown.begin()) + step + count) % count;
+    shown[static_cast<std::size_t>(next)]->setFocus(Qt::TabFocusReason);
+    return true;
+}
+
+bool TFrm_Tavlin::handleTitleStripKey(ImageButton* button, int key) {
+    // As in browsers: F6 between page and title strip, Tab and the arrows
+    // among the shown buttons, Enter or Space presses (the button's own).
+    switch (key) {
+    case Qt::Key_F6:
+    case Qt::Key_Escape:
+        if (QWidget* view = m_browser.view()) {
+            view->setFocus(Qt::OtherFocusReason);
+        }
+        return true;
+    case Qt::Key_Tab:
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        return focusTitleButton(button, 1);
+    case Qt::Key_Backtab:
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        return focusTitleButton(button, -1);
+    default:
+        return false;
+    }
 }
 
 void TFrm_Tavlin::createComponents() {
@@ -158,18 +217,18 @@ void TFrm_Tavlin::createComponents() {
 
     // The pictures are decoded in loadPictures(), once the start page's request
     // went out; the buttons' places are set in layoutComponents().
-    const auto makeButton = [this](const char* name, bool visible) {
-        auto* button = new ImageButton(this);
+    const auto makeButton = [this](const char* name, const QString& caption, bool visible) {
+        auto* button = new ImageButton(caption, this);
         button->setObjectName(QString::fromLatin1(name));
         button->setVisible(visible);
         connect(button, &ImageButton::entered, this, [this, button] { Image_MouseEnter(button); });
         connect(button, &ImageButton::left, this, [this, button] { Image_MouseLeave(button); });
         return button;
     };
-    Img_Photo = makeButton("Img_Photo", false);
-    Img_Close = makeButton("Img_Close", true);
-    Img_Index = makeButton("Img_Index", false);
-    Img_Login = makeButton("Img_Login", true);
+    Img_Photo = makeButton("Img_Photo", QStringLiteral("拍照"), false);
+    Img_Close = makeButton("Img_Close", QStringLiteral("关闭"), true);
+    Img_Index = makeButton("Img_Index", QStringLiteral("首页"), false);
+    Img_Login = makeButton("Img_Login", QStringLiteral("登录"), true);
     connect(Img_Close, &ImageButton::clicked, this, &TFrm_Tavlin::Img_CloseClick);
     connect(Img_Index, &ImageButton::clicked, this, &TFrm_Tavlin::Img_IndexClick);
     connect(Img_Login, &ImageButton::clicked, this, &TFrm_Tavlin::Img_LoginClick);
@@ -391,6 +450,10 @@ void TFrm_Tavlin::handleBrowserRefused(const QString& what) {
 }
 
 void TFrm_Tavlin::FormShow() {
+    // The keyboard starts in the page, not on a title button (F6 leads there).
+    if (QWidget* view = m_browser.view()) {
+        view->setFocus(Qt::OtherFocusReason);
+    }
     NavigateToStart();
     Img_Photo->hide();
 }

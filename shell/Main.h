@@ -136,6 +136,11 @@ private:
     void Image_MouseLeave(ImageButton* button);
     void showFace(ImageButton* button, bool highlighted);
     void hideErrorTexts();
+    // Moves the keyboard's focus to the shown title button step places from
+    // from (the first shown from the left when from is none of them).
+    bool focusTitleButton(const ImageButton* from, int step);
+    // A key pressed on a title button; true when the strip took it.
+    bool handleTitleStripKey(ImageButton* button, int key);
     // The four title buttons in the order of ImgList_Title's faces.
     std::array<ImageButton*, 4> titleButtons() const {
         return {Img_Photo, Img_Close, Img_Index, Img_Login};

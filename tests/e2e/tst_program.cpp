@@ -88,6 +88,17 @@ bool AnswerAndWaitForEnd(QProcess& process, const QString& title, const QString&
 
 const QString kCaption = QStringLiteral("提示");
 
+// Whether the window manager holds the window maximised.
+bool IsMaximised(const QString& window) {
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"),
+                {QStringLiteral("-id"), window, QStringLiteral("_NET_WM_STATE")});
+    xprop.waitForFinished(10000);
+    const QByteArray state = xprop.readAllStandardOutput();
+    return state.contains("_NET_WM_STATE_MAXIMIZED_VERT") &&
+           state.contains("_NET_WM_STATE_MAXIMIZED_HORZ");
+}
+
 } // namespace
 
 class tst_Program : public QObject {
@@ -104,6 +115,7 @@ private slots:
     void terminationEndsTheRunTheNormalWay();
     void windowStartsMaximisedAndADoubleClickActsOnce();
     void withoutAChineseFontTheLogAndStandardErrorSaySo();
+    void keyboardReachesTheTitleButtons();
     void windowFitsTheScreenAtAnyScale_data();
     void windowFitsTheScreenAtAnyScale();
 
@@ -305,17 +317,7 @@ void tst_Program::windowStartsMaximisedAndADoubleClickActsOnce() {
     const QString window = WaitForWindow(tavlin->processId(), QStringLiteral("Tavlin"));
     QVERIFY(!window.isEmpty());
     // Maximised through the window manager, from the first start on.
-    QTRY_VERIFY_WITH_TIMEOUT(
-        [&] {
-            QProcess xprop;
-            xprop.start(QStringLiteral("xprop"),
-                        {QStringLiteral("-id"), window, QStringLiteral("_NET_WM_STATE")});
-            xprop.waitForFinished(10000);
-            const QByteArray state = xprop.readAllStandardOutput();
-            return state.contains("_NET_WM_STATE_MAXIMIZED_VERT") &&
-                   state.contains("_NET_WM_STATE_MAXIMIZED_HORZ");
-        }(),
-        10000);
+    QTRY_VERIFY_WITH_TIMEOUT(IsMaximised(window), 10000);
     // A double click on 登录 (left 844, top 3, 60 x 60) asks for the start once.
     QStringList seen;
     const auto starts = [&](const QString& id) {
@@ -383,6 +385,26 @@ void tst_Program::withoutAChineseFontTheLogAndStandardErrorSaySo() {
     QVERIFY2(log.contains("fonts-noto-cjk"), log.constData());
 }
 
+void tst_Program::keyboardReachesTheTitleButtons() {
+    QProcess* tavlin = startTavlin(makeFolder(true));
+    QTRY_COMPARE_WITH_TIMEOUT(inspectRequests(), 1, 60000);
+    const QString window = WaitForWindow(tavlin->processId(), QStringLiteral("Tavlin"));
+    QVERIFY(!window.isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(IsMaximised(window), 10000);
+    XDoTool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
+    // On the login page 登录 is the first shown button from the left: F6,
+    // then Enter, asks for the start again.
+    XDoTool({QStringLiteral("key"), QStringLiteral("F6")});
+    XDoTool({QStringLiteral("key"), QStringLiteral("Return")});
+    QTRY_COMPARE_WITH_TIMEOUT(inspectRequests(), 2, 30000);
+    // Tab goes on to 关闭; Space presses it.
+    XDoTool({QStringLiteral("key"), QStringLiteral("Tab")});
+    XDoTool({QStringLiteral("key"), QStringLiteral("space")});
+    QVERIFY(tavlin->waitForFinished(30000));
+    QCOMPARE(tavlin->exitCode(), 0);
+    QCOMPARE(inspectRequests(), 2);
+}
+
 void tst_Program::windowFitsTheScreenAtAnyScale_data() {
     QTest::addColumn<QString>("scale");
     QTest::addColumn<QString>("screen");
@@ -406,7 +428,8 @@ void tst_Program::windowFitsTheScreenAtAnyScale() {
     QTRY_COMPARE_WITH_TIMEOUT(inspectRequests(), 1, 60000);
     const QString window = WaitForWindow(tavlin->processId(), QStringLiteral("Tavlin"));
     QVERIFY(!window.isEmpty());
-    // The whole window on the screen.
+    // Maximised, and the whole window on the screen.
+    QTRY_VERIFY_WITH_TIMEOUT(IsMaximised(window), 10000);
     int x = -1, y = -1, width = 0, height = 0;
     QTRY_VERIFY_WITH_TIMEOUT(
         [&] {

@@ -7,6 +7,7 @@
 #include "ImgOper.h"
 #include "Main.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -45,6 +46,7 @@ private slots:
     void loginReadsTheIdentityAgain();
     void homeRunsThePageFunction();
     void doubleClickActsOnce();
+    void titleButtonsAreButtonsToAssistiveTechnology();
     void hoverSwapsExactlyThatFace();
     void rightButtonNeverReachesThePage();
     void failuresAreLoggedWithTheirPrefixes();
@@ -359,6 +361,32 @@ void tst_MainWindow::doubleClickActsOnce() {
     // A press outside that ends inside is no click.
     QTest::mouseRelease(window->Img_Index, Qt::LeftButton);
     QCOMPARE(m_browser.pageScripts.size(), 3);
+}
+
+void tst_MainWindow::titleButtonsAreButtonsToAssistiveTechnology() {
+    auto window = makeWindow();
+    window->show();
+    const std::pair<ImageButton*, QString> buttons[] = {
+        {window->Img_Photo, QStringLiteral("拍照")},
+        {window->Img_Index, QStringLiteral("首页")},
+        {window->Img_Login, QStringLiteral("登录")},
+        {window->Img_Close, QStringLiteral("关闭")}};
+    for (const auto& [button, name] : buttons) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+        QVERIFY(accessible != nullptr);
+        QCOMPARE(accessible->role(), QAccessible::Button);
+        QCOMPARE(accessible->text(QAccessible::Name), name);
+        QVERIFY(accessible->state().focusable);
+        QVERIFY(accessible->actionInterface() != nullptr);
+        QVERIFY(accessible->actionInterface()->actionNames().contains(
+            QAccessibleActionInterface::pressAction()));
+    }
+    // Pressed through its action, a button does what a click does.
+    const auto before = m_browser.navigated.size();
+    QAccessible::queryAccessibleInterface(window->Img_Login)
+        ->actionInterface()
+        ->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(m_browser.navigated.size(), before + 1);
 }
 
 void tst_MainWindow::homeRunsThePageFunction() {
