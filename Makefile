@@ -23,7 +23,8 @@ DEBIAN_PACKAGES := cmake ninja-build g++ make pkg-config binutils clang clang-fo
                    gstreamer1.0-plugins-base-apps libgstreamer1.0-dev libgl1-mesa-dri \
                    libturbojpeg0-dev libjpeg-turbo-progs openssl qt6-translations-l10n \
                    libxcb1-dev openbox xdotool lintian appstream desktop-file-utils \
-                   fonts-arphic-uming xvfb xauth x11-utils imagemagick
+                   fonts-arphic-uming xvfb xauth x11-utils imagemagick \
+                   dbus at-spi2-core python3-pyatspi
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
