@@ -24,7 +24,8 @@ DEBIAN_PACKAGES := cmake ninja-build g++ make pkg-config binutils clang clang-fo
                    libturbojpeg0-dev libjpeg-turbo-progs openssl qt6-translations-l10n \
                    libxcb1-dev openbox xdotool lintian appstream desktop-file-utils \
                    fonts-arphic-uming xvfb xauth x11-utils imagemagick \
-                   dbus at-spi2-core python3-pyatspi
+                   dbus at-spi2-core python3-pyatspi \
+                   mutter qt6-wayland libwayland-dev wayland-protocols
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

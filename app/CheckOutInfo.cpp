@@ -10,20 +10,31 @@
 
 namespace {
 
-constexpr char kRaiseRequest[] = "raise\n";
+constexpr char kWaylandToken[] = "XDG_ACTIVATION_TOKEN";
+constexpr char kX11Token[] = "DESKTOP_STARTUP_ID";
 
-// Asks the running copy to show its window; it may not listen yet while it starts.
-void AskRunningCopyToShow() {
+// Asks the running copy to show its window, with this process's activation
+// token; the running copy may not listen yet while it starts.
+void AskRunningCopyToShow(const QByteArray& activationToken) {
     QLocalSocket socket;
     socket.connectToServer(RaiseServer::socketPath());
     if (socket.waitForConnected(500)) {
-        socket.write(kRaiseRequest);
+        socket.write(RaiseServer::Request(activationToken));
         socket.waitForBytesWritten(500);
-        socket.disconnectFromServer();
+        // The running copy closes the connection once it has the request:
+        // its window is raised before this copy's message appears.
+        socket.waitForDisconnected(500);
     }
+    // The token was handed on: this copy's own message must not spend it.
+    qunsetenv(kWaylandToken);
 }
 
 } // namespace
+
+QByteArray TCheckOutInfo::LaunchToken() {
+    const QByteArray wayland = qgetenv(kWaylandToken);
+    return !wayland.isEmpty() ? wayland : qgetenv(kX11Token);
+}
 
 bool TCheckOutInfo::IsAlreadyRunning() {
     bool running = false;
@@ -37,7 +48,7 @@ bool TCheckOutInfo::IsAlreadyRunning() {
             return false; // the lock could not be made at all: not taken for another copy
         }
         running = true;
-        AskRunningCopyToShow();
+        AskRunningCopyToShow(m_activationToken);
         m_dialogs.warning(nullptr, QStringLiteral("企业监督检查系统已经运行..."));
     } catch (...) {
         // The result keeps what was reached.

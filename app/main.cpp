@@ -92,6 +92,8 @@ int main(int argc, char** argv) {
 
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     WebEngineBrowser::registerPhotoScheme();
+    // Taken before the application object, which takes DESKTOP_STARTUP_ID.
+    const QByteArray launchToken = TCheckOutInfo::LaunchToken();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavlin"));
     // The desktop entry's id (the main window sets the icon with its pictures).
@@ -102,7 +104,7 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<RaiseServer> raise;
     {
-        TCheckOutInfo guards(dialogs);
+        TCheckOutInfo guards(dialogs, launchToken);
         if (guards.IsAlreadyRunning()) {
             return 0;
         }
@@ -134,7 +136,7 @@ int main(int argc, char** argv) {
     window.setCameraFactory([&cameras](QWidget* parent) { return cameras.create(parent); });
     window.setPhotoFolder(places.photoFolder);
     WindowPlacement::ShowMaximised(window);
-    raise->setRaise([&window] { window.showRunningCopy(); });
+    raise->setRaise([&window](const QByteArray& token) { window.showRunningCopy(token); });
     app.exec();
     return 0;
 }

@@ -398,10 +398,10 @@ void TFrm_Tavlin::loadPictures() {
     m_loading->start();
 }
 
-void TFrm_Tavlin::showRunningCopy() {
+void TFrm_Tavlin::showRunningCopy(const QByteArray& activationToken) {
     WindowPlacement::ShowMaximised(*this);
     raise();
-    activateWindow();
+    WindowPlacement::Activate(*this, activationToken);
 }
 
 void TFrm_Tavlin::FormCreate() {

@@ -7,6 +7,7 @@
 #include "EnterpriseIdentity.h"
 #include "PageTitle.h"
 
+#include <QByteArray>
 #include <QWidget>
 
 #include <array>
@@ -38,8 +39,9 @@ public:
 
     bool terminationRequested() const { return m_terminationRequested; }
 
-    // Brings the window to the front, maximised: asked for by a second copy.
-    void showRunningCopy();
+    // Brings the window to the front, maximised: asked for by a second copy,
+    // with the activation token its launcher gave it (empty without one).
+    void showRunningCopy(const QByteArray& activationToken = {});
 
     // Makes the video-capture control of each camera window: the program's
     // entry gives the one over Qt Multimedia, tests a scripted one.

@@ -137,4 +137,27 @@ for name in camera-preview camera-no-device photo-from-camera photo-in-page \
     echo "demo: $name was not taken (see $demo/camera.out and $demo/photo.out)" >&2
   fi
 done
+# The real window on the desktops officers meet: maximised under a window
+# manager at 100 %, at 125 % on 1366x768 and 200 % on 1920x1080, and as a
+# native Wayland window on GNOME's compositor (mutter), with a second copy's
+# message over it.
+echo "demo: the window on the desktops"
+unset QT_QPA_PLATFORM
+tests=$root/tests
+TAVLIN_SCREENSHOTS="$demo" "$tests/run-isolated.sh" "$tests/run-under-xvfb.sh" --wm \
+  "$bin/tst_program" windowStartsMaximisedAndADoubleClickActsOnce \
+  "windowFitsTheScreenAtAnyScale:125 % on 1366x768" >"$demo/desktops.out" 2>&1 || true
+TAVLIN_SCREENSHOTS="$demo" "$tests/run-isolated.sh" "$tests/run-under-xvfb.sh" --wm \
+  --screen 1920x1080 "$bin/tst_program" "windowFitsTheScreenAtAnyScale:200 % on 1920x1080" \
+  >>"$demo/desktops.out" 2>&1 || true
+if [ -x "$bin/wl_launcher" ]; then
+  TAVLIN_SCREENSHOTS="$demo" "$tests/desktop/wayland-test.sh" "$bin" >>"$demo/desktops.out" 2>&1 || true
+fi
+for name in desktop-100 desktop-125 desktop-200 wayland-maximised wayland-second-copy; do
+  if [ -f "$demo/$name.png" ]; then
+    echo "demo: $name: $demo/$name.png"
+  else
+    echo "demo: $name was not taken (see $demo/desktops.out)" >&2
+  fi
+done
 echo "demo: done; the screenshots are in $demo"

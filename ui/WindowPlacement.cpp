@@ -1,5 +1,7 @@
 #include "WindowPlacement.h"
 
+#include <QApplication>
+#include <QByteArray>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
@@ -53,12 +55,14 @@ bool WindowManagerRuns() {
 
 namespace {
 
-// Whether the window manager holds the X window maximised (_NET_WM_STATE),
-// whatever Qt believes; true where that cannot be asked (not X11).
+// Whether the window manager holds the window maximised. On X11 that is the
+// window's _NET_WM_STATE, whatever Qt believes; elsewhere (Wayland) Qt's
+// state of the window is what the compositor last configured it with.
 bool ManagerShowsMaximised(QWidget& window) {
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     if (x11 == nullptr || x11->connection() == nullptr) {
-        return true;
+        return window.windowHandle() == nullptr ||
+               window.windowHandle()->windowStates().testFlag(Qt::WindowMaximized);
     }
     xcb_connection_t* connection = x11->connection();
     const xcb_atom_t state = Atom(connection, "_NET_WM_STATE");
@@ -82,9 +86,10 @@ bool ManagerShowsMaximised(QWidget& window) {
 
 // Once the window is on the screen, asks again if the manager did not take
 // the first request: the program's main window, shown maximised at its
-// start, stayed at its restored size under openbox (its first request is
-// made while Qt still prepares the window), while a request to the shown
-// window is followed.
+// start, stayed at its restored size under openbox and under mutter (its
+// first request is made while Qt still prepares the window, and on Wayland
+// it never reached the compositor), while a request to the shown window is
+// followed.
 class MaximiseOnceShown : public QObject {
 public:
     explicit MaximiseOnceShown(QWidget& window) : QObject(&window), m_window(window) {
@@ -121,6 +126,60 @@ void ShowMaximised(QWidget& window) {
     if (window.windowHandle() != nullptr && !window.windowHandle()->isExposed()) {
         new MaximiseOnceShown(window);
     }
+}
+
+unsigned long StartupIdTime(const QByteArray& startupId) {
+    const qsizetype at = startupId.lastIndexOf("_TIME");
+    if (at < 0) {
+        return 0;
+    }
+    bool ok = false;
+    const unsigned long time = startupId.mid(at + 5).toULong(&ok);
+    return ok && time <= 0xffffffffUL ? time : 0;
+}
+
+namespace {
+
+// Asks the window manager to activate window as of the user's action at
+// time (the EWMH request of an application, _NET_ACTIVE_WINDOW).
+void RequestActiveWindow(xcb_connection_t* connection, xcb_window_t window, xcb_timestamp_t time) {
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = Atom(connection, "_NET_ACTIVE_WINDOW");
+    message.data.data32[0] = 1; // from an application
+    message.data.data32[1] = time;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_send_event(connection, 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(connection);
+}
+
+} // namespace
+
+void Activate(QWidget& window, const QByteArray& token) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    const unsigned long launchTime = StartupIdTime(token);
+    if (x11 != nullptr && x11->connection() != nullptr && launchTime != 0) {
+        // The launch's own time: a manager that prevents focus stealing lets
+        // a request as recent as the user's action through.
+        RequestActiveWindow(x11->connection(), static_cast<xcb_window_t>(window.winId()),
+                            static_cast<xcb_timestamp_t>(launchTime));
+    } else {
+        if (x11 == nullptr && !token.isEmpty()) {
+            // Qt's Wayland shell activates with the token it finds here, and
+            // takes it away again.
+            qputenv("XDG_ACTIVATION_TOKEN", token);
+        }
+        window.activateWindow();
+    }
+    QTimer::singleShot(1000, &window, [target = &window] {
+        if (!target->isActiveWindow()) {
+            QApplication::alert(target);
+        }
+    });
 }
 
 QSize FitToScreen(const QSize& design, const QWidget& window) {

@@ -5,7 +5,8 @@
 //   WARNING <text> / QUESTION <text>   a box that was shown
 //   ALREADY / STOPPED                  the start ended there
 //   READY listening                    the start went on; this copy now runs
-//   RAISED                             a later copy asked this one to show itself
+//   RAISED [token]                     a later copy asked this one to show
+//                                      itself, with its activation token
 #include "CheckOutInfo.h"
 #include "Dialogs.h"
 #include "RaiseServer.h"
@@ -52,13 +53,14 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
+    const QByteArray launchToken = TCheckOutInfo::LaunchToken();
     QApplication app(argc, argv);
     const bool slow = argc > 1 && std::strcmp(argv[1], "slow-yes") == 0;
     AnsweringDialogs dialogs(slow || (argc > 1 && std::strcmp(argv[1], "yes") == 0), slow);
     // The same order as Tavlin's entry.
     std::unique_ptr<RaiseServer> raise;
     {
-        TCheckOutInfo guards(dialogs);
+        TCheckOutInfo guards(dialogs, launchToken);
         if (guards.IsAlreadyRunning()) {
             Say(QStringLiteral("ALREADY"));
             return 0;
@@ -71,7 +73,10 @@ int main(int argc, char** argv) {
     }
     Say(raise->isListening() ? QStringLiteral("READY listening")
                              : QStringLiteral("READY not listening"));
-    raise->setRaise([] { Say(QStringLiteral("RAISED")); });
+    raise->setRaise([](const QByteArray& token) {
+        Say(token.isEmpty() ? QStringLiteral("RAISED")
+                            : QStringLiteral("RAISED ") + QString::fromLatin1(token));
+    });
     QTimer::singleShot(60000, &app, &QCoreApplication::quit);
     return app.exec();
 }

@@ -25,6 +25,8 @@ private slots:
     void cleanup();
     void secondStartShowsTheFirstAndEnds();
     void copyStartedWhileTheFirstStillStartsIsAnswered();
+    void secondStartHandsOnItsLaunchToken_data();
+    void secondStartHandsOnItsLaunchToken();
     void commandLineOfTheProgram();
     void startAfterACrashRunsNormally();
     void hotelProgramNames_data();
@@ -33,7 +35,7 @@ private slots:
     void noEndsTheStartAndNothingElse();
 
 private:
-    QProcess* startProbe(const QString& answer);
+    QProcess* startProbe(const QString& answer, const QProcessEnvironment& extra = {});
     QString waitForLine(QProcess* probe, const QString& prefix, int timeoutMs = 10000);
 
     // The environment of a started program: a runtime folder of this test's own.
@@ -67,12 +69,16 @@ QProcessEnvironment tst_Guards::probeEnvironment() const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime->path());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.remove(QStringLiteral("XDG_ACTIVATION_TOKEN"));
+    env.remove(QStringLiteral("DESKTOP_STARTUP_ID"));
     return env;
 }
 
-QProcess* tst_Guards::startProbe(const QString& answer) {
+QProcess* tst_Guards::startProbe(const QString& answer, const QProcessEnvironment& extra) {
     auto* probe = new QProcess;
-    probe->setProcessEnvironment(probeEnvironment());
+    QProcessEnvironment env = probeEnvironment();
+    env.insert(extra);
+    probe->setProcessEnvironment(env);
     probe->start(kProbe, {answer});
     m_probes.append(probe);
     return probe;
@@ -118,6 +124,40 @@ void tst_Guards::secondStartShowsTheFirstAndEnds() {
     QCOMPARE(second->exitStatus(), QProcess::NormalExit);
     QCOMPARE(second->exitCode(), 0);
     QCOMPARE(waitForLine(first, QStringLiteral("RAISED")), QStringLiteral("RAISED"));
+}
+
+void tst_Guards::secondStartHandsOnItsLaunchToken_data() {
+    QTest::addColumn<QString>("variable");
+    QTest::addColumn<QString>("token");
+    QTest::addColumn<QString>("raised");
+    const QString wayland = QStringLiteral("XDG_ACTIVATION_TOKEN");
+    const QString x11 = QStringLiteral("DESKTOP_STARTUP_ID");
+    const QString token = QStringLiteral("2c9e7c1a-8f4d-4b6e-a0d2-5f1e3b7c9d10_TIME81234");
+    QTest::newRow("Wayland") << wayland << token << QStringLiteral("RAISED ") + token;
+    QTest::newRow("X11") << x11 << QStringLiteral("openbox/tavlin/42-0-pc_TIME99")
+                         << QStringLiteral("RAISED openbox/tavlin/42-0-pc_TIME99");
+    // What no desktop gives goes without a token; the request still raises.
+    QTest::newRow("spaces") << wayland << QStringLiteral("a b") << QStringLiteral("RAISED");
+    QTest::newRow("too long") << wayland << QString(256, QLatin1Char('x'))
+                              << QStringLiteral("RAISED");
+    QTest::newRow("a second line")
+        << wayland << QStringLiteral("ok\nraise evil") << QStringLiteral("RAISED");
+}
+
+void tst_Guards::secondStartHandsOnItsLaunchToken() {
+    QFETCH(QString, variable);
+    QFETCH(QString, token);
+    QFETCH(QString, raised);
+    QProcess* first = startProbe(QStringLiteral("no"));
+    QCOMPARE(waitForLine(first, QStringLiteral("READY")), QStringLiteral("READY listening"));
+    QProcessEnvironment launched;
+    launched.insert(variable, token);
+    QProcess* second = startProbe(QStringLiteral("yes"), launched);
+    QVERIFY(second->waitForFinished(10000));
+    QCOMPARE(second->exitCode(), 0);
+    QCOMPARE(waitForLine(first, QStringLiteral("RAISED")), raised);
+    // One request, one raise.
+    QCOMPARE(waitForLine(first, QStringLiteral("RAISED"), 500), QString());
 }
 
 void tst_Guards::copyStartedWhileTheFirstStillStartsIsAnswered() {

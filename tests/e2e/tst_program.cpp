@@ -99,6 +99,19 @@ bool IsMaximised(const QString& window) {
            state.contains("_NET_WM_STATE_MAXIMIZED_HORZ");
 }
 
+// With TAVLIN_SCREENSHOTS set (make demo saves them), keeps a picture of the
+// whole display as it is once the page had time to paint.
+void Screenshot(const QString& name) {
+    const QString folder = qEnvironmentVariable("TAVLIN_SCREENSHOTS");
+    if (folder.isEmpty()) {
+        return;
+    }
+    QTest::qWait(1500);
+    QProcess::execute(QStringLiteral("import"),
+                      {QStringLiteral("-window"), QStringLiteral("root"),
+                       folder + QLatin1Char('/') + name + QStringLiteral(".png")});
+}
+
 } // namespace
 
 class tst_Program : public QObject {
@@ -318,6 +331,7 @@ void tst_Program::windowStartsMaximisedAndADoubleClickActsOnce() {
     QVERIFY(!window.isEmpty());
     // Maximised through the window manager, from the first start on.
     QTRY_VERIFY_WITH_TIMEOUT(IsMaximised(window), 10000);
+    Screenshot(QStringLiteral("desktop-100"));
     // A double click on 登录 (left 844, top 3, 60 x 60) asks for the start once.
     QStringList seen;
     const auto starts = [&](const QString& id) {
@@ -452,6 +466,7 @@ void tst_Program::windowFitsTheScreenAtAnyScale() {
         10000);
     QVERIFY2(x >= 0 && y >= 0 && x + width <= screenWidth && y + height <= screenHeight,
              qPrintable(QStringLiteral("%1,%2 %3x%4").arg(x).arg(y).arg(width).arg(height)));
+    Screenshot(QStringLiteral("desktop-%1").arg(qRound(factor * 100)));
     // 登录 and 关闭 where the title strip puts them in a window of this width:
     // a click on 登录 asks for the start again, one on 关闭 ends Tavlin.
     const int logicalWidth = static_cast<int>(width / factor);
