@@ -146,14 +146,17 @@ unset QT_QPA_PLATFORM
 tests=$root/tests
 TAVLIN_SCREENSHOTS="$demo" "$tests/run-isolated.sh" "$tests/run-under-xvfb.sh" --wm \
   "$bin/tst_program" windowStartsMaximisedAndADoubleClickActsOnce \
-  "windowFitsTheScreenAtAnyScale:125 % on 1366x768" >"$demo/desktops.out" 2>&1 || true
+  "windowFitsTheScreenAtAnyScale:125 % on 1366x768" \
+  "cameraWindowOpensFromTheKeyboardAndFitsTheScreen:125 % on 1366x768" >"$demo/desktops.out" 2>&1 || true
 TAVLIN_SCREENSHOTS="$demo" "$tests/run-isolated.sh" "$tests/run-under-xvfb.sh" --wm \
   --screen 1920x1080 "$bin/tst_program" "windowFitsTheScreenAtAnyScale:200 % on 1920x1080" \
+  "cameraWindowOpensFromTheKeyboardAndFitsTheScreen:200 % on 1920x1080" \
   >>"$demo/desktops.out" 2>&1 || true
 if [ -x "$bin/wl_launcher" ]; then
   TAVLIN_SCREENSHOTS="$demo" "$tests/desktop/wayland-test.sh" "$bin" >>"$demo/desktops.out" 2>&1 || true
 fi
-for name in desktop-100 desktop-125 desktop-200 wayland-maximised wayland-second-copy; do
+for name in desktop-100 desktop-125 desktop-200 desktop-camera-125 desktop-camera-200 \
+            wayland-maximised wayland-second-copy; do
   if [ -f "$demo/$name.png" ]; then
     echo "demo: $name: $demo/$name.png"
   else

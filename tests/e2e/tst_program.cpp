@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRect>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -99,6 +100,24 @@ bool IsMaximised(const QString& window) {
            state.contains("_NET_WM_STATE_MAXIMIZED_HORZ");
 }
 
+// The X window's place on the screen and its size (xwininfo's answer).
+QRect WindowGeometry(const QString& window) {
+    QProcess info;
+    info.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window});
+    info.waitForFinished(10000);
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("Absolute upper-left X: +(-?\\d+).*"
+                                          "Absolute upper-left Y: +(-?\\d+).*"
+                                          "Width: (\\d+).*Height: (\\d+)"),
+                           QRegularExpression::DotMatchesEverythingOption)
+            .match(QString::fromLatin1(info.readAllStandardOutput()));
+    if (!m.hasMatch()) {
+        return {};
+    }
+    return {m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(),
+            m.captured(4).toInt()};
+}
+
 // With TAVLIN_SCREENSHOTS set (make demo saves them), keeps a picture of the
 // whole display as it is once the page had time to paint.
 void Screenshot(const QString& name) {
@@ -131,11 +150,13 @@ private slots:
     void keyboardReachesTheTitleButtons();
     void windowFitsTheScreenAtAnyScale_data();
     void windowFitsTheScreenAtAnyScale();
+    void cameraWindowOpensFromTheKeyboardAndFitsTheScreen_data();
+    void cameraWindowOpensFromTheKeyboardAndFitsTheScreen();
 
 private:
     // A program folder with a copy of tavlin; configured against the sample
-    // back end unless configure is false.
-    QString makeFolder(bool configure);
+    // back end unless configure is false, with the start page at path.
+    QString makeFolder(bool configure, const QString& path = QStringLiteral("/inspect"));
     QProcess* startTavlin(const QString& folder,
                           const QProcessEnvironment& extra = QProcessEnvironment());
     int inspectRequests();
@@ -173,7 +194,7 @@ void tst_Program::cleanup() {
     m_work.reset();
 }
 
-QString tst_Program::makeFolder(bool configure) {
+QString tst_Program::makeFolder(bool configure, const QString& path) {
     const QString folder = m_work->filePath(QStringLiteral("tavlin-%1").arg(m_started.size()));
     QDir().mkpath(folder);
     QFile::copy(QStringLiteral(TAVLIN_BIN_DIR "/tavlin"), folder + QStringLiteral("/tavlin"));
@@ -181,10 +202,10 @@ QString tst_Program::makeFolder(bool configure) {
         QProcess config;
         config.start(QStringLiteral(TAVLIN_BIN_DIR "/tavlin-config"),
                      {QStringLiteral("write"), folder, QStringLiteral("--url"),
-                      m_site->base() + QStringLiteral("/inspect"), QStringLiteral("--type-code"),
-                      QStringLiteral("R01"), QStringLiteral("--number"),
-                      QStringLiteral("4401000001"), QStringLiteral("--serial"),
-                      QStringLiteral("SN-1"), QStringLiteral("--name"), QStringLiteral("Test")});
+                      m_site->base() + path, QStringLiteral("--type-code"), QStringLiteral("R01"),
+                      QStringLiteral("--number"), QStringLiteral("4401000001"),
+                      QStringLiteral("--serial"), QStringLiteral("SN-1"), QStringLiteral("--name"),
+                      QStringLiteral("Test")});
         config.waitForFinished();
     }
     return folder;
@@ -444,26 +465,11 @@ void tst_Program::windowFitsTheScreenAtAnyScale() {
     QVERIFY(!window.isEmpty());
     // Maximised, and the whole window on the screen.
     QTRY_VERIFY_WITH_TIMEOUT(IsMaximised(window), 10000);
-    int x = -1, y = -1, width = 0, height = 0;
+    QRect geometry;
     QTRY_VERIFY_WITH_TIMEOUT(
-        [&] {
-            QProcess info;
-            info.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window});
-            info.waitForFinished(10000);
-            const QString geometry = QString::fromLatin1(info.readAllStandardOutput());
-            const QRegularExpressionMatch m =
-                QRegularExpression(QStringLiteral("Absolute upper-left X: +(-?\\d+).*"
-                                                  "Absolute upper-left Y: +(-?\\d+).*"
-                                                  "Width: (\\d+).*Height: (\\d+)"),
-                                   QRegularExpression::DotMatchesEverythingOption)
-                    .match(geometry);
-            x = m.captured(1).toInt();
-            y = m.captured(2).toInt();
-            width = m.captured(3).toInt();
-            height = m.captured(4).toInt();
-            return m.hasMatch() && width > screenWidth / 2;
-        }(),
-        10000);
+        (geometry = WindowGeometry(window), geometry.width() > screenWidth / 2), 10000);
+    const int x = geometry.x(), y = geometry.y(), width = geometry.width(),
+              height = geometry.height();
     QVERIFY2(x >= 0 && y >= 0 && x + width <= screenWidth && y + height <= screenHeight,
              qPrintable(QStringLiteral("%1,%2 %3x%4").arg(x).arg(y).arg(width).arg(height)));
     Screenshot(QStringLiteral("desktop-%1").arg(qRound(factor * 100)));
@@ -482,6 +488,59 @@ void tst_Program::windowFitsTheScreenAtAnyScale() {
     click(930 + 30 - shift);
     QVERIFY(tavlin->waitForFinished(30000));
     QCOMPARE(tavlin->exitCode(), 0);
+}
+
+void tst_Program::cameraWindowOpensFromTheKeyboardAndFitsTheScreen_data() {
+    windowFitsTheScreenAtAnyScale_data();
+    QTest::newRow("100 % on 1366x768") << QStringLiteral("1") << QStringLiteral("1366x768");
+}
+
+void tst_Program::cameraWindowOpensFromTheKeyboardAndFitsTheScreen() {
+    QFETCH(QString, scale);
+    QFETCH(QString, screen);
+    const QString display = XDoTool({QStringLiteral("getdisplaygeometry")});
+    if (display != QString(screen).replace(QLatin1Char('x'), QLatin1Char(' '))) {
+        QSKIP("this display has another size; the case runs on a display of its own");
+    }
+    const QRect room(0, 0, screen.section(QLatin1Char('x'), 0, 0).toInt(),
+                     screen.section(QLatin1Char('x'), 1, 1).toInt());
+    // The start page is the photo page, with the camera module beside tavlin.
+    const QString folder = makeFolder(true, QStringLiteral("/photo"));
+    QVERIFY(QFile::copy(QStringLiteral(TAVLIN_BIN_DIR "/tavlin-camera.so"),
+                        folder + QStringLiteral("/tavlin-camera.so")));
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("QT_SCALE_FACTOR"), scale);
+    QProcess* tavlin = startTavlin(folder, env);
+    QStringList seen;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (seen += m_site->takeRequests(),
+         !seen.filter(QRegularExpression(QStringLiteral("^/photo\\?"))).isEmpty()),
+        60000);
+    const QString window = WaitForWindow(tavlin->processId(), QStringLiteral("Tavlin"));
+    QVERIFY(!window.isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(IsMaximised(window), 10000);
+    XDoTool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
+    // 拍照 is the first shown title button of the photo page: F6, then Enter.
+    QString camera;
+    for (int attempt = 0; attempt < 5 && camera.isEmpty(); ++attempt) {
+        XDoTool({QStringLiteral("key"), QStringLiteral("F6")});
+        XDoTool({QStringLiteral("key"), QStringLiteral("Return")});
+        camera = WaitForWindow(tavlin->processId(), QStringLiteral("拍照"), 10000);
+        if (camera.isEmpty()) {
+            XDoTool({QStringLiteral("key"), QStringLiteral("Escape")}); // back to the page
+        }
+    }
+    QVERIFY2(!camera.isEmpty(), "F6 and Enter on the photo page opened no camera window");
+    QRect geometry;
+    QTRY_VERIFY_WITH_TIMEOUT((geometry = WindowGeometry(camera), geometry.width() > 100), 10000);
+    QVERIFY2(room.contains(geometry), qPrintable(QStringLiteral("camera window %1,%2 %3x%4")
+                                                     .arg(geometry.x())
+                                                     .arg(geometry.y())
+                                                     .arg(geometry.width())
+                                                     .arg(geometry.height())));
+    Screenshot(QStringLiteral("desktop-camera-%1").arg(qRound(scale.toDouble() * 100)));
+    tavlin->terminate();
+    QVERIFY(tavlin->waitForFinished(30000));
 }
 
 QTEST_GUILESS_MAIN(tst_Program)
