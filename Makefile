@@ -5,6 +5,9 @@
 #                 build of the unit tests and a short fuzzing run
 #   make package  build the Debian package build/package/tavlin_<version>_amd64.deb
 #                 and check it with lintian
+#   make repo     build a signed apt repository of the package in build/repo
+#   make piuparts install, upgrade and purge the package in a clean Debian 12
+#                 with piuparts (root, network to a Debian mirror)
 #   make bench    build and run the benchmarks
 #   make demo     run Tavlin against the bundled sample back end
 #   make format   format the sources with clang-format
@@ -25,11 +28,12 @@ DEBIAN_PACKAGES := cmake ninja-build g++ make pkg-config binutils clang clang-fo
                    libxcb1-dev openbox xdotool lintian appstream desktop-file-utils \
                    fonts-arphic-uming xvfb xauth x11-utils imagemagick \
                    dbus at-spi2-core python3-pyatspi \
-                   mutter qt6-wayland libwayland-dev wayland-protocols
+                   mutter qt6-wayland libwayland-dev wayland-protocols \
+                   apt-utils gnupg debconf
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test check sanitize fuzz bench demo package format clean
+.PHONY: all deps build test check sanitize fuzz bench demo package repo piuparts format clean
 
 all: build
 
@@ -91,9 +95,15 @@ demo: build
 
 package: build
 	cd $(BUILD) && cpack -G DEB
-	lintian --fail-on error --suppress-tags binary-has-unneeded-section \
+	lintian --fail-on error,warning --suppress-tags binary-has-unneeded-section \
 	  $(BUILD)/package/tavlin_*_amd64.deb
 	@ls $(BUILD)/package/tavlin_*_amd64.deb
+
+repo: package
+	tools/make-repo.sh $(BUILD)/repo $(BUILD)/package/tavlin_*_amd64.deb
+
+piuparts: package
+	tools/piuparts.sh $(BUILD)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

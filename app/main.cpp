@@ -22,9 +22,11 @@
 
 #include <QTranslator>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <unistd.h>
 
 namespace {
 
@@ -68,6 +70,22 @@ std::optional<int> HandleCommandLine(int argc, char** argv) {
     return 2;
 }
 
+// Tavlin is the officer's program. As root the page would run with every
+// right on the PC, and Chromium ends with its own words without its sandbox;
+// Tavlin says why in its own before any window or request. A machine that
+// must run it as root (a test machine, a container) switches Chromium's
+// sandbox off explicitly with QTWEBENGINE_DISABLE_SANDBOX=1, and then runs it.
+std::optional<int> RefuseRoot() {
+    const char* noSandbox = std::getenv("QTWEBENGINE_DISABLE_SANDBOX");
+    if (::geteuid() != 0 || (noSandbox != nullptr && *noSandbox != '\0')) {
+        return std::nullopt;
+    }
+    std::fputs("tavlin: Tavlin runs as the officer's own user, not as root; start it from the "
+               "officer's desktop session, without sudo.\n",
+               stderr);
+    return 1;
+}
+
 // Removes the run's photo (its private folder, or the photo file beside a
 // portable copy) when main ends, on every path.
 struct PhotoRemoval {
@@ -79,6 +97,9 @@ struct PhotoRemoval {
 
 int main(int argc, char** argv) {
     if (const std::optional<int> status = HandleCommandLine(argc, argv)) {
+        return *status;
+    }
+    if (const std::optional<int> status = RefuseRoot()) {
         return *status;
     }
     // Where this run writes, decided once: the program folder for a copy its

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <csignal>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -145,6 +146,7 @@ private slots:
     void hotelProgramIsAskedAboutBeforeAnyWindowOrRequest();
     void secondCopyIsTurnedAwayBeforeAnyRequest();
     void terminationEndsTheRunTheNormalWay();
+    void startedAsRootItSaysSoAndEnds();
     void windowStartsMaximisedAndADoubleClickActsOnce();
     void withoutAChineseFontTheLogAndStandardErrorSaySo();
     void keyboardReachesTheTitleButtons();
@@ -343,6 +345,30 @@ void tst_Program::terminationEndsTheRunTheNormalWay() {
     QProcess* next = startTavlin(makeFolder(true));
     QTRY_COMPARE_WITH_TIMEOUT(inspectRequests(), 2, 60000);
     QVERIFY(ShownWindowId(next->processId(), kCaption).isEmpty());
+}
+
+void tst_Program::startedAsRootItSaysSoAndEnds() {
+    if (::geteuid() != 0) {
+        QSKIP("only a run as root shows it");
+    }
+    // sudo tavlin, with Chromium's sandbox as it is by default.
+    QProcess tavlin;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_work->filePath(QStringLiteral("runtime")));
+    tavlin.setProcessEnvironment(env);
+    const QString folder = makeFolder(true);
+    tavlin.start(folder + QStringLiteral("/tavlin"));
+    QVERIFY(tavlin.waitForFinished(30000));
+    QCOMPARE(tavlin.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tavlin.exitCode(), 1);
+    QCOMPARE(QString::fromUtf8(tavlin.readAllStandardError()),
+             QStringLiteral("tavlin: Tavlin runs as the officer's own user, not as root; start it "
+                            "from the officer's desktop session, without sudo.\n"));
+    QCOMPARE(inspectRequests(), 0);
+    QVERIFY(ShownWindowId(tavlin.processId(), QStringLiteral("Tavlin")).isEmpty());
+    // Nothing of a run was made: no log folder beside the program.
+    QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/LogFiles")));
 }
 
 void tst_Program::windowStartsMaximisedAndADoubleClickActsOnce() {

@@ -35,7 +35,9 @@ fi
 
 tavlin-config autostart on >/dev/null
 [ -f "$HOME/.config/autostart/org.tavlin.Tavlin.desktop" ] || fail "no autostart entry"
-grep -q '^Exec=/opt/tavlin/tavlin$' "$HOME/.config/autostart/org.tavlin.Tavlin.desktop" ||
-  fail "the autostart entry does not start /opt/tavlin/tavlin"
+grep -q '^Exec=/usr/lib/tavlin/tavlin$' "$HOME/.config/autostart/org.tavlin.Tavlin.desktop" ||
+  fail "the autostart entry does not start /usr/lib/tavlin/tavlin"
+grep -q '^TryExec=/usr/lib/tavlin/tavlin$' "$HOME/.config/autostart/org.tavlin.Tavlin.desktop" ||
+  fail "the autostart entry has no TryExec: it would outlive the package"
 tavlin-config autostart off >/dev/null
 [ ! -e "$HOME/.config/autostart/org.tavlin.Tavlin.desktop" ] || fail "autostart off left the entry"

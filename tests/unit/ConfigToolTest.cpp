@@ -54,6 +54,61 @@ TEST_F(ConfigTool, WrittenFolderIsWhatCheckAndTavlinRead) {
     EXPECT_EQ(base.url, "http://inspect.example/entry");
 }
 
+TEST_F(ConfigTool, ValuesAreWhatWasWrittenAndWriteBackUnchanged) {
+    int code = -1;
+    const std::string written =
+        " --url 'http://inspect.example/entry?a=1&b=两' --type-code R02 --number 4401000001"
+        " --serial ' SN-1' --name '平安 宾馆' --other 'a=b' --long-code ''"
+        " --allowed-origins 'https://b.example http://c.example:8080' --load-timeout 12";
+    Run("write " + Folder() + written, code);
+    ASSERT_EQ(code, 0) << Stderr();
+    const std::string values = Run("values " + Folder(), code);
+    EXPECT_EQ(code, 0) << Stderr();
+    EXPECT_EQ(values, "url=http://inspect.example/entry?a=1&b=两\n"
+                      "type-code=R02\n"
+                      "enterprise-number=4401000001\n"
+                      "identity-serial= SN-1\n"
+                      "enterprise-name=平安 宾馆\n"
+                      "other-info=a=b\n"
+                      "long-code=\n"
+                      "allowed-origins=https://b.example http://c.example:8080\n"
+                      "load-timeout=12\n");
+    // Written again from those values (as the package's scripts do), the
+    // files are byte for byte what they were.
+    const std::filesystem::path pc = m_dir.path() / "pc" / "InspectConfig";
+    const std::string config = testsupport::ReadAll(pc / "Config.ini");
+    const std::string identity = testsupport::ReadAll(pc / "Identity.ini");
+    Run("write " + Folder() + written, code);
+    ASSERT_EQ(code, 0) << Stderr();
+    EXPECT_EQ(testsupport::ReadAll(pc / "Config.ini"), config);
+    EXPECT_EQ(testsupport::ReadAll(pc / "Identity.ini"), identity);
+    // Without browser settings, none are printed.
+    Run("write " + Folder() + " --url http://a/", code);
+    EXPECT_EQ(Run("values " + Folder(), code),
+              "url=http://a/\ntype-code=\nenterprise-number=\nidentity-serial=\n"
+              "enterprise-name=\nother-info=\nlong-code=\n");
+    // Nothing to read: status 1, and the reason.
+    Run("values '" + (m_dir.path() / "none").string() + "'", code);
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(Stderr().find("no configuration to read"), std::string::npos) << Stderr();
+}
+
+TEST_F(ConfigTool, AnInstalledCopysConfigurationLinkIsFollowed) {
+    // The package's layout: the program folder's InspectConfig is a link to
+    // the configuration folder, which may not exist yet.
+    const std::filesystem::path program = m_dir.path() / "lib";
+    const std::filesystem::path etc = m_dir.path() / "etc" / "tavlin";
+    std::filesystem::create_directories(program);
+    std::filesystem::create_directory_symlink(etc, program / "InspectConfig");
+    int code = -1;
+    Run("write '" + program.string() + "' --url http://a/ --number 7", code);
+    ASSERT_EQ(code, 0) << Stderr();
+    EXPECT_TRUE(std::filesystem::is_symlink(program / "InspectConfig"));
+    EXPECT_NE(testsupport::ReadAll(etc / "Identity.ini").find("EnterpriseNumber=7\n"),
+              std::string::npos);
+    EXPECT_EQ(ShellConfig::ReadBaseUrl(program.string() + "/").url, "http://a/");
+}
+
 TEST_F(ConfigTool, RefusesWhatTavlinCouldNotUse) {
     struct Case {
         const char* arguments;
@@ -192,6 +247,9 @@ TEST_F(ConfigTool, AutostartOnAndOff) {
     const std::string written = testsupport::ReadAll(entry);
     EXPECT_NE(written.find("[Desktop Entry]\nType=Application\n"), std::string::npos);
     EXPECT_NE(written.find("\nExec=" + (program / "tavlin").string() + "\n"), std::string::npos)
+        << written;
+    // Once the program is gone, the desktop passes over the entry.
+    EXPECT_NE(written.find("\nTryExec=" + (program / "tavlin").string() + "\n"), std::string::npos)
         << written;
     out = run("autostart off");
     EXPECT_EQ(code, 0);

@@ -4,12 +4,16 @@
 //   tavlin-config write FOLDER --url URL [--type-code T] [--number N] [--serial S]
 //                              [--name NAME] [--other TEXT] [--long-code L]
 //   tavlin-config check FOLDER
+//   tavlin-config values FOLDER
 //   tavlin-config autostart on|off
 //
 // "write" stores the base URL Base64-encoded in FOLDER/InspectConfig/Config.ini
 // and the enterprise identity in FOLDER/InspectConfig/Identity.ini (UTF-8).
 // "check" reads both as the program does, and prints what it found and the
 // start URL the program would open (with the version of FOLDER/tavlin).
+// "values" prints the values the files hold, a "key=value" line each, in the
+// names of the package's questions: what the package's scripts read back so
+// that an administrator's edit is never overwritten.
 // "autostart" adds or removes an XDG autostart entry for Tavlin: the current
 // user's, or every user's when run as root.
 #include "CodePage.h"
@@ -40,6 +44,7 @@ constexpr const char* kUsage =
     "                           [--name NAME] [--other TEXT] [--long-code L]\n"
     "                           [--allowed-origins \"ORIGIN ...\"] [--load-timeout SECONDS]\n"
     "       tavlin-config check FOLDER\n"
+    "       tavlin-config values FOLDER\n"
     "       tavlin-config autostart on|off\n"
     "       tavlin-config --help | --version\n";
 
@@ -55,7 +60,8 @@ int Help() {
         "\n"
         "write  stores the base URL (Base64) in FOLDER/InspectConfig/Config.ini and the\n"
         "       enterprise identity in FOLDER/InspectConfig/Identity.ini. FOLDER is the\n"
-        "       program folder: /opt/tavlin for the installed package (run with sudo).\n"
+        "       program folder: /usr/lib/tavlin for the installed package (run with\n"
+        "       sudo), whose InspectConfig is /etc/tavlin.\n"
         "       The URL must be http or https; no value may be longer than 2047 bytes.\n"
         "       --allowed-origins limits the pages Tavlin may show to the base URL's\n"
         "       origin and these (scheme://host[:port], separated by blanks);\n"
@@ -63,6 +69,10 @@ int Help() {
         "       its error panel (1 to 3600 s, default 30).\n"
         "check  reads both files as Tavlin does and prints what it found and the start\n"
         "       URL exactly as Tavlin sends it. Status 1 when Tavlin would refuse to start.\n"
+        "values prints what the files hold, a line each: url=, type-code=,\n"
+        "       enterprise-number=, identity-serial=, enterprise-name=, other-info=,\n"
+        "       long-code=, and allowed-origins= and load-timeout= where set. Status 1\n"
+        "       when there is no Config.ini to read.\n"
         "autostart on|off\n"
         "       adds or removes an XDG autostart entry that starts Tavlin at login: for the\n"
         "       current user ($XDG_CONFIG_HOME/autostart, ~/.config/autostart by default),\n"
@@ -211,9 +221,16 @@ int Write(const std::string& folder, const std::map<std::string, std::string>& o
         }
     }
     std::error_code error;
-    std::filesystem::create_directories(folder + "InspectConfig", error);
+    // An installed copy's InspectConfig is a link to its configuration folder
+    // (/etc/tavlin), which is made where it is missing.
+    std::filesystem::path configFolder = folder + "InspectConfig";
+    if (std::filesystem::is_symlink(configFolder, error)) {
+        configFolder =
+            configFolder.parent_path() / std::filesystem::read_symlink(configFolder, error);
+    }
+    std::filesystem::create_directories(configFolder, error);
     if (error) {
-        std::fprintf(stderr, "tavlin-config: cannot create %sInspectConfig: %s\n", folder.c_str(),
+        std::fprintf(stderr, "tavlin-config: cannot create %s: %s\n", configFolder.c_str(),
                      error.message().c_str());
         return 1;
     }
@@ -332,6 +349,36 @@ int Check(const std::string& folder) {
     return 0;
 }
 
+int Values(const std::string& folder) {
+    const std::string configPath = folder + std::string(ShellConfig::kConfigFile);
+    if (Inspect(configPath).kind != FileState::Readable) {
+        std::fprintf(stderr, "tavlin-config: no configuration to read in %s\n", configPath.c_str());
+        return 1;
+    }
+    // The values as they were written: the URL decoded, the rest as stored.
+    std::printf("url=%s\n", ShellConfig::ReadBaseUrl(folder).url.c_str());
+    const std::string identityPath = folder + std::string(ShellConfig::kIdentityFile);
+    static const std::pair<const char*, const char*> kIdentity[] = {
+        {"type-code", "TypeCode"},
+        {"enterprise-number", "EnterpriseNumber"},
+        {"identity-serial", "IdentitySerial"},
+        {"enterprise-name", "EnterpriseName"},
+        {"other-info", "OtherInfo"},
+        {"long-code", "LongCode"}};
+    for (const auto& [name, key] : kIdentity) {
+        std::printf("%s=%s\n", name,
+                    TFileOper::ReadIniString(identityPath, "Identity", key).c_str());
+    }
+    for (const auto& [name, key] : {std::pair{"allowed-origins", "AllowedOrigins"},
+                                    std::pair{"load-timeout", "LoadTimeout"}}) {
+        const std::string value = TFileOper::ReadIniString(configPath, "Browser", key);
+        if (!value.empty()) {
+            std::printf("%s=%s\n", name, value.c_str());
+        }
+    }
+    return 0;
+}
+
 // The autostart entry's file: every user's when run as root, else this user's.
 std::string AutostartEntryPath() {
     constexpr const char* kEntry = "org.tavlin.Tavlin.desktop";
@@ -396,6 +443,10 @@ int Autostart(bool on) {
                               "Name=Tavlin\n"
                               "Name[zh_CN]=企业监督检查系统\n"
                               "Comment=Starts Tavlin at login (tavlin-config autostart)\n"
+                              // Once Tavlin is removed, the entry does nothing.
+                              "TryExec=" +
+                              program +
+                              "\n"
                               "Exec=" +
                               program +
                               "\n"
@@ -438,6 +489,9 @@ int main(int argc, char** argv) {
     const std::string folder = FolderWithSlash(argv[2]);
     if (command == "check" && argc == 3) {
         return Check(folder);
+    }
+    if (command == "values" && argc == 3) {
+        return Values(folder);
     }
     if (command != "write") {
         std::fprintf(stderr, "tavlin-config: unknown command '%s'\n", argv[1]);
