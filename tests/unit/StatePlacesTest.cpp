@@ -33,7 +33,7 @@ TEST(StatePlaces, PortableCopyWritesBesideTheProgramAsBefore) {
 
 TEST(StatePlaces, InstalledCopyWritesIntoTheUsersPlaces) {
     StatePlaces::Environment env{"/home/officer", "", "/run/user/1000", ""};
-    StatePlaces::Places places = StatePlaces::Choose("/opt/tavlin/", false, env);
+    StatePlaces::Places places = StatePlaces::Choose("/usr/lib/tavlin/", false, env);
     EXPECT_FALSE(places.portable);
     EXPECT_EQ(places.logFolder, "/home/officer/.local/state/tavlin/LogFiles/");
     EXPECT_EQ(places.photoFolder, "/run/user/1000/tavlin/");
@@ -48,8 +48,8 @@ TEST(StatePlaces, InstalledCopyWritesIntoTheUsersPlaces) {
 
     // A reader looks in both places, each once.
     env = {"/home/officer", "", "", ""};
-    EXPECT_EQ(StatePlaces::LogFolders("/opt/tavlin/", env),
-              (std::vector<std::string>{"/opt/tavlin/LogFiles/",
+    EXPECT_EQ(StatePlaces::LogFolders("/usr/lib/tavlin/", env),
+              (std::vector<std::string>{"/usr/lib/tavlin/LogFiles/",
                                         "/home/officer/.local/state/tavlin/LogFiles/"}));
 }
 

@@ -423,7 +423,7 @@ int Autostart(bool on) {
         std::printf("autostart off: removed %s\n", path.c_str());
         return 0;
     }
-    // The program beside this tool: /opt/tavlin/tavlin for the package.
+    // The program beside this tool: /usr/lib/tavlin/tavlin for the package.
     const std::string program = TSysOper::GetAppPath() + "tavlin";
     if (::access(program.c_str(), X_OK) != 0) {
         std::fprintf(stderr, "tavlin-config: there is no program %s to start: %s\n",
