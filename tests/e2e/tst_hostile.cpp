@@ -615,6 +615,9 @@ void tst_Hostile::leaveQuestionLeavesTheOfficerInControl() {
     });
     officer.start(50);
     const auto openLeavingPage = [&] {
+        // Only this page's beacons count: an earlier page's would let the
+        // officer act before this page is ready for it.
+        m_beacons.clear();
         QVERIFY(m_shell->open(QStringLiteral("/hostile/leave")));
         QVERIFY(waitForBeacon(QStringLiteral("leave-ready")));
         officerClicks(); // the page may ask only once the officer has used it
