@@ -1,5 +1,7 @@
 #include "ProcessScan.h"
 
+#include "Ascii.h"
+
 #include <cerrno>
 #include <csignal>
 #include <dirent.h>
@@ -11,19 +13,7 @@ namespace ProcessScan {
 namespace {
 
 bool StartsWithPrefix(std::string_view name) {
-    if (name.size() < kHotelPrefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < kHotelPrefix.size(); ++i) {
-        char c = name[i];
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-        if (c != kHotelPrefix[i]) {
-            return false;
-        }
-    }
-    return true;
+    return Ascii::StartsWithIgnoringCase(name, kHotelPrefix);
 }
 
 // Reads a /proc file of a few bytes. Plain system calls: the scan reads two

@@ -235,7 +235,7 @@ int main(int argc, char** argv) {
                                           "document.getElementById('Img_InspectPhoto').src='';1"));
             QElapsedTimer timer;
             timer.start();
-            vcx.WriteFrameJpeg(photo, 90);
+            vcx.WriteFrameJpeg(photo, TFrm_Camera::kPhotoJpegQuality);
             const double file = Ms(timer);
             QElapsedTimer part;
             part.start();
@@ -271,7 +271,7 @@ int main(int argc, char** argv) {
             const QImage picture(photo);
             turbo.push_back(TurboJpegMs(picture, reference));
             part.restart();
-            picture.save(reference, "JPEG", 90);
+            picture.save(reference, "JPEG", TFrm_Camera::kPhotoJpegQuality);
             encodeOnly.push_back(Ms(part));
         }
         std::printf("photo %dx%d (JPEG %.2f MB), median of %d: 拍  照 to field and image %.1f ms = "

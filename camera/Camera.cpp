@@ -219,7 +219,7 @@ void TFrm_Camera::Btn_SaveClick() {
     try {
         PhotoPath =
             QString::fromStdString(m_photoFolder + std::string(StatePlaces::kPhotoFileName));
-        m_vcx.WriteFrameJpeg(PhotoPath, 90);
+        m_vcx.WriteFrameJpeg(PhotoPath, kPhotoJpegQuality);
         if (QFile::exists(PhotoPath)) {
             PhotoTaken = true;
             close();

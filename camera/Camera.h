@@ -15,7 +15,10 @@ class Vcx;
 class TFrm_Camera : public QDialog {
     Q_OBJECT
 public:
-    // Runs FormCreate: PhotoPath is photoFolder + "USB_Temp.jpg" (photoFolder
+    // The photo's JPEG quality (0 to 100).
+    static constexpr int kPhotoJpegQuality = 90;
+
+    // Runs FormCreate: PhotoPath is photoFolder + the photo's file name (photoFolder
     // ends in '/'; the program folder, or the user's private folder for an
     // installed copy), an old photo file there is deleted, and the device
     // list is filled from vcx.

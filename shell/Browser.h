@@ -6,6 +6,8 @@
 // is false, error says what failed in words fit for the log.
 #pragma once
 
+#include "ShellConfig.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -22,6 +24,10 @@ struct ScriptResult {
     bool ok = false;
     QString error;
     QVariantMap values;
+    // The browser held no document to run in (error is then "no document").
+    bool noDocument = false;
+
+    static ScriptResult NoDocument();
 };
 
 class Browser : public QObject {
@@ -74,10 +80,10 @@ public:
     // Runs code in the page's own script world; every error is dropped.
     virtual void runPageScript(const QString& code) = 0;
 
-    // Where the main frame may go (http(s) only; with allowedOrigins, only to
-    // base's origin and theirs) and how long a page may take to load.
-    virtual void setPagePolicy(const QUrl& base, const QStringList& allowedOrigins,
-                               int loadTimeoutSeconds) = 0;
+    // The configuration's browser settings, whole: where the main frame may
+    // go (http(s) only; with allowed origins, only to base's origin and
+    // theirs) and how long a page may take to load.
+    virtual void setPagePolicy(const QUrl& base, const ShellConfig::BrowserSettings& settings) = 0;
 
 signals:
     // The top-level document finished loading (frames do not count); ok is
@@ -98,3 +104,7 @@ signals:
     // too many); the page stays as it was. what says which, for the log.
     void refused(const QString& what);
 };
+
+inline ScriptResult ScriptResult::NoDocument() {
+    return ScriptResult{false, Browser::kNoDocument, {}, true};
+}

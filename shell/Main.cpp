@@ -406,17 +406,13 @@ void TFrm_Tavlin::showRunningCopy(const QByteArray& activationToken) {
 
 void TFrm_Tavlin::FormCreate() {
     ReadIdentity();
-    if (!LoadConfig()) {
+    // The configuration, read once: the base URL and the browser's settings.
+    const ShellConfig::Configuration config = ShellConfig::Load(m_appPath);
+    if (!LoadConfig(config)) {
         m_terminationRequested = true;
         return;
     }
-    const ShellConfig::BrowserSettings settings = ShellConfig::ReadBrowserSettings(m_appPath);
-    QStringList origins;
-    for (const std::string& origin : settings.allowedOrigins) {
-        origins.append(QString::fromStdString(origin));
-    }
-    m_browser.setPagePolicy(QUrl(QtText::FromCodePage(BaseUrl).trimmed()), origins,
-                            settings.loadTimeoutSeconds);
+    m_browser.setPagePolicy(QUrl(QtText::FromCodePage(BaseUrl).trimmed()), config.browser);
 }
 
 void TFrm_Tavlin::handleBrowserPageFailed(const QString& reason) {
@@ -474,25 +470,22 @@ void TFrm_Tavlin::ReadIdentity() {
     setStatusPanel(3, EnterpriseName);
 }
 
-bool TFrm_Tavlin::LoadConfig() {
-    const ShellConfig::BaseUrl base = ShellConfig::ReadBaseUrl(m_appPath);
+bool TFrm_Tavlin::LoadConfig(const ShellConfig::Configuration& config) {
     // Whoever started Tavlin from a terminal learns which file it looked for.
-    if (const std::string refusal = ShellConfig::DescribeRefusal(m_appPath, base.result);
-        !refusal.empty()) {
-        std::fprintf(stderr, "%s\n", refusal.c_str());
+    if (!config.refusal.empty()) {
+        std::fprintf(stderr, "%s\n", config.refusal.c_str());
     }
-    switch (base.result) {
+    BaseUrl = config.baseUrl;
+    switch (config.result) {
     case ShellConfig::LoadResult::MissingFile:
         m_dialogs.warning(this, QString::fromUtf8(ShellConfig::kMissingConfigMessage.data(),
                                                   ShellConfig::kMissingConfigMessage.size()));
         return false;
     case ShellConfig::LoadResult::EmptyUrl:
-        BaseUrl = base.url;
         m_dialogs.warning(this, QString::fromUtf8(ShellConfig::kEmptyUrlMessage.data(),
                                                   ShellConfig::kEmptyUrlMessage.size()));
         return false;
     case ShellConfig::LoadResult::Loaded:
-        BaseUrl = base.url;
         return true;
     }
     return false;
@@ -596,7 +589,7 @@ void TFrm_Tavlin::WebBrowserDocumentComplete(bool ok) {
         if (!self) {
             return;
         }
-        if (!result.ok && result.error != Browser::kNoDocument) {
+        if (!result.ok && !result.noDocument) {
             // The browser failed to answer: logged, and the window stays as it was.
             TSysOper::WriteLog(CodePage::FromUtf8("加载页面失败，错误：") +
                                QtText::ToCodePage(result.error));

@@ -6,6 +6,7 @@
 #include "Browser.h"
 #include "EnterpriseIdentity.h"
 #include "PageTitle.h"
+#include "ShellConfig.h"
 
 #include <QByteArray>
 #include <QWidget>
@@ -129,7 +130,7 @@ private:
     void FormShow();
     void FormDestroy();
     void ReadIdentity();
-    bool LoadConfig();
+    bool LoadConfig(const ShellConfig::Configuration& config);
     void NavigateToStart();
     void ReadOfficerInfo();
     void applyPageKind(PageKind kind);

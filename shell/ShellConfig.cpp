@@ -1,10 +1,15 @@
 #include "ShellConfig.h"
 
+#include "Ascii.h"
 #include "FileOper.h"
 #include "StrOper.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <sys/stat.h>
 
 namespace ShellConfig {
@@ -34,6 +39,198 @@ std::string DescribeRefusal(const std::string& appPath, LoadResult result) {
         break;
     }
     return {};
+}
+
+Configuration Load(const std::string& appPath) {
+    Configuration config;
+    const BaseUrl base = ReadBaseUrl(appPath);
+    config.result = base.result;
+    config.baseUrl = base.url;
+    config.refusal = DescribeRefusal(appPath, base.result);
+    if (base.result == LoadResult::Loaded) {
+        config.browser = ReadBrowserSettings(appPath);
+    }
+    return config;
+}
+
+const Key* FindOption(std::string_view option) {
+    for (const Key& key : kKeys) {
+        if (key.option == option) {
+            return &key;
+        }
+    }
+    return nullptr;
+}
+
+const std::string* Find(const Values& values, std::string_view name) {
+    for (const auto& [key, value] : values) {
+        if (key == name) {
+            return &value;
+        }
+    }
+    return nullptr;
+}
+
+namespace {
+
+const Key& KeyNamed(std::string_view name) {
+    for (const Key& key : kKeys) {
+        if (key.name == name) {
+            return key;
+        }
+    }
+    std::abort(); // only the table's own names are asked for
+}
+
+// Whether text is an http or https address with something after the scheme.
+bool IsWebAddress(std::string_view text) {
+    const std::size_t scheme = Ascii::StartsWithIgnoringCase(text, "https://")  ? 8
+                               : Ascii::StartsWithIgnoringCase(text, "http://") ? 7
+                                                                                : 0;
+    return scheme != 0 && text.size() > scheme;
+}
+
+// The URL as the file stores it: one line of Base64 (an INI value cannot span
+// lines, and the reader's decoder passes over line breaks anyway).
+std::string StoredUrl(const std::string& url) {
+    std::string base64 = TStrOper::EncodeBase64(url);
+    std::erase(base64, '\r');
+    std::erase(base64, '\n');
+    return base64;
+}
+
+// An identity value as written: quoted where the reader would otherwise
+// lose its blanks at either end or its quotes.
+std::string IniValue(const std::string& value) {
+    const bool needsQuotes =
+        !value.empty() && (value.front() == ' ' || value.back() == ' ' || value.front() == '\t' ||
+                           value.back() == '\t' || value.front() == '"' || value.front() == '\'');
+    return needsQuotes ? "\"" + value + "\"" : value;
+}
+
+// The text of one of the two files, from the rows of kKeys that live in it.
+std::string Compose(std::string_view file, const Values& values) {
+    const bool identity = file == kIdentityFile;
+    const std::string eol = identity ? "\n" : "\r\n";
+    std::string text =
+        identity ? "; The enterprise identity Tavlin reports to the web application (UTF-8).\n"
+                 : "";
+    std::string_view section;
+    for (const Key& key : kKeys) {
+        const std::string* value = Find(values, key.name);
+        if (key.file != file || (key.optional && value == nullptr)) {
+            continue;
+        }
+        const std::string given = value != nullptr ? *value : std::string();
+        const std::string stored = key.name == "url" ? StoredUrl(given)
+                                   : identity        ? IniValue(given)
+                                                     : given;
+        if (key.section != section) {
+            section = key.section;
+            text += "[" + std::string(section) + "]" + eol;
+        }
+        text += std::string(key.key) + "=" + stored + eol;
+    }
+    return text;
+}
+
+// Writes a whole file; on failure says which file and the system's reason.
+std::string WriteWholeFile(const std::string& path, const std::string& content) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return "cannot write " + path + ": " + std::strerror(errno);
+    }
+    const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
+    const int writeError = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed) {
+        return "cannot write " + path + ": " + std::strerror(written ? errno : writeError);
+    }
+    return {};
+}
+
+} // namespace
+
+std::string Refusal(const Values& values) {
+    const std::string* url = Find(values, "url");
+    const std::string& urlOption = std::string(KeyNamed("url").option);
+    if (url == nullptr || TrimControls(*url).empty()) {
+        return urlOption + " is required and must not be blank";
+    }
+    if (!IsWebAddress(TrimControls(*url))) {
+        return urlOption + " must be an http:// or https:// address, not '" + *url + "'";
+    }
+    for (const auto& [name, value] : values) {
+        const std::string option(KeyNamed(name).option);
+        if (value.find_first_of("\r\n") != std::string::npos) {
+            return option + " must not contain a line break";
+        }
+        // Tavlin reads at most this much of a value: a longer one would be cut.
+        const std::size_t stored = name == "url" ? StoredUrl(value).size() : value.size();
+        if (stored > TFileOper::kMaxIniValue) {
+            return option + " is too long: " + std::to_string(stored) +
+                   " bytes as stored, and Tavlin reads at most " +
+                   std::to_string(TFileOper::kMaxIniValue) + " (it would be cut)";
+        }
+    }
+    if (const std::string* timeout = Find(values, "load-timeout")) {
+        char* rest = nullptr;
+        const long seconds = std::strtol(timeout->c_str(), &rest, 10);
+        if (timeout->empty() || *rest != '\0' || seconds < kMinLoadTimeoutSeconds ||
+            seconds > kMaxLoadTimeoutSeconds) {
+            return std::string(KeyNamed("load-timeout").option) +
+                   " must be a whole number of seconds from " +
+                   std::to_string(kMinLoadTimeoutSeconds) + " to " +
+                   std::to_string(kMaxLoadTimeoutSeconds);
+        }
+    }
+    if (const std::string* origins = Find(values, "allowed-origins")) {
+        for (const std::string& origin : SplitOrigins(*origins)) {
+            if (!IsOrigin(origin)) {
+                return "'" + origin +
+                       "' is not an origin (http:// or https://, a host, an optional :port, "
+                       "nothing after it)";
+            }
+        }
+    }
+    return {};
+}
+
+std::string Write(const std::string& appPath, const Values& values) {
+    // An installed copy's InspectConfig is a link to its configuration folder
+    // (/etc/tavlin), which is made where it is missing.
+    std::error_code error;
+    std::filesystem::path folder =
+        std::filesystem::path(appPath + std::string(kConfigFile)).parent_path();
+    if (std::filesystem::is_symlink(folder, error)) {
+        folder = folder.parent_path() / std::filesystem::read_symlink(folder, error);
+    }
+    std::filesystem::create_directories(folder, error);
+    if (error) {
+        return "cannot create " + folder.string() + ": " + error.message();
+    }
+    for (const std::string_view file : {kConfigFile, kIdentityFile}) {
+        if (std::string failure =
+                WriteWholeFile(appPath + std::string(file), Compose(file, values));
+            !failure.empty()) {
+            return failure;
+        }
+    }
+    return {};
+}
+
+Values ReadValues(const std::string& appPath) {
+    Values values;
+    for (const Key& key : kKeys) {
+        const std::string path = appPath + std::string(key.file);
+        std::string value = key.name == "url"
+                                ? ReadBaseUrl(appPath).url
+                                : TFileOper::ReadIniString(path, key.section, key.key);
+        if (!key.optional || !value.empty()) {
+            values.emplace_back(key.name, std::move(value));
+        }
+    }
+    return values;
 }
 
 std::vector<std::string> SplitOrigins(std::string_view list) {
@@ -75,15 +272,17 @@ BrowserSettings ReadBrowserSettings(const std::string& appPath) {
     const std::string path = appPath + std::string(kConfigFile);
     BrowserSettings settings;
     for (const std::string& origin :
-         SplitOrigins(TFileOper::ReadIniString(path, "Browser", "AllowedOrigins"))) {
+         SplitOrigins(TFileOper::ReadIniString(path, "Browser", KeyNamed("allowed-origins").key))) {
         if (IsOrigin(origin)) {
             settings.allowedOrigins.push_back(origin);
         }
     }
-    const std::string timeout = TFileOper::ReadIniString(path, "Browser", "LoadTimeout");
+    const std::string timeout =
+        TFileOper::ReadIniString(path, "Browser", KeyNamed("load-timeout").key);
     char* rest = nullptr;
     const long seconds = std::strtol(timeout.c_str(), &rest, 10);
-    if (!timeout.empty() && rest != nullptr && *rest == '\0' && seconds >= 1 && seconds <= 3600) {
+    if (!timeout.empty() && rest != nullptr && *rest == '\0' && seconds >= kMinLoadTimeoutSeconds &&
+        seconds <= kMaxLoadTimeoutSeconds) {
         settings.loadTimeoutSeconds = static_cast<int>(seconds);
     }
     return settings;

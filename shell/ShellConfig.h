@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace ShellConfig {
@@ -42,6 +43,64 @@ struct BrowserSettings {
     int loadTimeoutSeconds = kDefaultLoadTimeoutSeconds;
 };
 BrowserSettings ReadBrowserSettings(const std::string& appPath);
+
+// The configuration of a program folder as the program uses it, read once.
+struct Configuration {
+    LoadResult result = LoadResult::MissingFile;
+    std::string baseUrl; // decoded, untrimmed; empty unless the file was there
+    BrowserSettings browser;
+    // Why the start is refused, for standard error (see DescribeRefusal);
+    // empty when result is Loaded.
+    std::string refusal;
+};
+Configuration Load(const std::string& appPath);
+
+// --- Writing: the one set of rules of what the two files may hold ----------
+//
+// Every value the files hold, by the name tavlin-config's options and the
+// package's questions give it, and where it lives. A new Config.ini key is a
+// row here, its reading in BrowserSettings and its check in Refusal.
+struct Key {
+    std::string_view name;    // "url", "type-code", ...: as `tavlin-config values` prints it
+    std::string_view option;  // tavlin-config's option that gives it
+    std::string_view file;    // kConfigFile or kIdentityFile
+    std::string_view section; // the INI section
+    std::string_view key;     // the INI key
+    bool optional;            // written only when given (Config.ini's [Browser])
+};
+inline constexpr Key kKeys[] = {
+    {"url", "--url", kConfigFile, "URL", "URL", false},
+    {"type-code", "--type-code", kIdentityFile, "Identity", "TypeCode", false},
+    {"enterprise-number", "--number", kIdentityFile, "Identity", "EnterpriseNumber", false},
+    {"identity-serial", "--serial", kIdentityFile, "Identity", "IdentitySerial", false},
+    {"enterprise-name", "--name", kIdentityFile, "Identity", "EnterpriseName", false},
+    {"other-info", "--other", kIdentityFile, "Identity", "OtherInfo", false},
+    {"long-code", "--long-code", kIdentityFile, "Identity", "LongCode", false},
+    {"allowed-origins", "--allowed-origins", kConfigFile, "Browser", "AllowedOrigins", true},
+    {"load-timeout", "--load-timeout", kConfigFile, "Browser", "LoadTimeout", true},
+};
+// The Key of an option ("--url"), or null.
+const Key* FindOption(std::string_view option);
+
+// The values to write or that were read, by Key name; the URL as text (the
+// file holds it in Base64). A name that is absent was not given.
+using Values = std::vector<std::pair<std::string, std::string>>;
+const std::string* Find(const Values& values, std::string_view name);
+
+// The seconds a page may take to load, as the files may give them.
+inline constexpr long kMinLoadTimeoutSeconds = 1;
+inline constexpr long kMaxLoadTimeoutSeconds = 3600;
+
+// Why Tavlin could not use these values, naming the value by its option
+// ("--url must be ..."); empty when it can. What Refusal passes, Write stores.
+std::string Refusal(const Values& values);
+// Writes both files of appPath (InspectConfig is made where it is missing, or
+// where it is a link, its target). Empty when written, or why not, with the
+// system's reason.
+std::string Write(const std::string& appPath, const Values& values);
+// What the files hold, as written: every name of kKeys that is not optional,
+// and the optional ones that are set.
+Values ReadValues(const std::string& appPath);
 
 // The origins of a list separated by blanks or commas.
 std::vector<std::string> SplitOrigins(std::string_view list);

@@ -96,6 +96,26 @@ void AppendStringLiteral(QString& script, std::string_view bytes) {
     *out++ = QLatin1Char('"');
 }
 
+// The start of a function run in the page's isolated world, with the
+// parameters params and the statements body: without a document it answers
+// {ok: false, noDocument: true}; find(id) gives the element whose id or name
+// is id (the first in document order), or null. The caller appends the
+// arguments and the closing parenthesis.
+QString IsolatedFunction(const QString& params, const QString& body) {
+    return QStringLiteral("(function (%1) {"
+                          "  if (!document || !document.documentElement)"
+                          "    return {ok: false, noDocument: true};"
+                          "  function find(id) {"
+                          "    var all = document.querySelectorAll('[id],[name]');"
+                          "    for (var k = 0; k < all.length; ++k)"
+                          "      if (all[k].id === id || all[k].getAttribute('name') === id)"
+                          "        return all[k];"
+                          "    return null;"
+                          "  }"
+                          "%2})(")
+        .arg(params, body);
+}
+
 } // namespace
 
 WebEngineBrowser::WebEngineBrowser(QObject* parent)
@@ -145,10 +165,14 @@ WebEngineBrowser::WebEngineBrowser(QObject* parent)
     m_watchdog.start();
 }
 
-void WebEngineBrowser::setPagePolicy(const QUrl& base, const QStringList& allowedOrigins,
-                                     int loadTimeoutSeconds) {
-    m_page->setAllowedOrigins(base, allowedOrigins);
-    m_loadTimeoutMs = loadTimeoutSeconds * 1000;
+void WebEngineBrowser::setPagePolicy(const QUrl& base,
+                                     const ShellConfig::BrowserSettings& settings) {
+    QStringList origins;
+    for (const std::string& origin : settings.allowedOrigins) {
+        origins.append(QString::fromStdString(origin));
+    }
+    m_page->setAllowedOrigins(base, origins);
+    m_loadTimeoutMs = settings.loadTimeoutSeconds * 1000;
 }
 
 void WebEngineBrowser::setHangTimeout(int milliseconds) {
@@ -307,6 +331,8 @@ void WebEngineBrowser::runIsolated(const QString& script, Callback callback) {
                               const QVariantMap map = value.toMap();
                               if (map.isEmpty()) {
                                   result.error = QStringLiteral("the page gave no answer");
+                              } else if (map.value(QStringLiteral("noDocument")).toBool()) {
+                                  result = ScriptResult::NoDocument();
                               } else {
                                   result.ok = map.value(QStringLiteral("ok")).toBool();
                                   result.error = map.value(QStringLiteral("error")).toString();
@@ -318,13 +344,10 @@ void WebEngineBrowser::runIsolated(const QString& script, Callback callback) {
 
 void WebEngineBrowser::readTitle(Callback callback) {
     // document.title, not QWebEnginePage::title(), which gives the URL for a page without one.
-    runIsolated(QStringLiteral("(function (noDocument) {"
-                               "  if (!document || !document.documentElement)"
-                               "    return {ok: false, error: noDocument};"
-                               "  return {ok: true, title: String(document.title)};"
-                               "})(%1)")
-                    .arg(Literal(kNoDocument)),
-                std::move(callback));
+    runIsolated(
+        IsolatedFunction({}, QStringLiteral("return {ok: true, title: String(document.title)};")) +
+            QLatin1Char(')'),
+        std::move(callback));
 }
 
 void WebEngineBrowser::readElementTexts(const QStringList& ids, Callback callback) {
@@ -332,23 +355,15 @@ void WebEngineBrowser::readElementTexts(const QStringList& ids, Callback callbac
     for (const QString& id : ids) {
         list.append(id);
     }
-    runIsolated(QStringLiteral("(function (ids) {"
-                               "  if (!document || !document.documentElement)"
-                               "    return {ok: false, error: 'no document'};"
-                               "  var found = {};"
-                               "  for (var i = 0; i < ids.length; ++i) {"
-                               "    var all = document.querySelectorAll('[id],[name]');"
-                               "    for (var k = 0; k < all.length; ++k) {"
-                               "      var e = all[k];"
-                               "      if (e.id === ids[i] || e.getAttribute('name') === ids[i]) {"
-                               "        found[ids[i]] = String(e.innerText);"
-                               "        break;"
-                               "      }"
-                               "    }"
-                               "  }"
-                               "  return {ok: true, texts: found};"
-                               "})(%1)")
-                    .arg(QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Compact))),
+    runIsolated(IsolatedFunction(QStringLiteral("ids"),
+                                 QStringLiteral("var found = {};"
+                                                "for (var i = 0; i < ids.length; ++i) {"
+                                                "  var e = find(ids[i]);"
+                                                "  if (e) found[ids[i]] = String(e.innerText);"
+                                                "}"
+                                                "return {ok: true, texts: found};")) +
+                    QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Compact)) +
+                    QLatin1Char(')'),
                 [callback = std::move(callback)](const ScriptResult& raw) {
                     ScriptResult result = raw;
                     if (result.ok) {
@@ -381,31 +396,22 @@ void WebEngineBrowser::importPhoto(const DocumentPin& pin, const QString& inputI
     // The ticket is checked first and both lookups come before any write, so
     // another document, or a failure, leaves every page untouched.
     const QString head =
-        QStringLiteral("(function (ticket, inputId, imageId, imageUrl, noDocument, gone, text) {"
-                       "  if (!document || !document.documentElement)"
-                       "    return {ok: false, error: noDocument};"
-                       "  if (window.tavlinPhotoTicket !== ticket)"
-                       "    return {ok: false, error: gone};"
-                       "  function find(id) {"
-                       "    var all = document.querySelectorAll('[id],[name]');"
-                       "    for (var k = 0; k < all.length; ++k)"
-                       "      if (all[k].id === id || all[k].getAttribute('name') === id)"
-                       "        return all[k];"
-                       "    return null;"
-                       "  }"
-                       "  var input = find(inputId);"
-                       "  if (input && !(input instanceof HTMLInputElement))"
-                       "    return {ok: false, error: inputId + ' is not an input element'};"
-                       "  var image = find(imageId);"
-                       "  if (image && !(image instanceof HTMLImageElement))"
-                       "    return {ok: false, error: imageId + ' is not an image element'};"
-                       "  if (input) input.value = text;"
-                       "  if (image) { image.src = ''; image.src = imageUrl; }"
-                       "  return {ok: true, input: !!input, image: !!image};"
-                       "})(%1, %2, %3, %4, %5, %6, ")
+        IsolatedFunction(
+            QStringLiteral("ticket, inputId, imageId, imageUrl, gone, text"),
+            QStringLiteral("if (window.tavlinPhotoTicket !== ticket)"
+                           "  return {ok: false, error: gone};"
+                           "var input = find(inputId);"
+                           "if (input && !(input instanceof HTMLInputElement))"
+                           "  return {ok: false, error: inputId + ' is not an input element'};"
+                           "var image = find(imageId);"
+                           "if (image && !(image instanceof HTMLImageElement))"
+                           "  return {ok: false, error: imageId + ' is not an image element'};"
+                           "if (input) input.value = text;"
+                           "if (image) { image.src = ''; image.src = imageUrl; }"
+                           "return {ok: true, input: !!input, image: !!image};")) +
+        QStringLiteral("%1, %2, %3, %4, %5, ")
             .arg(Literal(pin.ticket), Literal(inputId), Literal(imageId),
-                 Literal(imageUrl.toString(QUrl::FullyEncoded)), Literal(kNoDocument),
-                 Literal(kDocumentGone));
+                 Literal(imageUrl.toString(QUrl::FullyEncoded)), Literal(kDocumentGone));
     // The photo text is megabytes long: its literal is written straight into the script.
     QString script = head;
     AppendStringLiteral(script, text);

@@ -41,8 +41,7 @@ public:
     void importPhoto(const DocumentPin& pin, const QString& inputId, const std::string& text,
                      const QString& imageId, const QString& path, Callback callback) override;
     void runPageScript(const QString& code) override;
-    void setPagePolicy(const QUrl& base, const QStringList& allowedOrigins,
-                       int loadTimeoutSeconds) override;
+    void setPagePolicy(const QUrl& base, const ShellConfig::BrowserSettings& settings) override;
 
     // How long a page may leave a script unanswered before its render process
     // is ended (10 s; tests make it shorter).

@@ -1,5 +1,7 @@
 #include "DailyLog.h"
 
+#include "Ascii.h"
+
 #include "QormdesLib.h"
 
 #include <cerrno>
@@ -63,27 +65,7 @@ std::string Timestamp(const std::tm& when) {
 }
 
 bool MentionsHttp(std::string_view message) {
-    static constexpr std::string_view kHttp = "HTTP";
-    if (message.size() < kHttp.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i + kHttp.size() <= message.size(); ++i) {
-        std::size_t k = 0;
-        while (k < kHttp.size()) {
-            char c = message[i + k];
-            if (c >= 'a' && c <= 'z') {
-                c = static_cast<char>(c - 'a' + 'A');
-            }
-            if (c != kHttp[k]) {
-                break;
-            }
-            ++k;
-        }
-        if (k == kHttp.size()) {
-            return true;
-        }
-    }
-    return false;
+    return Ascii::ContainsIgnoringCase(message, "HTTP");
 }
 
 std::string FormatEntry(const std::tm& when, std::string_view message) {

@@ -1,5 +1,7 @@
 #include "FileOper.h"
 
+#include "Ascii.h"
+
 #include "CodePage.h"
 #include "ElfNote.h"
 #include "SysOper.h"
@@ -33,23 +35,7 @@ std::string_view Trim(std::string_view s) {
 }
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'a' && x <= 'z') {
-            x = static_cast<char>(x - 'a' + 'A');
-        }
-        if (y >= 'a' && y <= 'z') {
-            y = static_cast<char>(y - 'a' + 'A');
-        }
-        if (x != y) {
-            return false;
-        }
-    }
-    return true;
+    return Ascii::EqualsIgnoringCase(a, b);
 }
 
 // One line of the file: its first kLineKept bytes (without the line end), and

@@ -70,7 +70,7 @@ std::string TSysOper::LogFolder() {
         return ChosenLogFolder();
     }
     const std::string app = GetAppPath();
-    return app.empty() ? std::string() : app + "LogFiles/";
+    return app.empty() ? std::string() : app + std::string(DailyLog::kFolder) + "/";
 }
 
 void TSysOper::WriteLog(std::string_view Message) {

@@ -7,7 +7,6 @@
 #include <QCameraDevice>
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QMediaDevices>
 #include <QRegularExpression>
@@ -61,14 +60,9 @@ public:
             names.append(name.hasMatch() ? name.captured(1) : QStringLiteral("Virtual Camera"));
         }
         write(lines);
-        QElapsedTimer timer;
-        timer.start();
-        while (listed() != names) {
-            if (timer.elapsed() > 15000) {
-                qWarning() << "cameras listed" << listed() << "instead of" << names;
-                return false;
-            }
-            QTest::qWait(20);
+        if (!QTest::qWaitFor([&names] { return listed() == names; }, 15000)) {
+            qWarning() << "cameras listed" << listed() << "instead of" << names;
+            return false;
         }
         return true;
     }

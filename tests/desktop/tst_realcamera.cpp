@@ -97,12 +97,7 @@ bool tst_RealCamera::showConnected(TFrm_Camera& camera, QtVcx& vcx) {
     if (!QTest::qWaitForWindowExposed(&camera)) {
         return false;
     }
-    QElapsedTimer timer;
-    timer.start();
-    while (!vcx.Connected() && timer.elapsed() < 20000) {
-        QTest::qWait(20);
-    }
-    return vcx.Connected();
+    return QTest::qWaitFor([&vcx] { return vcx.Connected(); }, 20000);
 }
 
 void tst_RealCamera::camerasAreListedInTheirOrder() {
@@ -157,8 +152,10 @@ void tst_RealCamera::previewAndPhotoShowTheCamerasPicture() {
     // Written at quality 90: the standard tables scaled as libjpeg scales them.
     const QList<JpegTables::Table> tables = JpegTables::Read(jpeg);
     QCOMPARE(tables.size(), 2);
-    QVERIFY(tables.at(0) == JpegTables::Scaled(JpegTables::kLuminance, 90));
-    QVERIFY(tables.at(1) == JpegTables::Scaled(JpegTables::kChrominance, 90));
+    QVERIFY(tables.at(0) ==
+            JpegTables::Scaled(JpegTables::kLuminance, TFrm_Camera::kPhotoJpegQuality));
+    QVERIFY(tables.at(1) ==
+            JpegTables::Scaled(JpegTables::kChrominance, TFrm_Camera::kPhotoJpegQuality));
     QVERIFY(tables.at(0) != JpegTables::Scaled(JpegTables::kLuminance, 75));
     // The officer's alone, whatever the umask, and also over an old photo
     // that others could read.
@@ -169,7 +166,7 @@ void tst_RealCamera::previewAndPhotoShowTheCamerasPicture() {
     const QString part = window.PhotoPath + QStringLiteral(".part");
     WriteFile(part, "left by a killed run");
     QVERIFY(QFile::setPermissions(part, kEveryonesBits));
-    QVERIFY(vcx.WriteFrameJpeg(window.PhotoPath, 90));
+    QVERIFY(vcx.WriteFrameJpeg(window.PhotoPath, TFrm_Camera::kPhotoJpegQuality));
     QCOMPARE(QFileInfo(window.PhotoPath).permissions() & kEveryonesBits,
              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
                  QFileDevice::WriteUser);
@@ -297,7 +294,7 @@ void tst_RealCamera::noReaderSeesAHalfWrittenPhoto() {
         }
     });
     for (int i = 0; i < 12; ++i) {
-        QVERIFY(vcx.WriteFrameJpeg(camera.PhotoPath, 90));
+        QVERIFY(vcx.WriteFrameJpeg(camera.PhotoPath, TFrm_Camera::kPhotoJpegQuality));
         QTest::qWait(30);
     }
     stop = true;

@@ -40,6 +40,8 @@ fail() {
   for log in mutter.log first.err second.err launcher.out; do
     [ -f "$work/$log" ] && { echo "--- $log" >&2; grep -v '^\[' "$work/$log" | tail -n 30 >&2; }
   done
+  # The last of what the compositor and Tavlin said to each other.
+  [ -f "$work/first.err" ] && { echo "--- first.err, protocol" >&2; tail -n 12 "$work/first.err" >&2; }
   echo "wayland: FAILED"
   exit 1
 }

@@ -11,7 +11,6 @@
 #include "WebEngineBrowser.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -68,24 +67,12 @@ struct LiveShell {
         auto answer = std::make_shared<std::optional<QVariant>>();
         browser->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
                                        [answer](const QVariant& value) { *answer = value; });
-        QElapsedTimer timer;
-        timer.start();
-        while (!answer->has_value() && timer.elapsed() < timeoutMs) {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-        }
+        (void)QTest::qWaitFor([&answer] { return answer->has_value(); }, timeoutMs);
         return answer->value_or(QVariant());
     }
 
     template <typename Condition> static bool WaitFor(Condition condition, int timeoutMs = 30000) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!condition()) {
-            if (timer.elapsed() > timeoutMs) {
-                return false;
-            }
-            QTest::qWait(10);
-        }
-        return true;
+        return QTest::qWaitFor(condition, timeoutMs);
     }
 
     // Destroyed in reverse: the window first, the folder last.

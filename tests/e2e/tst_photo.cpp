@@ -119,15 +119,33 @@ void tst_Photo::takePhoto(QColor colour, bool capture) {
         made = vcx.get();
         return vcx;
     });
+    // The officer presses once the camera window is up and ready. Any other
+    // window (a message box), or none within 30 s, is closed, so that the
+    // test fails instead of waiting behind it.
     bool pressed = false;
-    QTimer::singleShot(200, this, [&pressed, capture] {
-        auto* camera = qobject_cast<TFrm_Camera*>(QApplication::activeModalWidget());
-        if (camera != nullptr) {
-            (capture ? camera->Btn_Save : camera->Btn_Exit)->click();
+    QElapsedTimer waited;
+    waited.start();
+    QTimer officer;
+    connect(&officer, &QTimer::timeout, this, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        auto* camera = qobject_cast<TFrm_Camera*>(modal);
+        QPushButton* button = camera == nullptr ? nullptr
+                              : capture         ? camera->Btn_Save
+                                                : camera->Btn_Exit;
+        if (button != nullptr && camera->isVisible() && button->isEnabled()) {
+            officer.stop();
             pressed = true;
+            button->click();
+        } else if ((modal != nullptr && camera == nullptr) || waited.elapsed() > 30000) {
+            officer.stop();
+            if (modal != nullptr) {
+                modal->close();
+            }
         }
     });
+    officer.start(20);
     m_shell->window->Img_PhotoClick();
+    officer.stop();
     QVERIFY(pressed);
     QVERIFY(made != nullptr);
 }

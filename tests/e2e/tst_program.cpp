@@ -7,7 +7,6 @@
 #include "SampleSite.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -58,16 +57,9 @@ QString ShownWindowId(qint64 pid, const QString& title) {
 
 // Waits until the process shows a window with this title; its id, or empty.
 QString WaitForWindow(qint64 pid, const QString& title, int timeoutMs = 60000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < timeoutMs) {
-        const QString id = ShownWindowId(pid, title);
-        if (!id.isEmpty()) {
-            return id;
-        }
-        QTest::qWait(100);
-    }
-    return {};
+    QString id;
+    (void)QTest::qWaitFor([&] { return !(id = ShownWindowId(pid, title)).isEmpty(); }, timeoutMs);
+    return id;
 }
 
 // Answers the process's window with this title by a key, as the officer

@@ -38,6 +38,9 @@ public:
     void navigate(const QUrl& url) override { navigated.append(url); }
     void readTitle(Callback callback) override {
         ScriptResult result;
+        if (!hasDocument && titleError.isEmpty()) {
+            result = ScriptResult::NoDocument();
+        }
         result.ok = hasDocument;
         result.error = hasDocument ? QString() : (titleError.isEmpty() ? kNoDocument : titleError);
         result.values.insert(QStringLiteral("title"), title);
@@ -75,10 +78,13 @@ public:
     ScriptResult photoResult{true, {}, {}};
     quint64 document = 1; // the document shown: a new number is a new document
     void runPageScript(const QString& code) override { pageScripts.append(code); }
-    void setPagePolicy(const QUrl& base, const QStringList& origins, int timeout) override {
+    void setPagePolicy(const QUrl& base, const ShellConfig::BrowserSettings& settings) override {
         policyBase = base;
-        allowedOrigins = origins;
-        loadTimeoutSeconds = timeout;
+        allowedOrigins.clear();
+        for (const std::string& origin : settings.allowedOrigins) {
+            allowedOrigins.append(QString::fromStdString(origin));
+        }
+        loadTimeoutSeconds = settings.loadTimeoutSeconds;
     }
     QUrl policyBase;
     QStringList allowedOrigins;

@@ -276,7 +276,7 @@ void tst_Camera::captureWritesAtQuality90AndCloses() {
         camera.show();
         QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
         QVERIFY(camera.PhotoTaken);
-        QCOMPARE(m_vcx().lastQuality, 90);
+        QCOMPARE(m_vcx().lastQuality, TFrm_Camera::kPhotoJpegQuality);
         QVERIFY(QFile::exists(camera.PhotoPath));
         QVERIFY(m_vcx().connected); // still open while the opener imports
     }

@@ -518,7 +518,7 @@ void tst_MainWindow::importPhotoWritesOnlyWhatItCan() {
     QCOMPARE(LogText(), QString());
 
     // The page refuses: one line with the import's prefix.
-    m_browser.photoResult = ScriptResult{false, Browser::kNoDocument, {}};
+    m_browser.photoResult = ScriptResult::NoDocument();
     window->ImportPhoto(photo);
     QVERIFY2(LogText().contains(QStringLiteral("-----MAIN: 导入照片时失败,错误:no document\r\n")),
              qPrintable(LogText()));

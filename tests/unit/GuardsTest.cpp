@@ -37,15 +37,21 @@ TEST(RunningProcesses, SeesARealProcessByItsStartNameAndEndsIt) {
     const std::string out = testsupport::RunCommand(
         "bash -c '(exec -a QORM_Hotel_Main.exe sleep 30) >/dev/null 2>&1 & echo $!'", code);
     const pid_t pid = static_cast<pid_t>(std::stol(out));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
 
-    const std::vector<ProcessScan::Process> processes = ProcessScan::RunningProcesses();
+    // The process shows its start name once it has executed: asked again
+    // until then, for at most 10 s.
     bool seen = false;
-    for (const auto& p : processes) {
-        seen = seen || (p.pid == pid && p.name == "QORM_Hotel_Main.exe");
-        EXPECT_NE(p.pid, ::getpid()); // never itself
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!seen && std::chrono::steady_clock::now() < deadline) {
+        for (const auto& p : ProcessScan::RunningProcesses()) {
+            seen = seen || (p.pid == pid && p.name == "QORM_Hotel_Main.exe");
+            EXPECT_NE(p.pid, ::getpid()); // never itself
+        }
+        if (!seen) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
     }
-    EXPECT_TRUE(seen);
+    ASSERT_TRUE(seen);
 
     const auto start = std::chrono::steady_clock::now();
     ProcessScan::EndProcess(pid);

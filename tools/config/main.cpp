@@ -31,7 +31,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -93,29 +92,6 @@ std::string FolderWithSlash(std::string folder) {
 }
 
 // An INI value that keeps its blanks and quotes: quoted when it needs to be.
-std::string IniValue(const std::string& value) {
-    const bool needsQuotes =
-        !value.empty() && (value.front() == ' ' || value.back() == ' ' || value.front() == '\t' ||
-                           value.back() == '\t' || value.front() == '"' || value.front() == '\'');
-    return needsQuotes ? "\"" + value + "\"" : value;
-}
-
-bool HasLineBreak(const std::string& value) {
-    return value.find_first_of("\r\n") != std::string::npos;
-}
-
-// Whether text is an http or https address with something after the scheme.
-bool IsWebAddress(std::string_view text) {
-    std::string lower(text.substr(0, 8));
-    for (char& c : lower) {
-        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    const std::size_t scheme = lower.starts_with("https://")  ? 8
-                               : lower.starts_with("http://") ? 7
-                                                              : 0;
-    return scheme != 0 && text.size() > scheme;
-}
-
 // Writes a whole file; on failure says which file and the system's reason.
 bool WriteWholeFile(const std::string& path, const std::string& content) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -167,102 +143,15 @@ FileState Inspect(const std::string& path) {
     return state;
 }
 
-int Write(const std::string& folder, const std::map<std::string, std::string>& options) {
-    const auto url = options.find("--url");
-    if (url == options.end() || TrimControls(url->second).empty()) {
-        std::fputs("tavlin-config: --url is required and must not be blank\n", stderr);
+// The rules of what the files may hold, and their writing, are the
+// configuration's own (ShellConfig); this only reports.
+int Write(const std::string& folder, const ShellConfig::Values& values) {
+    if (const std::string refusal = ShellConfig::Refusal(values); !refusal.empty()) {
+        std::fprintf(stderr, "tavlin-config: %s\n", refusal.c_str());
         return 2;
     }
-    if (!IsWebAddress(TrimControls(url->second))) {
-        std::fprintf(stderr,
-                     "tavlin-config: --url must be an http:// or https:// address, not '%s'\n",
-                     url->second.c_str());
-        return 2;
-    }
-    // One line of Base64: an INI value cannot span lines, and the reader's
-    // decoder passes over line breaks anyway.
-    std::string base64 = TStrOper::EncodeBase64(url->second);
-    std::erase(base64, '\r');
-    std::erase(base64, '\n');
-    for (const auto& [name, value] : options) {
-        if (HasLineBreak(value)) {
-            std::fprintf(stderr, "tavlin-config: %s must not contain a line break\n", name.c_str());
-            return 2;
-        }
-        // Tavlin reads at most this much of a value: a longer one would be cut.
-        const std::size_t stored = name == "--url" ? base64.size() : value.size();
-        if (stored > TFileOper::kMaxIniValue) {
-            std::fprintf(stderr,
-                         "tavlin-config: %s is too long: %zu bytes as stored, and Tavlin reads at "
-                         "most %zu (it would be cut)\n",
-                         name.c_str(), stored, TFileOper::kMaxIniValue);
-            return 2;
-        }
-    }
-    if (const auto timeout = options.find("--load-timeout"); timeout != options.end()) {
-        char* rest = nullptr;
-        const long seconds = std::strtol(timeout->second.c_str(), &rest, 10);
-        if (timeout->second.empty() || *rest != '\0' || seconds < 1 || seconds > 3600) {
-            std::fputs("tavlin-config: --load-timeout must be a whole number of seconds from 1 "
-                       "to 3600\n",
-                       stderr);
-            return 2;
-        }
-    }
-    if (const auto origins = options.find("--allowed-origins"); origins != options.end()) {
-        for (const std::string& origin : ShellConfig::SplitOrigins(origins->second)) {
-            if (!ShellConfig::IsOrigin(origin)) {
-                std::fprintf(stderr,
-                             "tavlin-config: '%s' is not an origin (http:// or https://, a host, "
-                             "an optional :port, nothing after it)\n",
-                             origin.c_str());
-                return 2;
-            }
-        }
-    }
-    std::error_code error;
-    // An installed copy's InspectConfig is a link to its configuration folder
-    // (/etc/tavlin), which is made where it is missing.
-    std::filesystem::path configFolder = folder + "InspectConfig";
-    if (std::filesystem::is_symlink(configFolder, error)) {
-        configFolder =
-            configFolder.parent_path() / std::filesystem::read_symlink(configFolder, error);
-    }
-    std::filesystem::create_directories(configFolder, error);
-    if (error) {
-        std::fprintf(stderr, "tavlin-config: cannot create %s: %s\n", configFolder.c_str(),
-                     error.message().c_str());
-        return 1;
-    }
-    std::string config = "[URL]\r\nURL=" + base64 + "\r\n";
-    const auto origins = options.find("--allowed-origins");
-    const auto timeout = options.find("--load-timeout");
-    if (origins != options.end() || timeout != options.end()) {
-        config += "[Browser]\r\n";
-        if (origins != options.end()) {
-            config += "AllowedOrigins=" + origins->second + "\r\n";
-        }
-        if (timeout != options.end()) {
-            config += "LoadTimeout=" + timeout->second + "\r\n";
-        }
-    }
-    if (!WriteWholeFile(folder + std::string(ShellConfig::kConfigFile), config)) {
-        return 1;
-    }
-    const auto value = [&options](const char* key) {
-        const auto it = options.find(key);
-        return it == options.end() ? std::string() : it->second;
-    };
-    const std::string identity =
-        "; The enterprise identity Tavlin reports to the web application (UTF-8).\n"
-        "[Identity]\n"
-        "TypeCode=" +
-        IniValue(value("--type-code")) + "\n" + "EnterpriseNumber=" + IniValue(value("--number")) +
-        "\n" + "IdentitySerial=" + IniValue(value("--serial")) + "\n" +
-        "EnterpriseName=" + IniValue(value("--name")) + "\n" +
-        "OtherInfo=" + IniValue(value("--other")) + "\n" +
-        "LongCode=" + IniValue(value("--long-code")) + "\n";
-    if (!WriteWholeFile(folder + std::string(ShellConfig::kIdentityFile), identity)) {
+    if (const std::string failure = ShellConfig::Write(folder, values); !failure.empty()) {
+        std::fprintf(stderr, "tavlin-config: %s\n", failure.c_str());
         return 1;
     }
     std::printf("wrote %s%s and %s%s\n", folder.c_str(),
@@ -355,26 +244,8 @@ int Values(const std::string& folder) {
         std::fprintf(stderr, "tavlin-config: no configuration to read in %s\n", configPath.c_str());
         return 1;
     }
-    // The values as they were written: the URL decoded, the rest as stored.
-    std::printf("url=%s\n", ShellConfig::ReadBaseUrl(folder).url.c_str());
-    const std::string identityPath = folder + std::string(ShellConfig::kIdentityFile);
-    static const std::pair<const char*, const char*> kIdentity[] = {
-        {"type-code", "TypeCode"},
-        {"enterprise-number", "EnterpriseNumber"},
-        {"identity-serial", "IdentitySerial"},
-        {"enterprise-name", "EnterpriseName"},
-        {"other-info", "OtherInfo"},
-        {"long-code", "LongCode"}};
-    for (const auto& [name, key] : kIdentity) {
-        std::printf("%s=%s\n", name,
-                    TFileOper::ReadIniString(identityPath, "Identity", key).c_str());
-    }
-    for (const auto& [name, key] : {std::pair{"allowed-origins", "AllowedOrigins"},
-                                    std::pair{"load-timeout", "LoadTimeout"}}) {
-        const std::string value = TFileOper::ReadIniString(configPath, "Browser", key);
-        if (!value.empty()) {
-            std::printf("%s=%s\n", name, value.c_str());
-        }
+    for (const auto& [name, value] : ShellConfig::ReadValues(folder)) {
+        std::printf("%s=%s\n", name.c_str(), value.c_str());
     }
     return 0;
 }
@@ -497,25 +368,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tavlin-config: unknown command '%s'\n", argv[1]);
         return Usage();
     }
-    static const char* const kKnown[] = {
-        "--url",   "--type-code", "--number",          "--serial",      "--name",
-        "--other", "--long-code", "--allowed-origins", "--load-timeout"};
-    std::map<std::string, std::string> options;
+    ShellConfig::Values values;
     for (int i = 3; i < argc; i += 2) {
-        const std::string name = argv[i];
-        bool known = false;
-        for (const char* k : kKnown) {
-            known = known || name == k;
-        }
-        if (!known) {
-            std::fprintf(stderr, "tavlin-config: unknown option '%s'\n", name.c_str());
+        const ShellConfig::Key* key = ShellConfig::FindOption(argv[i]);
+        if (key == nullptr) {
+            std::fprintf(stderr, "tavlin-config: unknown option '%s'\n", argv[i]);
             return Usage();
         }
         if (i + 1 >= argc) {
-            std::fprintf(stderr, "tavlin-config: %s needs a value\n", name.c_str());
+            std::fprintf(stderr, "tavlin-config: %s needs a value\n", argv[i]);
             return Usage();
         }
-        options[name] = argv[i + 1];
+        // The last of a repeated option counts.
+        std::erase_if(values, [key](const auto& value) { return value.first == key->name; });
+        values.emplace_back(key->name, argv[i + 1]);
     }
-    return Write(folder, options);
+    return Write(folder, values);
 }

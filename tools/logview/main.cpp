@@ -130,14 +130,14 @@ bool PrintLine(std::string_view line, Printer& out, std::string& scratch) {
     switch (parsed.kind) {
     case LogReader::LineKind::Plain:
         out.raw(parsed.timestamp);
-        out.raw("-----MAIN: ");
+        out.raw(DailyLog::kPlainMarker);
         out.text(parsed.body);
         out.endLine();
         return true;
     case LogReader::LineKind::Enciphered:
         if (LogReader::Decipher(parsed.body, scratch)) {
             out.raw(parsed.timestamp);
-            out.raw("-----MAIN: ");
+            out.raw(DailyLog::kPlainMarker);
             out.text(scratch);
             out.endLine();
             return true;
