@@ -154,7 +154,7 @@ int main(int argc, char** argv) {
     // The photo's camera control: the one over Qt Multimedia, from the camera
     // module beside the executable, loaded when the first photo is taken.
     CameraModuleLoader cameras;
-    window.setCameraFactory([&cameras](QWidget* parent) { return cameras.create(parent); });
+    window.setCameraFactory([&cameras] { return cameras.create(); });
     window.setPhotoFolder(places.photoFolder);
     WindowPlacement::ShowMaximised(window);
     raise->setRaise([&window](const QByteArray& token) { window.showRunningCopy(token); });

@@ -89,7 +89,7 @@ double TavlinFirstPicture(FakeDialogs& dialogs, const std::string& appPath) {
     QtVcx vcx;
     TFrm_Camera camera(vcx, dialogs, appPath);
     camera.show();
-    if (!Await([&] { return PreviewHasPicture(vcx.widget()); })) {
+    if (!Await([&] { return PreviewHasPicture(vcx.previewWidget()); })) {
         return -1;
     }
     return Ms(timer);
@@ -296,8 +296,8 @@ int main(int argc, char** argv) {
     // The officer's road: the Photo button, 拍  照 once the picture is live,
     // the photo into the page.
     QtVcx* made = nullptr;
-    shell.window->setCameraFactory([&made](QWidget* parent) {
-        auto vcx = std::make_unique<QtVcx>(parent);
+    shell.window->setCameraFactory([&made] {
+        auto vcx = std::make_unique<QtVcx>();
         made = vcx.get();
         return vcx;
     });

@@ -55,8 +55,7 @@ TFrm_Camera::TFrm_Camera(Vcx& vcx, Dialogs& dialogs, const std::string& photoFol
     Btn_Exit = new QPushButton(QStringLiteral("退  出"), this);
     Btn_Exit->setObjectName(QStringLiteral("Btn_Exit"));
     Btn_Exit->setGeometry(583, 11, 70, 25);
-    QWidget* preview = m_vcx.widget();
-    preview->setParent(this);
+    QWidget* preview = m_vcx.createPreview(this);
     preview->setGeometry(13, 40, 640, 480);
     preview->show();
 
@@ -102,7 +101,7 @@ void TFrm_Camera::LoadDevices() {
         TSysOper::WriteLog(CodePage::FromUtf8("加载USB摄像头信息失败,原因：") +
                            QtText::ToCodePage(QString::fromUtf8(e.what())));
         m_dialogs.warning(this, QStringLiteral("加载设备失败"));
-        Btn_Save->setEnabled(false);
+        applyState(State::NoCapture);
     }
     Cb_Device->setCurrentIndex(-1);
 }
@@ -121,9 +120,7 @@ void TFrm_Camera::FormShow() {
         Cb_Device->setCurrentIndex(0); // by program: no change handler runs
         ConnectDevice();
     } else {
-        Cb_Device->setEnabled(false);
-        Cb_Device->setEditText(kNoDevice);
-        Btn_Save->setEnabled(false);
+        applyState(State::NoDevice);
     }
 }
 
@@ -152,7 +149,24 @@ void TFrm_Camera::ConnectDevice() {
 void TFrm_Camera::connectionError(const QString& description) {
     TSysOper::WriteLog(CodePage::FromUtf8("连接设备失败,原因:") + QtText::ToCodePage(description));
     m_dialogs.warning(this, QStringLiteral("连接设备失败"));
-    Btn_Save->setEnabled(false);
+    applyState(State::NoCapture);
+}
+
+void TFrm_Camera::applyState(State state) {
+    // The window's states besides the one it starts in:
+    //   state       device box               拍  照
+    //   no device   disabled, "没有可用的设备"   disabled
+    //   no capture  as it is                  disabled (the list or the device failed)
+    switch (state) {
+    case State::NoDevice:
+        Cb_Device->setEnabled(false);
+        Cb_Device->setEditText(kNoDevice);
+        Btn_Save->setEnabled(false);
+        break;
+    case State::NoCapture:
+        Btn_Save->setEnabled(false);
+        break;
+    }
 }
 
 void TFrm_Camera::handleVcxConnectedChanged(bool connected) {

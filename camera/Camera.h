@@ -63,6 +63,9 @@ private:
     void connectionError(const QString& description);
     // Index of the entry the box shows, or -1 when its text is not an entry's.
     int selectedEntry() const;
+    // The window's states after its start, in one place.
+    enum class State { NoDevice, NoCapture };
+    void applyState(State state);
 
     Vcx& m_vcx;
     Dialogs& m_dialogs;

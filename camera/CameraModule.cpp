@@ -2,6 +2,6 @@
 
 #include "QtVcx.h"
 
-extern "C" Q_DECL_EXPORT Vcx* tavlin_create_camera(QWidget* parent) {
-    return new QtVcx(parent);
+extern "C" Q_DECL_EXPORT Vcx* tavlin_create_camera() {
+    return new QtVcx();
 }

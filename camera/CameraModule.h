@@ -2,12 +2,11 @@
 // loading it. The program that loads the module provides the Vcx base class.
 #pragma once
 
-class QWidget;
 class Vcx;
 
 // The function's name as the loader looks it up.
 inline constexpr char kCameraModuleEntry[] = "tavlin_create_camera";
 
 // Makes a video-capture control over Qt Multimedia, owned by the caller.
-extern "C" Vcx* tavlin_create_camera(QWidget* parent);
-using CameraModuleEntry = Vcx* (*)(QWidget* parent);
+extern "C" Vcx* tavlin_create_camera();
+using CameraModuleEntry = Vcx* (*)();

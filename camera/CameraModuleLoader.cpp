@@ -14,7 +14,7 @@ CameraModuleLoader::CameraModuleLoader(QString path) {
     m_library.setLoadHints(QLibrary::ResolveAllSymbolsHint);
 }
 
-std::unique_ptr<Vcx> CameraModuleLoader::create(QWidget* parent) {
+std::unique_ptr<Vcx> CameraModuleLoader::create() {
     if (m_entry == nullptr) {
         if (!m_library.load()) {
             throw VcxError(QStringLiteral("the camera module could not be loaded: %1")
@@ -28,7 +28,7 @@ std::unique_ptr<Vcx> CameraModuleLoader::create(QWidget* parent) {
                                .toStdString());
         }
     }
-    std::unique_ptr<Vcx> control(m_entry(parent));
+    std::unique_ptr<Vcx> control(m_entry());
     if (!control) {
         throw VcxError(QStringLiteral("the camera module %1 made no camera control")
                            .arg(m_library.fileName())

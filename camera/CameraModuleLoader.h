@@ -10,8 +10,6 @@
 
 #include <memory>
 
-class QWidget;
-
 class CameraModuleLoader {
 public:
     // The module's file name, beside the executable.
@@ -22,9 +20,9 @@ public:
 
     // A new control, owned by the caller. Throws VcxError naming the module
     // and the system's reason when the module cannot be loaded.
-    std::unique_ptr<Vcx> create(QWidget* parent);
+    std::unique_ptr<Vcx> create();
 
 private:
     QLibrary m_library;
-    Vcx* (*m_entry)(QWidget*) = nullptr; // the module's entry, once loaded
+    Vcx* (*m_entry)() = nullptr; // the module's entry, once loaded
 };

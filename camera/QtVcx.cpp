@@ -14,9 +14,8 @@ namespace {
 constexpr int kWatchdogIntervalMs = 250;
 } // namespace
 
-QtVcx::QtVcx(QWidget* parent, int startTimeoutMs)
-    : m_devices(QMediaDevices::videoInputs()), m_startTimeoutMs(startTimeoutMs),
-      m_view(new QVideoWidget(parent)) {
+QtVcx::QtVcx(int startTimeoutMs)
+    : m_devices(QMediaDevices::videoInputs()), m_startTimeoutMs(startTimeoutMs) {
     m_session.setVideoSink(&m_sink);
     m_watchdog.setInterval(kWatchdogIntervalMs);
     connect(&m_watchdog, &QTimer::timeout, this, &QtVcx::handleWatchdog);
@@ -27,10 +26,14 @@ QtVcx::QtVcx(QWidget* parent, int startTimeoutMs)
 QtVcx::~QtVcx() {
     close();
     m_session.setVideoSink(nullptr);
-    delete m_view.data(); // unless the window that showed it took it along
 }
 
-QWidget* QtVcx::widget() {
+QWidget* QtVcx::createPreview(QWidget* parent) {
+    m_view = new QVideoWidget(parent);
+    return m_view;
+}
+
+QWidget* QtVcx::previewWidget() {
     return m_view;
 }
 
@@ -134,7 +137,9 @@ bool QtVcx::close() {
 }
 
 void QtVcx::setPreview(bool preview) {
-    m_view->setVisible(preview);
+    if (m_view != nullptr) {
+        m_view->setVisible(preview);
+    }
 }
 
 bool QtVcx::ApplyFrameSize(int width, int height) {

@@ -34,10 +34,11 @@ public:
     static constexpr int kStartTimeoutMs = 5000;
     static constexpr int kSilenceTimeoutMs = 3000;
 
-    explicit QtVcx(QWidget* parent = nullptr, int startTimeoutMs = kStartTimeoutMs);
+    explicit QtVcx(int startTimeoutMs = kStartTimeoutMs);
     ~QtVcx() override;
 
-    QWidget* widget() override;
+    QWidget* createPreview(QWidget* parent) override;
+    QWidget* previewWidget() override;
     int CountVideoDevices() override;
     QString VideoDeviceNameAt(int index) override;
     int VideoDeviceIndex() override { return m_index; }
@@ -68,7 +69,7 @@ private:
     QMediaCaptureSession m_session;
     QVideoSink m_sink;
     std::unique_ptr<QCamera> m_camera;
-    QPointer<QVideoWidget> m_view; // the preview; deleted with this object
+    QPointer<QVideoWidget> m_view; // the preview, owned by the window that shows it
     QVideoFrame m_lastFrame;
     QElapsedTimer m_sinceStart;
     QElapsedTimer m_sinceFrame;

@@ -31,8 +31,11 @@ public:
     using QObject::QObject;
     ~Vcx() override = default;
 
-    // The area (640 x 480 in the window) where the live picture is shown.
-    virtual QWidget* widget() = 0;
+    // Makes the area (640 x 480 in the window) where the live picture is
+    // shown, a child of parent from its creation: the window owns it.
+    virtual QWidget* createPreview(QWidget* parent) = 0;
+    // That area, once made and while it lives; null otherwise.
+    virtual QWidget* previewWidget() = 0;
 
     // The number of video devices; they are numbered 0 to n-1, and the
     // numbers stay the same for the life of this object.

@@ -44,7 +44,10 @@ public:
     explicit Browser(QObject* parent = nullptr) : QObject(parent) {}
     ~Browser() override = default;
 
-    // The widget that shows the page.
+    // Makes the widget that shows the page, a child of parent from its
+    // creation: the window that shows it owns it.
+    virtual QWidget* createView(QWidget* parent) = 0;
+    // That widget, once made and while it lives; null otherwise.
     virtual QWidget* view() = 0;
 
     // Starts loading url without waiting; the outcome arrives as documentComplete.

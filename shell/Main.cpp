@@ -243,7 +243,7 @@ void TFrm_Tavlin::createComponents() {
     Pnl_Web->setObjectName(QStringLiteral("Pnl_Web"));
     auto* webLayout = new QVBoxLayout(Pnl_Web);
     webLayout->setContentsMargins(0, 0, 0, 0);
-    webLayout->addWidget(m_browser.view());
+    webLayout->addWidget(m_browser.createView(Pnl_Web));
     connect(&m_browser, &Browser::documentComplete, this, &TFrm_Tavlin::WebBrowserDocumentComplete);
     connect(&m_browser, &Browser::pageFailed, this, &TFrm_Tavlin::handleBrowserPageFailed);
     connect(&m_browser, &Browser::refused, this, &TFrm_Tavlin::handleBrowserRefused);
@@ -421,7 +421,7 @@ void TFrm_Tavlin::handleBrowserPageFailed(const QString& reason) {
     // page nor retry link.
     TSysOper::WriteLog(CodePage::FromUtf8("加载页面失败，错误：") + QtText::ToCodePage(reason));
     m_startPending = false;
-    Pnl_Msg->show();
+    applyStates(WindowStates::kPanelUp);
     applyPageKind(PageKind::Failed);
 }
 
@@ -435,7 +435,7 @@ void TFrm_Tavlin::handleBrowserDocumentKept() {
     }
     m_startPending = false;
     if (m_pageShownBeforeStart) {
-        Pnl_Msg->hide();
+        applyStates(WindowStates::kPanelDown);
     } else {
         applyPageKind(PageKind::Failed);
     }
@@ -494,9 +494,7 @@ bool TFrm_Tavlin::LoadConfig(const ShellConfig::Configuration& config) {
 void TFrm_Tavlin::NavigateToStart() {
     // Whether a page was shown, for a start that never comes.
     m_pageShownBeforeStart = Pnl_Msg->isHidden();
-    Pnl_Msg->show();
-    Img_Gif->show();
-    Lb_Msg->show();
+    applyStates(WindowStates::kLoading);
     const IdentityFields fields{TypeCode, EnterpriseNumber, EnterpriseName, IdentitySerial,
                                 OtherInfo};
     m_lastStartUrl = ComposeStartUrl(BaseUrl, fields, TFileOper::GetVersion());
@@ -516,10 +514,7 @@ void TFrm_Tavlin::Lb_RefClick() {
 }
 
 void TFrm_Tavlin::hideErrorTexts() {
-    Img_back->hide();
-    Lb_Base->hide();
-    Lb_Ref->hide();
-    Lb_cs->hide();
+    applyStates(WindowStates::kErrorTextsHidden);
 }
 
 void TFrm_Tavlin::Img_CloseClick() {
@@ -540,7 +535,7 @@ void TFrm_Tavlin::Img_PhotoClick() {
         }
         // The photo is for the document shown now, and for no other.
         m_photoDocument = m_browser.pinDocument();
-        const std::unique_ptr<Vcx> vcx = m_cameraFactory(nullptr);
+        const std::unique_ptr<Vcx> vcx = m_cameraFactory();
         TFrm_Camera camera(*vcx, m_dialogs, m_photoFolder, this);
         camera.PhotoTaken = false;
         camera.exec();
@@ -603,43 +598,51 @@ void TFrm_Tavlin::WebBrowserDocumentComplete(bool ok) {
 }
 
 void TFrm_Tavlin::applyPageKind(PageKind kind) {
-    switch (kind) {
-    case PageKind::Login:
-        Pnl_Web->show();
-        Img_Photo->hide();
-        Pnl_Msg->hide();
-        Img_Index->hide();
+    const WindowStates::Row row = WindowStates::ForPage(kind);
+    applyStates(row.changes);
+    switch (row.then) {
+    case WindowStates::Then::ClearOfficerPanels:
         setStatusPanel(1, {});
         setStatusPanel(2, {});
         break;
-    case PageKind::DetailOrHome:
-        Pnl_Web->show();
-        Img_Photo->hide();
-        Pnl_Msg->hide();
-        Img_Index->show();
+    case WindowStates::Then::ReadOfficerInfo:
         ReadOfficerInfo();
         break;
-    case PageKind::List:
-        Img_Photo->hide();
-        Img_Index->show();
-        ReadOfficerInfo();
+    case WindowStates::Then::Nothing:
         break;
-    case PageKind::Photo:
-        Pnl_Web->show();
-        Img_Photo->show();
-        Pnl_Msg->hide();
-        Img_Index->show();
-        break;
-    case PageKind::Failed:
-        Img_Photo->hide();
-        Img_Index->hide();
-        Lb_Msg->hide();
-        Img_Gif->hide();
-        Img_back->show();
-        Lb_Base->show();
-        Lb_Ref->show();
-        Lb_cs->show();
-        break;
+    }
+}
+
+QWidget* TFrm_Tavlin::component(WindowStates::Component which) const {
+    using enum WindowStates::Component;
+    switch (which) {
+    case Pnl_Web:
+        return this->Pnl_Web;
+    case Pnl_Msg:
+        return this->Pnl_Msg;
+    case Img_Photo:
+        return this->Img_Photo;
+    case Img_Index:
+        return this->Img_Index;
+    case Lb_Msg:
+        return this->Lb_Msg;
+    case Img_Gif:
+        return this->Img_Gif;
+    case Img_back:
+        return this->Img_back;
+    case Lb_Base:
+        return this->Lb_Base;
+    case Lb_Ref:
+        return this->Lb_Ref;
+    case Lb_cs:
+        return this->Lb_cs;
+    }
+    return nullptr;
+}
+
+void TFrm_Tavlin::applyStates(std::span<const WindowStates::Change> changes) {
+    for (const WindowStates::Change& change : changes) {
+        component(change.component)->setVisible(change.shown);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "EnterpriseIdentity.h"
 #include "PageTitle.h"
 #include "ShellConfig.h"
+#include "WindowStates.h"
 
 #include <QByteArray>
 #include <QWidget>
@@ -15,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 
 class ClickableLabel;
@@ -45,8 +47,9 @@ public:
     void showRunningCopy(const QByteArray& activationToken = {});
 
     // Makes the video-capture control of each camera window: the program's
-    // entry gives the one over Qt Multimedia, tests a scripted one.
-    using CameraFactory = std::function<std::unique_ptr<Vcx>(QWidget* parent)>;
+    // entry gives the one over Qt Multimedia, tests a scripted one. The
+    // camera window makes the control's preview as its own child.
+    using CameraFactory = std::function<std::unique_ptr<Vcx>()>;
     void setCameraFactory(CameraFactory factory) { m_cameraFactory = std::move(factory); }
     // Where the camera window writes the photo (with a trailing '/'): the
     // program folder unless the run chose the user's private folder.
@@ -133,7 +136,10 @@ private:
     bool LoadConfig(const ShellConfig::Configuration& config);
     void NavigateToStart();
     void ReadOfficerInfo();
+    // Part of the states' table (WindowStates) applied, in its order.
     void applyPageKind(PageKind kind);
+    void applyStates(std::span<const WindowStates::Change> changes);
+    QWidget* component(WindowStates::Component which) const;
     void setStatusPanel(std::size_t index, const std::string& codePageText);
     void Image_MouseEnter(ImageButton* button);
     void Image_MouseLeave(ImageButton* button);

@@ -119,7 +119,7 @@ QString IsolatedFunction(const QString& params, const QString& body) {
 } // namespace
 
 WebEngineBrowser::WebEngineBrowser(QObject* parent)
-    : Browser(parent), m_profile(new QWebEngineProfile(this)), m_view(new QWebEngineView) {
+    : Browser(parent), m_profile(new QWebEngineProfile(this)) {
     // An off-the-record profile: no cookie, storage or cache of the pages is
     // kept on disk, so the next officer on this PC finds nothing of the last.
     m_profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
@@ -132,11 +132,8 @@ WebEngineBrowser::WebEngineBrowser(QObject* parent)
     connect(guard, &PageRequestGuard::documentRequested, this, &Browser::documentRequested);
 
     // The page belongs to the browser, the view to the window that shows it
-    // (see view()): either may go first. The page decides what a page may do.
+    // (see createView): either may go first. The page decides what a page may do.
     m_page = new InspectPage(m_profile, this);
-    m_view->setPage(m_page);
-    m_view->setContextMenuPolicy(Qt::NoContextMenu);
-    m_view->setAcceptDrops(false);
 
     connect(m_page, &QWebEnginePage::loadStarted, this, &WebEngineBrowser::handleLoadStarted);
     // The main frame's loads only: frames inside the page do not count.
@@ -305,10 +302,21 @@ void WebEngineBrowser::handleRenderProcessTerminated(
 }
 
 WebEngineBrowser::~WebEngineBrowser() {
-    // The view, unless the window that showed it took it along; then the
-    // page, which must go before its profile.
-    delete m_view.data();
+    // A view still shown lets go of the page first; the page must go before
+    // its profile.
+    if (m_view) {
+        m_view->setPage(nullptr);
+    }
     delete m_page;
+}
+
+QWidget* WebEngineBrowser::createView(QWidget* parent) {
+    auto* view = new QWebEngineView(parent);
+    view->setPage(m_page);
+    view->setContextMenuPolicy(Qt::NoContextMenu);
+    view->setAcceptDrops(false);
+    m_view = view;
+    return view;
 }
 
 QWidget* WebEngineBrowser::view() {

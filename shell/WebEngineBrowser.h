@@ -33,6 +33,7 @@ public:
 
     // The view has no parent of its own: the window that shows it takes it
     // as a child and so owns it; a view never shown is deleted with this.
+    QWidget* createView(QWidget* parent) override;
     QWidget* view() override;
     void navigate(const QUrl& url) override;
     void readTitle(Callback callback) override;

@@ -194,7 +194,7 @@ void tst_RealCamera::secondOfTwoSameNamedCamerasIsTheOneConnected() {
 
 void tst_RealCamera::cameraThatCannotStart() {
     QVERIFY(VirtualCameras::set({QStringLiteral("name=Busy Camera;fail=1")}));
-    QtVcx vcx(nullptr, 2000);
+    QtVcx vcx(2000);
     TFrm_Camera camera(vcx, m_dialogs, appPath());
     camera.show();
     // The officer is told, once the camera has had its time to start.

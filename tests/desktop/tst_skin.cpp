@@ -138,7 +138,7 @@ void tst_Skin::cameraWindow() {
     QCOMPARE(camera.Cb_Device->geometry(), QRect(77, 14, 404, 20));
     QCOMPARE(camera.Btn_Save->geometry(), QRect(502, 11, 70, 25));
     QCOMPARE(camera.Btn_Exit->geometry(), QRect(583, 11, 70, 25));
-    QCOMPARE(vcx.widget()->geometry(), QRect(13, 40, 640, 480));
+    QCOMPARE(vcx.previewWidget()->geometry(), QRect(13, 40, 640, 480));
     // The two buttons do not overlap and stay inside the window.
     QVERIFY(!camera.Btn_Save->geometry().intersects(camera.Btn_Exit->geometry()));
     QVERIFY(camera.rect().contains(camera.Btn_Exit->geometry()));

@@ -45,11 +45,16 @@ struct LiveShell {
     // Moves the page as the web application would and waits for its
     // completion and for what the window reads from it after that. False when
     // it never completed.
-    bool open(const QString& path) { return openUrl(QUrl(base + path)); }
-    bool openUrl(const QUrl& url) {
+    // Opens the page and waits until it completed and, unless settled is
+    // false (a page that stops answering scripts soon after it loads), until
+    // the window's scripts to it have answered.
+    bool open(const QString& path, bool settled = true) {
+        return openUrl(QUrl(base + path), settled);
+    }
+    bool openUrl(const QUrl& url, bool settled = true) {
         QSignalSpy done(browser.get(), &Browser::documentComplete);
         browser->navigate(url);
-        return WaitFor([&done] { return !done.isEmpty(); }) && settle();
+        return WaitFor([&done] { return !done.isEmpty(); }) && (!settled || settle());
     }
 
     // Waits until the scripts the window has sent to the page have answered:

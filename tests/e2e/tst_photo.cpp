@@ -112,7 +112,7 @@ QByteArray tst_Photo::submitAndReadStored() {
 
 void tst_Photo::takePhoto(QColor colour, bool capture) {
     FakeVcx* made = nullptr;
-    m_shell->window->setCameraFactory([&made, colour](QWidget*) {
+    m_shell->window->setCameraFactory([&made, colour] {
         auto vcx = std::make_unique<FakeVcx>();
         vcx->devices = {QStringLiteral("Scripted camera")};
         vcx->frameColour = colour;
@@ -181,8 +181,8 @@ void tst_Photo::photoFromARealCameraReachesThePageAndTheServer() {
     CameraModuleLoader module(QStringLiteral(TAVLIN_BIN_DIR "/") +
                               QLatin1String(CameraModuleLoader::kFileName));
     Vcx* made = nullptr;
-    m_shell->window->setCameraFactory([&made, &module](QWidget* parent) {
-        auto vcx = module.create(parent);
+    m_shell->window->setCameraFactory([&made, &module] {
+        auto vcx = module.create();
         made = vcx.get();
         return vcx;
     });

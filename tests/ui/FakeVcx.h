@@ -14,9 +14,12 @@
 
 class FakeVcx : public Vcx {
 public:
-    ~FakeVcx() override { delete m_widget.data(); }
-    // Like the real control's: the window that shows it takes it as a child.
-    QWidget* widget() override { return m_widget; }
+    // Like the real control's: a child of the window that shows it.
+    QWidget* createPreview(QWidget* parent) override {
+        m_widget = new QWidget(parent);
+        return m_widget;
+    }
+    QWidget* previewWidget() override { return m_widget; }
     int CountVideoDevices() override {
         calls.append(QStringLiteral("count"));
         if (failCount) {
@@ -66,6 +69,9 @@ public:
         calls.append(QStringLiteral("preview"));
         preview = value;
         // A still picture stands for the live one.
+        if (m_widget == nullptr) {
+            return;
+        }
         QPalette palette = m_widget->palette();
         palette.setColor(QPalette::Window, value ? frameColour : QColor(Qt::black));
         m_widget->setPalette(palette);
@@ -107,7 +113,7 @@ public:
     QStringList calls;
 
 private:
-    QPointer<QWidget> m_widget = new QWidget;
+    QPointer<QWidget> m_widget;
 };
 
 // A fresh control for each test: the window takes the control's widget.

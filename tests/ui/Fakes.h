@@ -26,15 +26,13 @@
 
 class FakeBrowser : public Browser {
 public:
-    ~FakeBrowser() override { delete m_view.data(); }
-    // Like the real browser's: the window that shows it takes it as a child.
-    // One fake serves the windows of several tests: each gets a fresh view.
-    QWidget* view() override {
-        if (!m_view) {
-            m_view = new QWidget;
-        }
+    // Like the real browser's: a child of the window that shows it. One fake
+    // serves the windows of several tests: each makes its own view.
+    QWidget* createView(QWidget* parent) override {
+        m_view = new QWidget(parent);
         return m_view;
     }
+    QWidget* view() override { return m_view; }
     void navigate(const QUrl& url) override { navigated.append(url); }
     void readTitle(Callback callback) override {
         ScriptResult result;
@@ -104,7 +102,7 @@ public:
     QVariantMap elements;
 
 private:
-    QPointer<QWidget> m_view = new QWidget;
+    QPointer<QWidget> m_view;
 };
 
 class FakeDialogs : public Dialogs {

@@ -80,13 +80,13 @@ void tst_Camera::layoutAndTexts() {
     QCOMPARE(camera.Btn_Exit->text(), QStringLiteral("退  出"));
     QCOMPARE(camera.Btn_Exit->geometry(), QRect(583, 11, 70, 25));
     QCOMPARE(camera.Cb_Device->geometry(), QRect(77, 14, 404, 20));
-    QCOMPARE(m_vcx().widget()->geometry(), QRect(13, 40, 640, 480));
+    QCOMPARE(m_vcx().previewWidget()->geometry(), QRect(13, 40, 640, 480));
     QVERIFY(camera.Label2->isHidden());
     QVERIFY(camera.Cb_Range->isHidden());
     QCOMPARE(camera.PhotoPath, m_dir->path() + QStringLiteral("/USB_Temp.jpg"));
     // Tab order: the device box, the size box, capture, exit, the picture.
     const QList<QWidget*> order = {camera.Cb_Device, camera.Cb_Range, camera.Btn_Save,
-                                   camera.Btn_Exit, m_vcx().widget()};
+                                   camera.Btn_Exit, m_vcx().previewWidget()};
     QList<QWidget*> chain;
     QWidget* w = camera.Cb_Device;
     do {
@@ -325,7 +325,7 @@ void tst_Camera::realControlWithoutACamera() {
 void tst_Camera::cameraModuleLoadsOrSaysWhyNot() {
     const auto failure = [](CameraModuleLoader& loader) {
         try {
-            loader.create(nullptr);
+            loader.create();
         } catch (const VcxError& e) {
             return QString::fromUtf8(e.what());
         }
@@ -346,12 +346,18 @@ void tst_Camera::cameraModuleLoadsOrSaysWhyNot() {
     // The built module makes working controls, each a new one.
     CameraModuleLoader module(QStringLiteral(TAVLIN_BIN_DIR "/") +
                               QLatin1String(CameraModuleLoader::kFileName));
-    const std::unique_ptr<Vcx> first = module.create(nullptr);
-    const std::unique_ptr<Vcx> second = module.create(nullptr);
+    const std::unique_ptr<Vcx> first = module.create();
+    const std::unique_ptr<Vcx> second = module.create();
     QVERIFY(first && second && first.get() != second.get());
     QVERIFY(first->CountVideoDevices() >= 0);
     QVERIFY(!first->Connected());
-    QVERIFY(first->widget() != nullptr);
+    // Its preview is the child of the window that shows it, and goes with it.
+    QVERIFY(first->previewWidget() == nullptr);
+    auto window = std::make_unique<QWidget>();
+    QWidget* preview = first->createPreview(window.get());
+    QVERIFY(preview != nullptr && preview->parent() == window.get());
+    window.reset();
+    QVERIFY(first->previewWidget() == nullptr);
 }
 
 QTEST_MAIN(tst_Camera)
