@@ -7,6 +7,7 @@
 #include "SampleSite.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -57,9 +58,16 @@ QString ShownWindowId(qint64 pid, const QString& title) {
 
 // Waits until the process shows a window with this title; its id, or empty.
 QString WaitForWindow(qint64 pid, const QString& title, int timeoutMs = 60000) {
-    QString id;
-    (void)QTest::qWaitFor([&] { return !(id = ShownWindowId(pid, title)).isEmpty(); }, timeoutMs);
-    return id;
+    // Asked every 100 ms: each asking starts xdotool.
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        if (const QString id = ShownWindowId(pid, title); !id.isEmpty()) {
+            return id;
+        }
+        QTest::qWait(100);
+    }
+    return {};
 }
 
 // Answers the process's window with this title by a key, as the officer
