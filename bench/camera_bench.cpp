@@ -17,6 +17,7 @@
 #include "ImgOper.h"
 #include "LiveShell.h"
 #include "Main.h"
+#include "Named.h"
 #include "QtVcx.h"
 #include "SampleSite.h"
 #include "VirtualCameras.h"
@@ -305,7 +306,7 @@ int main(int argc, char** argv) {
     QObject::connect(&press, &QTimer::timeout, &press, [&made] {
         auto* camera = qobject_cast<TFrm_Camera*>(QApplication::activeModalWidget());
         if (camera != nullptr && made != nullptr && made->Connected()) {
-            camera->Btn_Save->click();
+            Named<QPushButton>(*camera, "Btn_Save")->click();
         }
     });
     press.start(20);

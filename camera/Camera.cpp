@@ -34,8 +34,10 @@ TFrm_Camera::TFrm_Camera(Vcx& vcx, Dialogs& dialogs, const std::string& photoFol
     setModal(true);
 
     Label1 = new QLabel(QStringLiteral("请选择设备"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(15, 19, 60, 12);
     Label2 = new QLabel(QStringLiteral("图像大小"), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setGeometry(250, 18, 48, 12);
     Label2->hide();
     Cb_Device = new QComboBox(this);
@@ -82,9 +84,9 @@ TFrm_Camera::~TFrm_Camera() {
 }
 
 void TFrm_Camera::FormCreate() {
-    PhotoPath = QString::fromStdString(m_photoFolder + std::string(StatePlaces::kPhotoFileName));
-    if (QFile::exists(PhotoPath)) {
-        QFile::remove(PhotoPath); // a failed deletion is ignored
+    m_photoPath = QString::fromStdString(m_photoFolder + std::string(StatePlaces::kPhotoFileName));
+    if (QFile::exists(m_photoPath)) {
+        QFile::remove(m_photoPath); // a failed deletion is ignored
     }
     LoadDevices();
 }
@@ -231,18 +233,18 @@ void TFrm_Camera::Cb_RangeChange() {
 
 void TFrm_Camera::Btn_SaveClick() {
     try {
-        PhotoPath =
+        m_photoPath =
             QString::fromStdString(m_photoFolder + std::string(StatePlaces::kPhotoFileName));
-        m_vcx.WriteFrameJpeg(PhotoPath, kPhotoJpegQuality);
-        if (QFile::exists(PhotoPath)) {
-            PhotoTaken = true;
+        m_vcx.WriteFrameJpeg(m_photoPath, kPhotoJpegQuality);
+        if (QFile::exists(m_photoPath)) {
+            m_photoTaken = true;
             close();
         }
     } catch (const PhotoWriteError& e) {
         // The photo cannot be written where it must go: another press would
         // fail the same way, so the window ends with the reason.
         m_dialogs.errorReport(this, QString::fromUtf8(e.what()));
-        PhotoTaken = false;
+        m_photoTaken = false;
         close();
     } catch (const std::exception& e) {
         m_dialogs.errorReport(this, QString::fromUtf8(e.what()));
@@ -250,7 +252,7 @@ void TFrm_Camera::Btn_SaveClick() {
 }
 
 void TFrm_Camera::Btn_ExitClick() {
-    PhotoTaken = false;
+    m_photoTaken = false;
     close();
 }
 

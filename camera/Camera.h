@@ -27,22 +27,12 @@ public:
     ~TFrm_Camera() override;
 
     // True only after a capture that left the photo file on disk.
-    bool PhotoTaken = false;
+    bool PhotoTaken() const { return m_photoTaken; }
     // The full path of the temporary photo file.
-    QString PhotoPath;
+    const QString& PhotoPath() const { return m_photoPath; }
 
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QComboBox* Cb_Device = nullptr;
-    QComboBox* Cb_Range = nullptr;
-    QPushButton* Btn_Save = nullptr;
-    QPushButton* Btn_Exit = nullptr;
-
-    // Handlers, public so that tests can drive them as a user would.
-    void Cb_DeviceChange();
-    void Cb_RangeChange();
-    void Btn_SaveClick();
-    void Btn_ExitClick();
+    // The components are found by their design names (object names):
+    // Label1, Label2, Cb_Device, Cb_Range, Btn_Save, Btn_Exit.
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -53,6 +43,12 @@ private slots:
     void handleVcxError(const QString& description);
 
 private:
+    // The officer's actions, wired to the components.
+    void Cb_DeviceChange();
+    void Cb_RangeChange();
+    void Btn_SaveClick();
+    void Btn_ExitClick();
+
     void FormCreate();
     void FormShow();
     void FormDestroy();
@@ -67,6 +63,15 @@ private:
     enum class State { NoDevice, NoCapture };
     void applyState(State state);
 
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QComboBox* Cb_Device = nullptr;
+    QComboBox* Cb_Range = nullptr;
+    QPushButton* Btn_Save = nullptr;
+    QPushButton* Btn_Exit = nullptr;
+
+    bool m_photoTaken = false;
+    QString m_photoPath;
     Vcx& m_vcx;
     Dialogs& m_dialogs;
     std::string m_photoFolder;

@@ -537,10 +537,9 @@ void TFrm_Tavlin::Img_PhotoClick() {
         m_photoDocument = m_browser.pinDocument();
         const std::unique_ptr<Vcx> vcx = m_cameraFactory();
         TFrm_Camera camera(*vcx, m_dialogs, m_photoFolder, this);
-        camera.PhotoTaken = false;
         camera.exec();
-        if (camera.PhotoTaken) {
-            ImportPhoto(camera.PhotoPath);
+        if (camera.PhotoTaken()) {
+            ImportPhoto(camera.PhotoPath());
         }
     } catch (const std::exception& e) {
         m_dialogs.errorReport(this, QString::fromUtf8(e.what()));

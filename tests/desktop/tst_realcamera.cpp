@@ -4,6 +4,7 @@
 #include "Camera.h"
 #include "Fakes.h"
 #include "JpegTables.h"
+#include "Named.h"
 #include "QtVcx.h"
 #include "VirtualCameras.h"
 
@@ -106,13 +107,13 @@ void tst_RealCamera::camerasAreListedInTheirOrder() {
                                  QStringLiteral("name=USB Camera;colour=00ff00")}));
     QtVcx vcx;
     TFrm_Camera camera(vcx, m_dialogs, appPath());
-    QCOMPARE(camera.Cb_Device->count(), 3);
-    QCOMPARE(camera.Cb_Device->itemText(0), QStringLiteral("USB Camera"));
-    QCOMPARE(camera.Cb_Device->itemText(1), QStringLiteral("高拍仪 HD"));
-    QCOMPARE(camera.Cb_Device->itemText(2), QStringLiteral("USB Camera"));
+    QCOMPARE(Named<QComboBox>(camera, "Cb_Device")->count(), 3);
+    QCOMPARE(Named<QComboBox>(camera, "Cb_Device")->itemText(0), QStringLiteral("USB Camera"));
+    QCOMPARE(Named<QComboBox>(camera, "Cb_Device")->itemText(1), QStringLiteral("高拍仪 HD"));
+    QCOMPARE(Named<QComboBox>(camera, "Cb_Device")->itemText(2), QStringLiteral("USB Camera"));
     QVERIFY(showConnected(camera, vcx));
     QCOMPARE(vcx.VideoDeviceIndex(), 0);
-    QCOMPARE(camera.Cb_Device->currentIndex(), 0);
+    QCOMPARE(Named<QComboBox>(camera, "Cb_Device")->currentIndex(), 0);
 }
 
 void tst_RealCamera::previewAndPhotoShowTheCamerasPicture_data() {
@@ -140,10 +141,10 @@ void tst_RealCamera::previewAndPhotoShowTheCamerasPicture() {
                               qPrintable(previewColour(window).name()), 10000);
     SaveScreenshot(&window, QStringLiteral("camera-preview"));
 
-    QTest::mouseClick(window.Btn_Save, Qt::LeftButton);
-    QVERIFY(window.PhotoTaken);
+    QTest::mouseClick(Named<QPushButton>(window, "Btn_Save"), Qt::LeftButton);
+    QVERIFY(window.PhotoTaken());
     QVERIFY(!window.isVisible());
-    const QByteArray jpeg = ReadFileBytes(window.PhotoPath);
+    const QByteArray jpeg = ReadFileBytes(window.PhotoPath());
     QImage photo;
     QVERIFY(photo.loadFromData(jpeg, "JPEG"));
     QCOMPARE(photo.size(), size);
@@ -159,15 +160,15 @@ void tst_RealCamera::previewAndPhotoShowTheCamerasPicture() {
     QVERIFY(tables.at(0) != JpegTables::Scaled(JpegTables::kLuminance, 75));
     // The officer's alone, whatever the umask, and also over an old photo
     // that others could read.
-    QCOMPARE(QFileInfo(window.PhotoPath).permissions() & kEveryonesBits,
+    QCOMPARE(QFileInfo(window.PhotoPath()).permissions() & kEveryonesBits,
              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
                  QFileDevice::WriteUser);
-    QVERIFY(QFile::setPermissions(window.PhotoPath, kEveryonesBits));
-    const QString part = window.PhotoPath + QStringLiteral(".part");
+    QVERIFY(QFile::setPermissions(window.PhotoPath(), kEveryonesBits));
+    const QString part = window.PhotoPath() + QStringLiteral(".part");
     WriteFile(part, "left by a killed run");
     QVERIFY(QFile::setPermissions(part, kEveryonesBits));
-    QVERIFY(vcx.WriteFrameJpeg(window.PhotoPath, TFrm_Camera::kPhotoJpegQuality));
-    QCOMPARE(QFileInfo(window.PhotoPath).permissions() & kEveryonesBits,
+    QVERIFY(vcx.WriteFrameJpeg(window.PhotoPath(), TFrm_Camera::kPhotoJpegQuality));
+    QCOMPARE(QFileInfo(window.PhotoPath()).permissions() & kEveryonesBits,
              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
                  QFileDevice::WriteUser);
     QVERIFY(m_dialogs.warnings.isEmpty());
@@ -181,14 +182,15 @@ void tst_RealCamera::secondOfTwoSameNamedCamerasIsTheOneConnected() {
     TFrm_Camera camera(vcx, m_dialogs, appPath());
     QVERIFY(showConnected(camera, vcx));
     QTRY_VERIFY_WITH_TIMEOUT(Near(previewColour(camera), QColor(0xe0, 0x20, 0x20)), 10000);
-    camera.Cb_Device->setCurrentIndex(1);
-    camera.Cb_DeviceChange();
+    Named<QComboBox>(camera, "Cb_Device")->setCurrentIndex(1);
+    emit Named<QComboBox>(camera, "Cb_Device")
+        ->activated(Named<QComboBox>(camera, "Cb_Device")->currentIndex());
     QCOMPARE(vcx.VideoDeviceIndex(), 1);
     QTRY_VERIFY_WITH_TIMEOUT(vcx.Connected(), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(Near(previewColour(camera), QColor(0x20, 0xe0, 0x20)), 10000);
-    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
-    QVERIFY(camera.PhotoTaken);
-    QImage photo(camera.PhotoPath);
+    QTest::mouseClick(Named<QPushButton>(camera, "Btn_Save"), Qt::LeftButton);
+    QVERIFY(camera.PhotoTaken());
+    QImage photo(camera.PhotoPath());
     QVERIFY(Near(photo.pixelColor(320, 240), QColor(0x20, 0xe0, 0x20)));
 }
 
@@ -200,13 +202,13 @@ void tst_RealCamera::cameraThatCannotStart() {
     // The officer is told, once the camera has had its time to start.
     QTRY_COMPARE_WITH_TIMEOUT(m_dialogs.warnings, QStringList{kNotConnected}, 15000);
     QVERIFY(!vcx.Connected());
-    QVERIFY(camera.Btn_Save->isEnabled());
+    QVERIFY(Named<QPushButton>(camera, "Btn_Save")->isEnabled());
     QVERIFY(LogText().contains(QStringLiteral("-----MAIN: 连接设备失败,原因:the camera \"Busy "
                                               "Camera\" delivered no picture within 2 s")));
-    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
-    QVERIFY(!camera.PhotoTaken);
+    QTest::mouseClick(Named<QPushButton>(camera, "Btn_Save"), Qt::LeftButton);
+    QVERIFY(!camera.PhotoTaken());
     QVERIFY(camera.isVisible());
-    QVERIFY(!QFile::exists(camera.PhotoPath));
+    QVERIFY(!QFile::exists(camera.PhotoPath()));
 }
 
 void tst_RealCamera::cameraThatStopsDelivering() {
@@ -218,13 +220,13 @@ void tst_RealCamera::cameraThatStopsDelivering() {
     QTRY_VERIFY_WITH_TIMEOUT(!vcx.Connected(), 20000);
     QVERIFY(LogText().contains(QStringLiteral(
         "-----MAIN: 连接设备失败,原因:the camera \"Tired Camera\" stopped delivering pictures")));
-    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
-    QVERIFY(!camera.PhotoTaken);
+    QTest::mouseClick(Named<QPushButton>(camera, "Btn_Save"), Qt::LeftButton);
+    QVERIFY(!camera.PhotoTaken());
     QVERIFY(camera.isVisible());
-    QVERIFY(!QFile::exists(camera.PhotoPath));
+    QVERIFY(!QFile::exists(camera.PhotoPath()));
     QVERIFY(m_dialogs.warnings.isEmpty());
     // Choosing it again tries once more.
-    QVERIFY(camera.Btn_Save->isEnabled());
+    QVERIFY(Named<QPushButton>(camera, "Btn_Save")->isEnabled());
 }
 
 void tst_RealCamera::cameraUnpluggedWhileInUse() {
@@ -239,16 +241,17 @@ void tst_RealCamera::cameraUnpluggedWhileInUse() {
         LogText().contains(QStringLiteral(
             "-----MAIN: 连接设备失败,原因:the camera \"Loose Camera\" was unplugged")),
         10000);
-    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
-    QVERIFY(!camera.PhotoTaken);
-    QVERIFY(!QFile::exists(camera.PhotoPath));
+    QTest::mouseClick(Named<QPushButton>(camera, "Btn_Save"), Qt::LeftButton);
+    QVERIFY(!camera.PhotoTaken());
+    QVERIFY(!QFile::exists(camera.PhotoPath()));
     // The list keeps its numbers while the window is open; the other camera works.
-    QCOMPARE(camera.Cb_Device->count(), 2);
-    camera.Cb_Device->setCurrentIndex(1);
-    camera.Cb_DeviceChange();
+    QCOMPARE(Named<QComboBox>(camera, "Cb_Device")->count(), 2);
+    Named<QComboBox>(camera, "Cb_Device")->setCurrentIndex(1);
+    emit Named<QComboBox>(camera, "Cb_Device")
+        ->activated(Named<QComboBox>(camera, "Cb_Device")->currentIndex());
     QTRY_VERIFY_WITH_TIMEOUT(vcx.Connected(), 20000);
-    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
-    QVERIFY(camera.PhotoTaken);
+    QTest::mouseClick(Named<QPushButton>(camera, "Btn_Save"), Qt::LeftButton);
+    QVERIFY(camera.PhotoTaken());
 }
 
 void tst_RealCamera::cameraPluggedInWhileTheWindowIsOpen() {
@@ -259,7 +262,7 @@ void tst_RealCamera::cameraPluggedInWhileTheWindowIsOpen() {
     QVERIFY(VirtualCameras::change(
         {QStringLiteral("id=a;name=First Camera"), QStringLiteral("id=b;name=Late Camera")}));
     // The open window keeps its list; the next one has the new camera.
-    QCOMPARE(camera.Cb_Device->count(), 1);
+    QCOMPARE(Named<QComboBox>(camera, "Cb_Device")->count(), 1);
     QVERIFY(vcx.Connected());
     QtVcx next;
     QCOMPARE(next.CountVideoDevices(), 2);
@@ -272,7 +275,7 @@ void tst_RealCamera::noReaderSeesAHalfWrittenPhoto() {
     QtVcx vcx;
     TFrm_Camera camera(vcx, m_dialogs, appPath());
     QVERIFY(showConnected(camera, vcx));
-    const std::string path = camera.PhotoPath.toStdString();
+    const std::string path = camera.PhotoPath().toStdString();
     std::atomic<bool> stop{false};
     std::atomic<int> reads{0};
     std::atomic<int> torn{0};
@@ -294,14 +297,14 @@ void tst_RealCamera::noReaderSeesAHalfWrittenPhoto() {
         }
     });
     for (int i = 0; i < 12; ++i) {
-        QVERIFY(vcx.WriteFrameJpeg(camera.PhotoPath, TFrm_Camera::kPhotoJpegQuality));
+        QVERIFY(vcx.WriteFrameJpeg(camera.PhotoPath(), TFrm_Camera::kPhotoJpegQuality));
         QTest::qWait(30);
     }
     stop = true;
     reader.join();
     QVERIFY(reads > 0);
     QCOMPARE(torn.load(), 0);
-    QVERIFY(QFileInfo(camera.PhotoPath).size() > 500 * 1024); // a photo of a real size
+    QVERIFY(QFileInfo(camera.PhotoPath()).size() > 500 * 1024); // a photo of a real size
 }
 
 void tst_RealCamera::photoThatCannotBeWrittenEndsTheWindowWithTheReason() {
@@ -312,14 +315,14 @@ void tst_RealCamera::photoThatCannotBeWrittenEndsTheWindowWithTheReason() {
     const std::string folder = appPath() + "gone/";
     TFrm_Camera camera(vcx, m_dialogs, folder);
     QVERIFY(showConnected(camera, vcx));
-    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
+    QTest::mouseClick(Named<QPushButton>(camera, "Btn_Save"), Qt::LeftButton);
     QCOMPARE(m_dialogs.errors.size(), 1);
     const QString report = m_dialogs.errors.first();
     QVERIFY2(report.contains(QString::fromStdString(folder) + QStringLiteral("USB_Temp.jpg")) &&
                  report.contains(QStringLiteral("No such file or directory")),
              qPrintable(report));
     QVERIFY(!camera.isVisible());
-    QVERIFY(!camera.PhotoTaken);
+    QVERIFY(!camera.PhotoTaken());
 }
 
 int main(int argc, char** argv) {

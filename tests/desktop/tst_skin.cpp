@@ -7,6 +7,7 @@
 #include "Fakes.h"
 #include "ImageButton.h"
 #include "Main.h"
+#include "Named.h"
 #include "Skin.h"
 
 #include <QApplication>
@@ -134,18 +135,21 @@ void tst_Skin::cameraWindow() {
     camera.show();
     QVERIFY(QTest::qWaitForWindowExposed(&camera));
     QCOMPARE(camera.size(), QSize(665, 530));
-    QCOMPARE(camera.Label1->geometry(), QRect(15, 19, 60, 12));
-    QCOMPARE(camera.Cb_Device->geometry(), QRect(77, 14, 404, 20));
-    QCOMPARE(camera.Btn_Save->geometry(), QRect(502, 11, 70, 25));
-    QCOMPARE(camera.Btn_Exit->geometry(), QRect(583, 11, 70, 25));
+    QCOMPARE(Named<QLabel>(camera, "Label1")->geometry(), QRect(15, 19, 60, 12));
+    QCOMPARE(Named<QComboBox>(camera, "Cb_Device")->geometry(), QRect(77, 14, 404, 20));
+    QCOMPARE(Named<QPushButton>(camera, "Btn_Save")->geometry(), QRect(502, 11, 70, 25));
+    QCOMPARE(Named<QPushButton>(camera, "Btn_Exit")->geometry(), QRect(583, 11, 70, 25));
     QCOMPARE(vcx.previewWidget()->geometry(), QRect(13, 40, 640, 480));
     // The two buttons do not overlap and stay inside the window.
-    QVERIFY(!camera.Btn_Save->geometry().intersects(camera.Btn_Exit->geometry()));
-    QVERIFY(camera.rect().contains(camera.Btn_Exit->geometry()));
-    QCOMPARE(camera.Btn_Save->isEnabled(), !devices.isEmpty());
-    QCOMPARE(camera.Cb_Device->isEnabled(), !devices.isEmpty());
+    QVERIFY(!Named<QPushButton>(camera, "Btn_Save")
+                 ->geometry()
+                 .intersects(Named<QPushButton>(camera, "Btn_Exit")->geometry()));
+    QVERIFY(camera.rect().contains(Named<QPushButton>(camera, "Btn_Exit")->geometry()));
+    QCOMPARE(Named<QPushButton>(camera, "Btn_Save")->isEnabled(), !devices.isEmpty());
+    QCOMPARE(Named<QComboBox>(camera, "Cb_Device")->isEnabled(), !devices.isEmpty());
     if (devices.isEmpty()) {
-        QCOMPARE(camera.Cb_Device->currentText(), QStringLiteral("没有可用的设备"));
+        QCOMPARE(Named<QComboBox>(camera, "Cb_Device")->currentText(),
+                 QStringLiteral("没有可用的设备"));
     }
     SaveScreenshot(&camera, QStringLiteral("skin-camera-%1")
                                 .arg(devices.isEmpty() ? QStringLiteral("no-device")

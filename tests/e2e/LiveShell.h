@@ -6,6 +6,7 @@
 #include "Camera.h"
 #include "IniIdentitySource.h"
 #include "Main.h"
+#include "Named.h"
 #include "SampleSite.h"
 #include "ShellConfig.h"
 #include "WebEngineBrowser.h"
@@ -115,7 +116,7 @@ public:
         m_timer.setSingleShot(true);
         QObject::connect(&m_timer, &QTimer::timeout, [] {
             if (auto* camera = qobject_cast<TFrm_Camera*>(QApplication::activeModalWidget())) {
-                camera->Btn_Exit->click();
+                Named<QPushButton>(*camera, "Btn_Exit")->click();
             }
         });
         m_timer.start(timeoutMs);

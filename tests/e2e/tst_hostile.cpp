@@ -8,6 +8,7 @@
 #include "ImageButton.h"
 #include "LiveShell.h"
 #include "Main.h"
+#include "Named.h"
 #include "SampleSite.h"
 #include "WebEngineBrowser.h"
 
@@ -542,7 +543,7 @@ void tst_Hostile::photoGoesOnlyIntoTheDocumentItWasTakenFor() {
                 QStringLiteral("location.href = '%1';").arg(trap), QWebEngineScript::MainWorld);
         } else if (!pressed && waitForBeacon(QStringLiteral("trap-ready"), 0)) {
             pressed = true;
-            camera->Btn_Save->click();
+            Named<QPushButton>(*camera, "Btn_Save")->click();
         }
     });
     officer.start(50);

@@ -10,6 +10,7 @@
 #include "ImgOper.h"
 #include "LiveShell.h"
 #include "Main.h"
+#include "Named.h"
 #include "SampleSite.h"
 #include "VirtualCameras.h"
 #include "WebEngineBrowser.h"
@@ -130,8 +131,8 @@ void tst_Photo::takePhoto(QColor colour, bool capture) {
         QWidget* modal = QApplication::activeModalWidget();
         auto* camera = qobject_cast<TFrm_Camera*>(modal);
         QPushButton* button = camera == nullptr ? nullptr
-                              : capture         ? camera->Btn_Save
-                                                : camera->Btn_Exit;
+                              : capture         ? Named<QPushButton>(*camera, "Btn_Save")
+                                                : Named<QPushButton>(*camera, "Btn_Exit");
         if (button != nullptr && camera->isVisible() && button->isEnabled()) {
             officer.stop();
             pressed = true;
@@ -193,7 +194,7 @@ void tst_Photo::photoFromARealCameraReachesThePageAndTheServer() {
         auto* camera = qobject_cast<TFrm_Camera*>(QApplication::activeModalWidget());
         if (camera != nullptr && made != nullptr && made->Connected() && !pressed) {
             pressed = true;
-            camera->Btn_Save->click();
+            Named<QPushButton>(*camera, "Btn_Save")->click();
         }
     });
     poll.start(50);

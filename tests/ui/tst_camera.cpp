@@ -5,6 +5,7 @@
 #include "CodePage.h"
 #include "FakeVcx.h"
 #include "Fakes.h"
+#include "Named.h"
 #include "QtVcx.h"
 
 #include <QComboBox>
@@ -73,28 +74,30 @@ void tst_Camera::layoutAndTexts() {
     TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
     QCOMPARE(camera.windowTitle(), QStringLiteral("拍照"));
     QCOMPARE(camera.size(), QSize(665, 530));
-    QCOMPARE(camera.Label1->text(), QStringLiteral("请选择设备"));
-    QCOMPARE(camera.Label1->geometry(), QRect(15, 19, 60, 12));
-    QCOMPARE(camera.Btn_Save->text(), QStringLiteral("拍  照"));
-    QCOMPARE(camera.Btn_Save->geometry(), QRect(502, 11, 70, 25));
-    QCOMPARE(camera.Btn_Exit->text(), QStringLiteral("退  出"));
-    QCOMPARE(camera.Btn_Exit->geometry(), QRect(583, 11, 70, 25));
-    QCOMPARE(camera.Cb_Device->geometry(), QRect(77, 14, 404, 20));
+    QCOMPARE(Named<QLabel>(camera, "Label1")->text(), QStringLiteral("请选择设备"));
+    QCOMPARE(Named<QLabel>(camera, "Label1")->geometry(), QRect(15, 19, 60, 12));
+    QCOMPARE(Named<QPushButton>(camera, "Btn_Save")->text(), QStringLiteral("拍  照"));
+    QCOMPARE(Named<QPushButton>(camera, "Btn_Save")->geometry(), QRect(502, 11, 70, 25));
+    QCOMPARE(Named<QPushButton>(camera, "Btn_Exit")->text(), QStringLiteral("退  出"));
+    QCOMPARE(Named<QPushButton>(camera, "Btn_Exit")->geometry(), QRect(583, 11, 70, 25));
+    QCOMPARE(Named<QComboBox>(camera, "Cb_Device")->geometry(), QRect(77, 14, 404, 20));
     QCOMPARE(m_vcx().previewWidget()->geometry(), QRect(13, 40, 640, 480));
-    QVERIFY(camera.Label2->isHidden());
-    QVERIFY(camera.Cb_Range->isHidden());
-    QCOMPARE(camera.PhotoPath, m_dir->path() + QStringLiteral("/USB_Temp.jpg"));
+    QVERIFY(Named<QLabel>(camera, "Label2")->isHidden());
+    QVERIFY(Named<QComboBox>(camera, "Cb_Range")->isHidden());
+    QCOMPARE(camera.PhotoPath(), m_dir->path() + QStringLiteral("/USB_Temp.jpg"));
     // Tab order: the device box, the size box, capture, exit, the picture.
-    const QList<QWidget*> order = {camera.Cb_Device, camera.Cb_Range, camera.Btn_Save,
-                                   camera.Btn_Exit, m_vcx().previewWidget()};
+    const QList<QWidget*> order = {Named<QComboBox>(camera, "Cb_Device"),
+                                   Named<QComboBox>(camera, "Cb_Range"),
+                                   Named<QPushButton>(camera, "Btn_Save"),
+                                   Named<QPushButton>(camera, "Btn_Exit"), m_vcx().previewWidget()};
     QList<QWidget*> chain;
-    QWidget* w = camera.Cb_Device;
+    QWidget* w = Named<QComboBox>(camera, "Cb_Device");
     do {
         if (order.contains(w) && !chain.contains(w)) {
             chain.append(w);
         }
         w = w->nextInFocusChain();
-    } while (w != camera.Cb_Device);
+    } while (w != Named<QComboBox>(camera, "Cb_Device"));
     QCOMPARE(chain, order);
     QVERIFY(!(camera.windowFlags() & Qt::WindowMinimizeButtonHint));
     QVERIFY(!(camera.windowFlags() & Qt::WindowMaximizeButtonHint));
@@ -114,23 +117,24 @@ void tst_Camera::noDevices() {
     m_vcx().devices.clear();
     TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
     camera.show();
-    QVERIFY(!camera.Cb_Device->isEnabled());
-    QCOMPARE(camera.Cb_Device->currentText(), QStringLiteral("没有可用的设备"));
-    QVERIFY(!camera.Btn_Save->isEnabled());
-    QVERIFY(camera.Btn_Exit->isEnabled());
+    QVERIFY(!Named<QComboBox>(camera, "Cb_Device")->isEnabled());
+    QCOMPARE(Named<QComboBox>(camera, "Cb_Device")->currentText(),
+             QStringLiteral("没有可用的设备"));
+    QVERIFY(!Named<QPushButton>(camera, "Btn_Save")->isEnabled());
+    QVERIFY(Named<QPushButton>(camera, "Btn_Exit")->isEnabled());
     QVERIFY(m_dialogs.warnings.isEmpty());
     QVERIFY(!m_vcx().calls.contains(QStringLiteral("connect")));
     camera.close();
-    QVERIFY(!camera.PhotoTaken);
+    QVERIFY(!camera.PhotoTaken());
 }
 
 void tst_Camera::listingFailureAfterTwoDevices() {
     m_vcx().devices.append(QStringLiteral("C"));
     m_vcx().failNameAt = 2;
     TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
-    QCOMPARE(camera.Cb_Device->count(), 2);
+    QCOMPARE(Named<QComboBox>(camera, "Cb_Device")->count(), 2);
     QCOMPARE(m_dialogs.warnings, QStringList{QStringLiteral("加载设备失败")});
-    QVERIFY(!camera.Btn_Save->isEnabled());
+    QVERIFY(!Named<QPushButton>(camera, "Btn_Save")->isEnabled());
     QVERIFY(LogText().contains(
         QStringLiteral("-----MAIN: 加载USB摄像头信息失败,原因：name of device 2 unreadable\r\n")));
 }
@@ -142,7 +146,7 @@ void tst_Camera::deviceThatWillNotOpen() {
     QCOMPARE(m_dialogs.warnings,
              QStringList{
                  QStringLiteral("【摄像头】没有连接或被其他程序使用,请先关闭这些程序或检查连接")});
-    QVERIFY(camera.Btn_Save->isEnabled());
+    QVERIFY(Named<QPushButton>(camera, "Btn_Save")->isEnabled());
     QVERIFY(!m_vcx().preview);
     // Support reads why in the log.
     QVERIFY(LogText().contains(
@@ -156,14 +160,14 @@ void tst_Camera::connectingLeavesTheWindowToTheOfficer() {
     QVERIFY(m_vcx().calls.contains(QStringLiteral("connect")));
     // Showing returned before the device runs: no preview, and no photo yet.
     QVERIFY(!m_vcx().preview);
-    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
+    QTest::mouseClick(Named<QPushButton>(camera, "Btn_Save"), Qt::LeftButton);
     QVERIFY(camera.isVisible());
-    QVERIFY(!camera.PhotoTaken);
+    QVERIFY(!camera.PhotoTaken());
     m_vcx().settle();
     QVERIFY(m_vcx().preview);
     QVERIFY(m_dialogs.warnings.isEmpty());
-    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
-    QVERIFY(camera.PhotoTaken);
+    QTest::mouseClick(Named<QPushButton>(camera, "Btn_Save"), Qt::LeftButton);
+    QVERIFY(camera.PhotoTaken());
 }
 
 void tst_Camera::leavingWhileConnectingShowsNothingLater() {
@@ -172,7 +176,7 @@ void tst_Camera::leavingWhileConnectingShowsNothingLater() {
     {
         TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
         camera.show();
-        QTest::mouseClick(camera.Btn_Exit, Qt::LeftButton);
+        QTest::mouseClick(Named<QPushButton>(camera, "Btn_Exit"), Qt::LeftButton);
         QVERIFY(!camera.isVisible());
         m_vcx().settle(); // the device's failure arrives after the window closed
         QVERIFY(m_dialogs.warnings.isEmpty());
@@ -188,10 +192,10 @@ void tst_Camera::deviceLostAfterConnectingWritesNoPhoto() {
     QVERIFY(m_dialogs.warnings.isEmpty());
     QVERIFY(
         LogText().contains(QStringLiteral("-----MAIN: 连接设备失败,原因:device unplugged\r\n")));
-    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
+    QTest::mouseClick(Named<QPushButton>(camera, "Btn_Save"), Qt::LeftButton);
     QVERIFY(camera.isVisible());
-    QVERIFY(!camera.PhotoTaken);
-    QVERIFY(camera.Btn_Save->isEnabled());
+    QVERIFY(!camera.PhotoTaken());
+    QVERIFY(Named<QPushButton>(camera, "Btn_Save")->isEnabled());
 }
 
 void tst_Camera::showingAgainDoesNotReconnect() {
@@ -209,7 +213,7 @@ void tst_Camera::deviceErrorWhileConnecting() {
     TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
     camera.show();
     QCOMPARE(m_dialogs.warnings, QStringList{QStringLiteral("连接设备失败")});
-    QVERIFY(!camera.Btn_Save->isEnabled());
+    QVERIFY(!Named<QPushButton>(camera, "Btn_Save")->isEnabled());
     QVERIFY(LogText().contains(
         QStringLiteral("-----MAIN: 连接设备失败,原因:device error while connecting\r\n")));
 }
@@ -218,12 +222,13 @@ void tst_Camera::sameNamesAreTellApartByPosition() {
     m_vcx().devices = {QStringLiteral("USB Camera"), QStringLiteral("USB Camera")};
     TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
     camera.show();
-    QCOMPARE(camera.Cb_Device->count(), 2);
+    QCOMPARE(Named<QComboBox>(camera, "Cb_Device")->count(), 2);
     QCOMPARE(m_vcx().index, 0);
     QVERIFY(m_vcx().preview);
     m_vcx().calls.clear();
-    camera.Cb_Device->setCurrentIndex(1);
-    camera.Cb_DeviceChange();
+    Named<QComboBox>(camera, "Cb_Device")->setCurrentIndex(1);
+    emit Named<QComboBox>(camera, "Cb_Device")
+        ->activated(Named<QComboBox>(camera, "Cb_Device")->currentIndex());
     QCOMPARE(m_vcx().calls, (QStringList{QStringLiteral("disconnect"), QStringLiteral("index=1"),
                                          QStringLiteral("connect"), QStringLiteral("preview")}));
     QCOMPARE(m_vcx().index, 1);
@@ -234,12 +239,12 @@ void tst_Camera::choosingTheConnectedDeviceDoesNothing() {
     TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
     camera.show();
     m_vcx().calls.clear();
-    camera.Cb_Device->setCurrentIndex(0);
-    camera.Cb_DeviceChange();
+    Named<QComboBox>(camera, "Cb_Device")->setCurrentIndex(0);
+    emit Named<QComboBox>(camera, "Cb_Device")
+        ->activated(Named<QComboBox>(camera, "Cb_Device")->currentIndex());
     QVERIFY(m_vcx().calls.isEmpty());
     // Typed text selects no entry.
-    camera.Cb_Device->lineEdit()->setText(QStringLiteral("USB Camera B typed"));
-    camera.Cb_DeviceChange();
+    QTest::keyClicks(Named<QComboBox>(camera, "Cb_Device")->lineEdit(), QStringLiteral(" typed"));
     QVERIFY(m_vcx().calls.isEmpty());
 }
 
@@ -247,14 +252,14 @@ void tst_Camera::captureWithoutFileKeepsTheWindowOpen() {
     m_vcx().writeFile = false;
     TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
     camera.show();
-    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
+    QTest::mouseClick(Named<QPushButton>(camera, "Btn_Save"), Qt::LeftButton);
     QVERIFY(camera.isVisible());
-    QVERIFY(!camera.PhotoTaken);
+    QVERIFY(!camera.PhotoTaken());
     QVERIFY(m_dialogs.warnings.isEmpty());
     // A second press tries again.
     m_vcx().writeFile = true;
-    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
-    QVERIFY(camera.PhotoTaken);
+    QTest::mouseClick(Named<QPushButton>(camera, "Btn_Save"), Qt::LeftButton);
+    QVERIFY(camera.PhotoTaken());
     QVERIFY(!camera.isVisible());
 }
 
@@ -263,45 +268,50 @@ void tst_Camera::unwritablePhotoEndsTheWindowWithAReport() {
     TFrm_Camera camera(m_vcx(), m_dialogs, folder);
     camera.show();
     QVERIFY(m_vcx().connected);
-    QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
+    QTest::mouseClick(Named<QPushButton>(camera, "Btn_Save"), Qt::LeftButton);
     QCOMPARE(m_dialogs.errors.size(), 1);
     QVERIFY(m_dialogs.errors.first().contains(QString::fromStdString(folder + "USB_Temp.jpg")));
     QVERIFY(!camera.isVisible()); // never a window whose button can only fail again
-    QVERIFY(!camera.PhotoTaken);
+    QVERIFY(!camera.PhotoTaken());
 }
 
 void tst_Camera::captureWritesAtQuality90AndCloses() {
     {
         TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
         camera.show();
-        QTest::mouseClick(camera.Btn_Save, Qt::LeftButton);
-        QVERIFY(camera.PhotoTaken);
+        QTest::mouseClick(Named<QPushButton>(camera, "Btn_Save"), Qt::LeftButton);
+        QVERIFY(camera.PhotoTaken());
         QCOMPARE(m_vcx().lastQuality, TFrm_Camera::kPhotoJpegQuality);
-        QVERIFY(QFile::exists(camera.PhotoPath));
+        QVERIFY(QFile::exists(camera.PhotoPath()));
         QVERIFY(m_vcx().connected); // still open while the opener imports
     }
     QVERIFY(!m_vcx().connected); // destroying the window closes the device
 }
 
 void tst_Camera::exitTakesNoPhoto() {
+    // A photo taken, then the window shown again and left with 退  出.
     TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
-    camera.PhotoTaken = true;
     camera.show();
-    QTest::mouseClick(camera.Btn_Exit, Qt::LeftButton);
-    QVERIFY(!camera.PhotoTaken);
+    QTest::mouseClick(Named<QPushButton>(camera, "Btn_Save"), Qt::LeftButton);
+    QVERIFY(camera.PhotoTaken());
+    camera.show();
+    QTest::mouseClick(Named<QPushButton>(camera, "Btn_Exit"), Qt::LeftButton);
+    QVERIFY(!camera.PhotoTaken());
     QVERIFY(!camera.isVisible());
 }
 
 void tst_Camera::controlErrorsGoToTheGeneralReport() {
     TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
     camera.show();
-    camera.Cb_Range->addItem(QStringLiteral("640x480"));
-    camera.Cb_Range->addItem(QStringLiteral("wide"));
-    camera.Cb_Range->setCurrentIndex(0);
-    camera.Cb_RangeChange();
+    Named<QComboBox>(camera, "Cb_Range")->addItem(QStringLiteral("640x480"));
+    Named<QComboBox>(camera, "Cb_Range")->addItem(QStringLiteral("wide"));
+    Named<QComboBox>(camera, "Cb_Range")->setCurrentIndex(0);
+    emit Named<QComboBox>(camera, "Cb_Range")
+        ->activated(Named<QComboBox>(camera, "Cb_Range")->currentIndex());
     QVERIFY(m_vcx().calls.contains(QStringLiteral("size=640x480")));
-    camera.Cb_Range->setCurrentIndex(1);
-    camera.Cb_RangeChange();
+    Named<QComboBox>(camera, "Cb_Range")->setCurrentIndex(1);
+    emit Named<QComboBox>(camera, "Cb_Range")
+        ->activated(Named<QComboBox>(camera, "Cb_Range")->currentIndex());
     QCOMPARE(m_dialogs.errors.size(), 1);
     QVERIFY(camera.isVisible());
 }
@@ -313,11 +323,12 @@ void tst_Camera::realControlWithoutACamera() {
     }
     TFrm_Camera camera(vcx, m_dialogs, appPath());
     camera.show();
-    QCOMPARE(camera.Cb_Device->currentText(), QStringLiteral("没有可用的设备"));
-    QVERIFY(!camera.Btn_Save->isEnabled());
+    QCOMPARE(Named<QComboBox>(camera, "Cb_Device")->currentText(),
+             QStringLiteral("没有可用的设备"));
+    QVERIFY(!Named<QPushButton>(camera, "Btn_Save")->isEnabled());
     QVERIFY(!vcx.Connected());
-    QVERIFY(!vcx.WriteFrameJpeg(camera.PhotoPath, 90));
-    QVERIFY(!QFile::exists(camera.PhotoPath));
+    QVERIFY(!vcx.WriteFrameJpeg(camera.PhotoPath(), 90));
+    QVERIFY(!QFile::exists(camera.PhotoPath()));
     QVERIFY_THROWS_EXCEPTION(VcxError, vcx.setConnected(true));
     SaveScreenshot(&camera, QStringLiteral("camera-no-device"));
 }

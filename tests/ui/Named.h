@@ -1,0 +1,10 @@
+// A window's component by its design name (its object name), as a test
+// reaches what the officer sees without the window's own members.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+template <typename T> T* Named(const QObject& window, const char* name) {
+    return window.findChild<T*>(QString::fromLatin1(name));
+}
