@@ -14,6 +14,7 @@
 // Each ratio is printed with its bound.
 #include "Camera.h"
 #include "Fakes.h"
+#include "ImageButton.h"
 #include "ImgOper.h"
 #include "LiveShell.h"
 #include "Main.h"
@@ -313,7 +314,7 @@ int main(int argc, char** argv) {
     const auto onePhoto = [&] {
         made = nullptr;
         shell.evaluate(QStringLiteral("document.getElementById('Img_InspectPhoto').src='';1"));
-        shell.window->Img_PhotoClick();
+        emit Named<ImageButton>(*shell.window, "Img_Photo")->clicked();
         return Await([&] {
             return shell
                        .evaluate(QStringLiteral(

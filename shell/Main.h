@@ -55,43 +55,17 @@ public:
     // program folder unless the run chose the user's private folder.
     void setPhotoFolder(std::string folder) { m_photoFolder = std::move(folder); }
 
-    // Components, by the names of the design.
-    QLabel* Img_Title = nullptr;
-    ImageButton* Img_Photo = nullptr;
-    ImageButton* Img_Close = nullptr;
-    ImageButton* Img_Index = nullptr;
-    ImageButton* Img_Login = nullptr;
-    QFrame* Panel1 = nullptr;
-    QWidget* Pnl_Web = nullptr;
-    QWidget* Pnl_Msg = nullptr;
-    QLabel* Img_back = nullptr;
-    QLabel* Lb_Msg = nullptr;
-    QLabel* Lb_Base = nullptr;
-    ClickableLabel* Lb_Ref = nullptr;
-    QLabel* Lb_cs = nullptr;
-    QLabel* Img_Gif = nullptr;
-    QStatusBar* StatusBar = nullptr;
-    std::array<QLabel*, 4> StatusPanels{};
-    std::array<QPixmap, 8> ImgList_Title;
+    // The components are found by their design names (object names):
+    // Img_Title, Img_Photo, Img_Close, Img_Index, Img_Login, Panel1, Pnl_Web,
+    // Pnl_Msg, Img_back, Lb_Msg, Lb_Base, Lb_Ref, Lb_cs, Img_Gif, StatusBar
+    // and its panels StatusPanel0 to StatusPanel3.
 
-    // The fields, 8-bit texts in the code page.
-    std::string TypeCode;
-    std::string EnterpriseNumber;
-    std::string EnterpriseName;
-    std::string IdentitySerial;
-    std::string OtherInfo;
-    std::string BaseUrl;
+    // The title buttons' eight faces (ImgList_Title): normal and highlighted
+    // for 拍照, 关闭, 首页 and 登录.
+    const std::array<QPixmap, 8>& titleFaces() const { return ImgList_Title; }
 
     // The URL of the last NavigateToStart.
     const std::string& lastStartUrl() const { return m_lastStartUrl; }
-
-    // Handlers, public so that tests and the entry can drive them as a user would.
-    void Img_LoginClick();
-    void Lb_RefClick();
-    void Img_CloseClick();
-    void Img_IndexClick();
-    void Img_PhotoClick();
-    void WebBrowserDocumentComplete(bool ok);
 
     // Puts the photo file at path into the page: its Base64 text into the
     // input "Txt_InspectPhotoStr", the picture into the image "Img_InspectPhoto".
@@ -123,6 +97,41 @@ private slots:
     void handleBrowserDocumentKept();
 
 private:
+    // Components, by the names of the design.
+    QLabel* Img_Title = nullptr;
+    ImageButton* Img_Photo = nullptr;
+    ImageButton* Img_Close = nullptr;
+    ImageButton* Img_Index = nullptr;
+    ImageButton* Img_Login = nullptr;
+    QFrame* Panel1 = nullptr;
+    QWidget* Pnl_Web = nullptr;
+    QWidget* Pnl_Msg = nullptr;
+    QLabel* Img_back = nullptr;
+    QLabel* Lb_Msg = nullptr;
+    QLabel* Lb_Base = nullptr;
+    ClickableLabel* Lb_Ref = nullptr;
+    QLabel* Lb_cs = nullptr;
+    QLabel* Img_Gif = nullptr;
+    QStatusBar* StatusBar = nullptr;
+    std::array<QLabel*, 4> StatusPanels{};
+    std::array<QPixmap, 8> ImgList_Title;
+
+    // The fields, 8-bit texts in the code page.
+    std::string TypeCode;
+    std::string EnterpriseNumber;
+    std::string EnterpriseName;
+    std::string IdentitySerial;
+    std::string OtherInfo;
+    std::string BaseUrl;
+
+    // The officer's actions, wired to the components, and the browser's report.
+    void Img_LoginClick();
+    void Lb_RefClick();
+    void Img_CloseClick();
+    void Img_IndexClick();
+    void Img_PhotoClick();
+    void WebBrowserDocumentComplete(bool ok);
+
     void createComponents();
     void loadPictures();
     // Decodes the pictures and lets the window paint: run once, from the event

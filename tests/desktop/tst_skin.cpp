@@ -96,26 +96,26 @@ void tst_Skin::mainWindowStates() {
         QChar key;
         ImageButton* button;
         int left;
-    } places[] = {{u'P', window.Img_Photo, 673},
-                  {u'I', window.Img_Index, 758},
-                  {u'L', window.Img_Login, 844},
-                  {u'C', window.Img_Close, 930}};
+    } places[] = {{u'P', Named<ImageButton>(window, "Img_Photo"), 673},
+                  {u'I', Named<ImageButton>(window, "Img_Index"), 758},
+                  {u'L', Named<ImageButton>(window, "Img_Login"), 844},
+                  {u'C', Named<ImageButton>(window, "Img_Close"), 930}};
     for (const auto& place : places) {
         QCOMPARE(place.button->isVisible(), buttons.contains(place.key));
         QCOMPARE(place.button->geometry(), QRect(place.left, 3, 60, 60));
     }
-    QCOMPARE(window.Pnl_Msg->isVisible(), message);
-    QCOMPARE(window.Lb_Ref->isVisible(), retry);
-    QCOMPARE(window.Lb_Base->isVisible(), retry);
+    QCOMPARE(Named<QWidget>(window, "Pnl_Msg")->isVisible(), message);
+    QCOMPARE(Named<ClickableLabel>(window, "Lb_Ref")->isVisible(), retry);
+    QCOMPARE(Named<QLabel>(window, "Lb_Base")->isVisible(), retry);
     // The status bar's panels on the 200 / 250 / 400 / 50 grid, the last to the edge.
     const int lefts[] = {0, 200, 450, 850};
     const int widths[] = {200, 250, 400, window.width() - 850};
     for (int i = 0; i < 4; ++i) {
-        QCOMPARE(window.StatusPanels[i]->geometry().left(), lefts[i]);
-        QCOMPARE(window.StatusPanels[i]->width(), widths[i]);
-        QVERIFY(window.StatusPanels[i]->isVisible());
+        QCOMPARE(StatusPanel(window, i)->geometry().left(), lefts[i]);
+        QCOMPARE(StatusPanel(window, i)->width(), widths[i]);
+        QVERIFY(StatusPanel(window, i)->isVisible());
     }
-    QCOMPARE(window.StatusPanels[0]->text(), QStringLiteral("企业编号：【4401000001】"));
+    QCOMPARE(StatusPanel(window, 0)->text(), QStringLiteral("企业编号：【4401000001】"));
     SaveScreenshot(&window,
                    QStringLiteral("skin-%1").arg(QString::fromLatin1(QTest::currentDataTag())));
 }

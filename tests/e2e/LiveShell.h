@@ -39,7 +39,8 @@ struct LiveShell {
         window = std::make_unique<TFrm_Tavlin>(*browser, *identity, dialogs, folder());
         window->resize(1000, 700);
         window->show();
-        started = !waitForLogin || WaitFor([this] { return window->Pnl_Msg->isHidden(); });
+        started = !waitForLogin ||
+                  WaitFor([this] { return Named<QWidget>(*window, "Pnl_Msg")->isHidden(); });
     }
 
     std::string folder() const { return dir.path().toStdString() + "/"; }

@@ -228,7 +228,7 @@ void tst_Hostile::dialogLoopNeverLocksTheOfficerOut() {
         20000);
     // The loop now spins without dialogs; the page is ended as one that never
     // yields, and the retry link is offered.
-    QTRY_VERIFY_WITH_TIMEOUT(!m_shell->window->Lb_Ref->isHidden(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(!Named<ClickableLabel>(*m_shell->window, "Lb_Ref")->isHidden(), 30000);
     officer.stop();
     QCOMPARE(answered, 3);
     for (const QString& caption : captions) {
@@ -247,7 +247,7 @@ void tst_Hostile::closeEndsTavlinWhileAPageDialogIsOpen() {
     connect(&officer, &QTimer::timeout, this, [&] {
         if (!pressed && pageDialog() != nullptr) {
             pressed = true;
-            QTest::mouseClick(m_shell->window->Img_Close, Qt::LeftButton);
+            QTest::mouseClick(Named<ImageButton>(*m_shell->window, "Img_Close"), Qt::LeftButton);
         }
     });
     officer.start(50);
@@ -309,8 +309,8 @@ void tst_Hostile::programResourcesAreOutOfReach() {
 void tst_Hostile::loadThatNeverEndsShowsTheErrorPanel() {
     startShell("LoadTimeout=3\r\n");
     m_shell->browser->navigate(QUrl(m_base + QStringLiteral("/hostile/never-answers?seconds=60")));
-    QTRY_VERIFY_WITH_TIMEOUT(!m_shell->window->Lb_Ref->isHidden(), 20000);
-    QVERIFY(!m_shell->window->Pnl_Msg->isHidden());
+    QTRY_VERIFY_WITH_TIMEOUT(!Named<ClickableLabel>(*m_shell->window, "Lb_Ref")->isHidden(), 20000);
+    QVERIFY(!Named<QWidget>(*m_shell->window, "Pnl_Msg")->isHidden());
     QVERIFY(LogMessages().contains(
         QStringLiteral("加载页面失败，错误：the page did not finish loading within 3 s")));
 }
@@ -321,22 +321,22 @@ void tst_Hostile::pageThatNeverYieldsIsEnded() {
     // that can come before the window's own scripts have answered.
     QVERIFY(m_shell->open(QStringLiteral("/hostile/busy"), false));
     QVERIFY(waitForBeacon(QStringLiteral("busy-start")));
-    QTRY_VERIFY_WITH_TIMEOUT(!m_shell->window->Lb_Ref->isHidden(), 30000);
-    QVERIFY(!m_shell->window->Pnl_Msg->isHidden());
+    QTRY_VERIFY_WITH_TIMEOUT(!Named<ClickableLabel>(*m_shell->window, "Lb_Ref")->isHidden(), 30000);
+    QVERIFY(!Named<QWidget>(*m_shell->window, "Pnl_Msg")->isHidden());
     QVERIFY(LogMessages().contains(QStringLiteral("answered no script for 5 s")));
     // The retry link brings the application back.
-    QTest::mouseClick(m_shell->window->Lb_Ref, Qt::LeftButton);
-    QTRY_VERIFY2_WITH_TIMEOUT(m_shell->window->Pnl_Msg->isHidden(), qPrintable(LogMessages()),
-                              60000);
+    QTest::mouseClick(Named<ClickableLabel>(*m_shell->window, "Lb_Ref"), Qt::LeftButton);
+    QTRY_VERIFY2_WITH_TIMEOUT(Named<QWidget>(*m_shell->window, "Pnl_Msg")->isHidden(),
+                              qPrintable(LogMessages()), 60000);
 }
 
 void tst_Hostile::indexFunctionThatNeverReturnsIsEnded() {
     startShell();
     QVERIFY(m_shell->open(QStringLiteral("/hostile/busy-index")));
-    QVERIFY(!m_shell->window->Img_Index->isHidden());
-    QTest::mouseClick(m_shell->window->Img_Index, Qt::LeftButton);
+    QVERIFY(!Named<ImageButton>(*m_shell->window, "Img_Index")->isHidden());
+    QTest::mouseClick(Named<ImageButton>(*m_shell->window, "Img_Index"), Qt::LeftButton);
     QVERIFY(waitForBeacon(QStringLiteral("index-start")));
-    QTRY_VERIFY_WITH_TIMEOUT(!m_shell->window->Lb_Ref->isHidden(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(!Named<ClickableLabel>(*m_shell->window, "Lb_Ref")->isHidden(), 30000);
 }
 
 void tst_Hostile::noZoomNoKeyboardMenuNoDrops() {
@@ -368,7 +368,7 @@ void tst_Hostile::noZoomNoKeyboardMenuNoDrops() {
     QCOMPARE(m_shell->browser->page()->zoomFactor(), 1.0);
     // Zoom set some other way does not survive the next page.
     m_shell->browser->page()->setZoomFactor(2.0);
-    m_shell->window->Img_LoginClick();
+    emit Named<ImageButton>(*m_shell->window, "Img_Login")->clicked();
     QTRY_COMPARE_WITH_TIMEOUT(m_shell->browser->page()->zoomFactor(), 1.0, 20000);
 }
 
@@ -390,7 +390,7 @@ void tst_Hostile::certificateErrorIsLoggedWithItsReason() {
     const QString base = QStringLiteral("https://127.0.0.1:%1").arg(tls.port());
     m_shell = std::make_unique<LiveShell>(base, m_dialogs, std::string(), false);
     // The officer sees the error panel with its retry link; support reads why.
-    QTRY_VERIFY_WITH_TIMEOUT(!m_shell->window->Lb_Ref->isHidden(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(!Named<ClickableLabel>(*m_shell->window, "Lb_Ref")->isHidden(), 30000);
     QTRY_VERIFY_WITH_TIMEOUT(
         LogMessages().contains(QStringLiteral("加载页面失败，错误：certificate error")), 10000);
 }
@@ -519,7 +519,7 @@ void tst_Hostile::photoGoesOnlyIntoTheDocumentItWasTakenFor() {
     QFETCH(bool, otherOrigin);
     startShell();
     QVERIFY(m_shell->open(QStringLiteral("/photo")));
-    QVERIFY(!m_shell->window->Img_Photo->isHidden());
+    QVERIFY(!Named<ImageButton>(*m_shell->window, "Img_Photo")->isHidden());
     m_shell->window->setCameraFactory([] {
         auto vcx = std::make_unique<FakeVcx>();
         vcx->devices = {QStringLiteral("Scripted camera")};
@@ -548,7 +548,7 @@ void tst_Hostile::photoGoesOnlyIntoTheDocumentItWasTakenFor() {
     });
     officer.start(50);
     const CameraWindowLimit giveUp;
-    m_shell->window->Img_PhotoClick();
+    emit Named<ImageButton>(*m_shell->window, "Img_Photo")->clicked();
     officer.stop();
     QVERIFY(pressed);
     QTRY_VERIFY_WITH_TIMEOUT(
@@ -629,21 +629,22 @@ void tst_Hostile::leaveQuestionLeavesTheOfficerInControl() {
     openLeavingPage();
     // 登录, answered "stay": the page stays usable, with no loading panel over it.
     m_beacons.clear();
-    officerClicks(window.Img_Login);
+    officerClicks(Named<ImageButton>(window, "Img_Login"));
     QTRY_COMPARE_WITH_TIMEOUT(asked, 1, 20000);
-    QTRY_VERIFY_WITH_TIMEOUT(window.Pnl_Msg->isHidden(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(Named<QWidget>(window, "Pnl_Msg")->isHidden(), 10000);
     QCOMPARE(m_shell->browser->page()->url().path(), QStringLiteral("/hostile/leave"));
     answer = QMessageBox::Ok; // from now on the officer leaves
     // 登录 again at once: the browser asks only once per use of the page and
     // now cancels by itself; the page stays usable all the same.
-    officerClicks(window.Img_Login, QPoint(15, 15)); // elsewhere: no double click
-    QTRY_VERIFY_WITH_TIMEOUT(!window.Pnl_Msg->isHidden() || asked == 2, 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(window.Pnl_Msg->isHidden(), 20000);
+    officerClicks(Named<ImageButton>(window, "Img_Login"),
+                  QPoint(15, 15)); // elsewhere: no double click
+    QTRY_VERIFY_WITH_TIMEOUT(!Named<QWidget>(window, "Pnl_Msg")->isHidden() || asked == 2, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(Named<QWidget>(window, "Pnl_Msg")->isHidden(), 20000);
     if (asked == 1) {
         // The officer uses the page again: then the question comes back.
         officerClicks();
         QVERIFY(waitForBeacon(QStringLiteral("leave-clicked")));
-        officerClicks(window.Img_Login);
+        officerClicks(Named<ImageButton>(window, "Img_Login"));
         QTRY_COMPARE_WITH_TIMEOUT(asked, 2, 20000);
     }
     // Answered "leave": the start page comes.
@@ -653,12 +654,12 @@ void tst_Hostile::leaveQuestionLeavesTheOfficerInControl() {
     QCOMPARE(asked, 2);
     // 首页 works after the question too, either answer.
     openLeavingPage();
-    officerClicks(window.Img_Index);
+    officerClicks(Named<ImageButton>(window, "Img_Index"));
     QTRY_COMPARE_WITH_TIMEOUT(m_shell->browser->page()->url().path(), QStringLiteral("/home"),
                               20000);
     // And 关闭 closes Tavlin over a page that would ask.
     openLeavingPage();
-    officerClicks(window.Img_Close);
+    officerClicks(Named<ImageButton>(window, "Img_Close"));
     QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 10000);
     officer.stop();
 }
@@ -680,10 +681,10 @@ void tst_Hostile::stoppedStartPageNeverLeavesTheLoadingPanel() {
     QVERIFY(waitForBeacon(QStringLiteral("stopped")));
     TFrm_Tavlin& window = *m_shell->window;
     if (failed) {
-        QTRY_VERIFY_WITH_TIMEOUT(!window.Lb_Ref->isHidden(), 10000);
-        QVERIFY(window.Lb_Msg->isHidden());
+        QTRY_VERIFY_WITH_TIMEOUT(!Named<ClickableLabel>(window, "Lb_Ref")->isHidden(), 10000);
+        QVERIFY(Named<QLabel>(window, "Lb_Msg")->isHidden());
     } else {
-        QTRY_VERIFY_WITH_TIMEOUT(window.Pnl_Msg->isHidden(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(Named<QWidget>(window, "Pnl_Msg")->isHidden(), 10000);
     }
 }
 

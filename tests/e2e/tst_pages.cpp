@@ -8,6 +8,7 @@
 #include "IniIdentitySource.h"
 #include "LiveShell.h"
 #include "Main.h"
+#include "Named.h"
 #include "SampleSite.h"
 #include "WebEngineBrowser.h"
 
@@ -47,7 +48,7 @@ private slots:
 private:
     void open(const QString& path);
     QStringList requests() { return m_site.takeRequests(); }
-    QString panel(std::size_t i) const { return m_shell->window->StatusPanels[i]->text(); }
+    QString panel(std::size_t i) const { return StatusPanel(*m_shell->window, i)->text(); }
 
     SampleSite m_site;
     QString m_base;
@@ -77,22 +78,22 @@ void tst_Pages::open(const QString& path) {
 
 void tst_Pages::pageKindsFollowTheTitles() {
     open(QStringLiteral("/home"));
-    QVERIFY(!m_shell->window->Img_Index->isHidden());
-    QVERIFY(m_shell->window->Img_Photo->isHidden());
+    QVERIFY(!Named<ImageButton>(*m_shell->window, "Img_Index")->isHidden());
+    QVERIFY(Named<ImageButton>(*m_shell->window, "Img_Photo")->isHidden());
     open(QStringLiteral("/photo"));
-    QVERIFY(!m_shell->window->Img_Photo->isHidden());
-    QVERIFY(!m_shell->window->Img_Index->isHidden());
+    QVERIFY(!Named<ImageButton>(*m_shell->window, "Img_Photo")->isHidden());
+    QVERIFY(!Named<ImageButton>(*m_shell->window, "Img_Index")->isHidden());
     open(QStringLiteral("/list"));
-    QVERIFY(m_shell->window->Img_Photo->isHidden());
-    QVERIFY(!m_shell->window->Img_Index->isHidden());
+    QVERIFY(Named<ImageButton>(*m_shell->window, "Img_Photo")->isHidden());
+    QVERIFY(!Named<ImageButton>(*m_shell->window, "Img_Index")->isHidden());
     open(QStringLiteral("/login"));
-    QVERIFY(m_shell->window->Img_Index->isHidden());
+    QVERIFY(Named<ImageButton>(*m_shell->window, "Img_Index")->isHidden());
     // An unknown title inside the application hides both buttons; the page stays in view.
     open(QStringLiteral("/home"));
     open(QStringLiteral("/notice"));
-    QVERIFY(m_shell->window->Img_Index->isHidden());
-    QVERIFY(m_shell->window->Img_Photo->isHidden());
-    QVERIFY(m_shell->window->Pnl_Msg->isHidden());
+    QVERIFY(Named<ImageButton>(*m_shell->window, "Img_Index")->isHidden());
+    QVERIFY(Named<ImageButton>(*m_shell->window, "Img_Photo")->isHidden());
+    QVERIFY(Named<QWidget>(*m_shell->window, "Pnl_Msg")->isHidden());
 }
 
 void tst_Pages::framesInsideAPageChangeNothing() {
@@ -104,7 +105,7 @@ void tst_Pages::framesInsideAPageChangeNothing() {
                               qPrintable(seen.join(QLatin1Char(' '))), 10000);
     QVERIFY(m_shell->settle());
     // The frame titled 民警登录 did not count as a login page.
-    QVERIFY(!m_shell->window->Img_Index->isHidden());
+    QVERIFY(!Named<ImageButton>(*m_shell->window, "Img_Index")->isHidden());
     QCOMPARE(panel(1), QStringLiteral("警员信息：【110231-张建国】"));
 }
 
@@ -127,14 +128,14 @@ void tst_Pages::officerPanelsFollowTheLabels() {
 void tst_Pages::homeRunsThePagesOwnFunction() {
     open(QStringLiteral("/list"));
     requests();
-    m_shell->window->Img_IndexClick();
+    emit Named<ImageButton>(*m_shell->window, "Img_Index")->clicked();
     QStringList seen;
     QTRY_VERIFY2_WITH_TIMEOUT((seen += requests()).contains(QStringLiteral("/home?from=index")),
                               qPrintable(seen.join(QLatin1Char(' '))), 10000);
     // A page without the function: nothing happens, nothing breaks.
     open(QStringLiteral("/noindex"));
     requests();
-    m_shell->window->Img_IndexClick();
+    emit Named<ImageButton>(*m_shell->window, "Img_Index")->clicked();
     // A request the page makes after the index click's script has run.
     m_shell->browser->runPageScript(
         QStringLiteral("new Image().src = '/report?event=marker&t=' + Date.now();"));
@@ -169,22 +170,25 @@ void tst_Pages::rightClicksNeverReachThePage() {
     // And the right button outside the page is not touched.
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(1, 1), QPointF(1, 1), Qt::RightButton,
                       Qt::RightButton, Qt::NoModifier);
-    QVERIFY(!m_shell->window->ApplicationEvents1Message(m_shell->window->StatusBar, &press));
+    QVERIFY(!m_shell->window->ApplicationEvents1Message(
+        Named<QStatusBar>(*m_shell->window, "StatusBar"), &press));
 }
 
 void tst_Pages::failedLoadsShowTheRetryLink() {
     // The back end answers 500: its page has no known title.
-    m_shell->window->Lb_RefClick(); // from the loading state, as at the start
-    QTRY_VERIFY_WITH_TIMEOUT(m_shell->window->Pnl_Msg->isHidden(), 30000);
-    m_shell->window->Pnl_Msg->show(); // the panel is up while loading in the start road
+    emit Named<ClickableLabel>(*m_shell->window, "Lb_Ref")
+        ->clicked(); // from the loading state, as at the start
+    QTRY_VERIFY_WITH_TIMEOUT(Named<QWidget>(*m_shell->window, "Pnl_Msg")->isHidden(), 30000);
+    Named<QWidget>(*m_shell->window, "Pnl_Msg")
+        ->show(); // the panel is up while loading in the start road
     open(QStringLiteral("/error500"));
-    QVERIFY(!m_shell->window->Lb_Ref->isHidden());
-    QVERIFY(!m_shell->window->Lb_Base->isHidden());
-    QVERIFY(m_shell->window->Lb_Msg->isHidden());
+    QVERIFY(!Named<ClickableLabel>(*m_shell->window, "Lb_Ref")->isHidden());
+    QVERIFY(!Named<QLabel>(*m_shell->window, "Lb_Base")->isHidden());
+    QVERIFY(Named<QLabel>(*m_shell->window, "Lb_Msg")->isHidden());
     // The retry link loads the start again and the page comes back.
-    QTest::mouseClick(m_shell->window->Lb_Ref, Qt::LeftButton);
-    QVERIFY(m_shell->window->Lb_Ref->isHidden());
-    QTRY_VERIFY_WITH_TIMEOUT(m_shell->window->Pnl_Msg->isHidden(), 30000);
+    QTest::mouseClick(Named<ClickableLabel>(*m_shell->window, "Lb_Ref"), Qt::LeftButton);
+    QVERIFY(Named<ClickableLabel>(*m_shell->window, "Lb_Ref")->isHidden());
+    QTRY_VERIFY_WITH_TIMEOUT(Named<QWidget>(*m_shell->window, "Pnl_Msg")->isHidden(), 30000);
 }
 
 void tst_Pages::pageKindFollowsTheTitleWhateverTheStatus_data() {
@@ -205,16 +209,17 @@ void tst_Pages::pageKindFollowsTheTitleWhateverTheStatus() {
     QFETCH(bool, recognised);
     QFETCH(bool, index);
     // As at the start: the loading panel is up.
-    m_shell->window->Pnl_Msg->show();
-    m_shell->window->Lb_Msg->show();
+    Named<QWidget>(*m_shell->window, "Pnl_Msg")->show();
+    Named<QLabel>(*m_shell->window, "Lb_Msg")->show();
     open(QStringLiteral("/status/%1/").arg(status) +
          QString::fromLatin1(QUrl::toPercentEncoding(title)));
-    QCOMPARE(m_shell->window->Pnl_Msg->isHidden(), recognised);
-    QCOMPARE(m_shell->window->Lb_Ref->isHidden(), recognised);
-    QCOMPARE(!m_shell->window->Img_Index->isHidden(), index);
+    QCOMPARE(Named<QWidget>(*m_shell->window, "Pnl_Msg")->isHidden(), recognised);
+    QCOMPARE(Named<ClickableLabel>(*m_shell->window, "Lb_Ref")->isHidden(), recognised);
+    QCOMPARE(!Named<ImageButton>(*m_shell->window, "Img_Index")->isHidden(), index);
     if (!recognised) {
-        m_shell->window->Lb_RefClick(); // back to a page for the next row
-        QTRY_VERIFY_WITH_TIMEOUT(m_shell->window->Pnl_Msg->isHidden(), 30000);
+        emit Named<ClickableLabel>(*m_shell->window, "Lb_Ref")
+            ->clicked(); // back to a page for the next row
+        QTRY_VERIFY_WITH_TIMEOUT(Named<QWidget>(*m_shell->window, "Pnl_Msg")->isHidden(), 30000);
     }
 }
 
@@ -229,7 +234,7 @@ void tst_Pages::abortedNavigationChangesNothing_data() {
 void tst_Pages::abortedNavigationChangesNothing() {
     QFETCH(QString, script);
     open(QStringLiteral("/photo"));
-    QVERIFY(!m_shell->window->Img_Photo->isHidden());
+    QVERIFY(!Named<ImageButton>(*m_shell->window, "Img_Photo")->isHidden());
     bool ended = false;
     QObject context;
     connect(m_shell->browser->page(), &QWebEnginePage::loadingChanged, &context,
@@ -246,9 +251,9 @@ void tst_Pages::abortedNavigationChangesNothing() {
     QVERIFY(completed.isEmpty());
     // The photo page stays, with its buttons, and no error panel.
     QCOMPARE(m_shell->browser->page()->url().path(), QStringLiteral("/photo"));
-    QVERIFY(!m_shell->window->Img_Photo->isHidden());
-    QVERIFY(!m_shell->window->Img_Index->isHidden());
-    QVERIFY(m_shell->window->Pnl_Msg->isHidden());
+    QVERIFY(!Named<ImageButton>(*m_shell->window, "Img_Photo")->isHidden());
+    QVERIFY(!Named<ImageButton>(*m_shell->window, "Img_Index")->isHidden());
+    QVERIFY(Named<QWidget>(*m_shell->window, "Pnl_Msg")->isHidden());
 }
 
 void tst_Pages::windowAndBrowserGoInEitherOrder() {
@@ -280,11 +285,11 @@ void tst_Pages::deadRenderProcessShowsTheRetryLink() {
     const qint64 renderer = m_shell->browser->page()->renderProcessPid();
     QVERIFY(renderer > 0);
     QCOMPARE(::kill(static_cast<pid_t>(renderer), SIGKILL), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(!m_shell->window->Lb_Ref->isHidden(), 20000);
-    QVERIFY(!m_shell->window->Pnl_Msg->isHidden());
-    QTest::mouseClick(m_shell->window->Lb_Ref, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(m_shell->window->Pnl_Msg->isHidden(), 30000);
-    QVERIFY(m_shell->window->Lb_Ref->isHidden());
+    QTRY_VERIFY_WITH_TIMEOUT(!Named<ClickableLabel>(*m_shell->window, "Lb_Ref")->isHidden(), 20000);
+    QVERIFY(!Named<QWidget>(*m_shell->window, "Pnl_Msg")->isHidden());
+    QTest::mouseClick(Named<ClickableLabel>(*m_shell->window, "Lb_Ref"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(Named<QWidget>(*m_shell->window, "Pnl_Msg")->isHidden(), 30000);
+    QVERIFY(Named<ClickableLabel>(*m_shell->window, "Lb_Ref")->isHidden());
 }
 
 int main(int argc, char** argv) {

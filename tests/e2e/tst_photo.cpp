@@ -145,7 +145,7 @@ void tst_Photo::takePhoto(QColor colour, bool capture) {
         }
     });
     officer.start(20);
-    m_shell->window->Img_PhotoClick();
+    emit Named<ImageButton>(*m_shell->window, "Img_Photo")->clicked();
     officer.stop();
     QVERIFY(pressed);
     QVERIFY(made != nullptr);
@@ -153,7 +153,7 @@ void tst_Photo::takePhoto(QColor colour, bool capture) {
 
 void tst_Photo::photoReachesTheFieldThePictureAndTheServer() {
     open(QStringLiteral("/photo"));
-    QVERIFY(!m_shell->window->Img_Photo->isHidden());
+    QVERIFY(!Named<ImageButton>(*m_shell->window, "Img_Photo")->isHidden());
     takePhoto(Qt::darkCyan);
     const QString photo = m_shell->dir.path() + QStringLiteral("/USB_Temp.jpg");
     QVERIFY(QFile::exists(photo));
@@ -199,7 +199,7 @@ void tst_Photo::photoFromARealCameraReachesThePageAndTheServer() {
     });
     poll.start(50);
     const CameraWindowLimit giveUp;
-    m_shell->window->Img_PhotoClick();
+    emit Named<ImageButton>(*m_shell->window, "Img_Photo")->clicked();
     poll.stop();
     QVERIFY(pressed);
 

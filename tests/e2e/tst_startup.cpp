@@ -6,6 +6,7 @@
 #include "ImageButton.h"
 #include "IniIdentitySource.h"
 #include "Main.h"
+#include "Named.h"
 #include "SampleSite.h"
 #include "ShellConfig.h"
 #include "StrOper.h"
@@ -76,11 +77,11 @@ void tst_Startup::serverReceivesTheComposedStartUrl() {
     QCOMPARE(seen.first(), expected); // exactly the composed bytes, nothing re-escaped
 
     // The entry page leads to the login page: the panel gives way to the page.
-    QTRY_VERIFY_WITH_TIMEOUT(window.Pnl_Msg->isHidden(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(Named<QWidget>(window, "Pnl_Msg")->isHidden(), 30000);
     seen += takeRequests();
     QVERIFY(seen.contains(QStringLiteral("/login")));
-    QVERIFY(window.Lb_Base->isHidden());
-    QCOMPARE(window.StatusPanels[3]->text(), QStringLiteral("平安 宾馆"));
+    QVERIFY(Named<QLabel>(window, "Lb_Base")->isHidden());
+    QCOMPARE(StatusPanel(window, 3)->text(), QStringLiteral("平安 宾馆"));
 }
 
 void tst_Startup::lineBreaksOfALongSerialAreDroppedOnTheWay() {
@@ -121,10 +122,10 @@ void tst_Startup::deadBackEndShowsTheErrorTexts() {
     FakeDialogs dialogs;
     TFrm_Tavlin window(browser, identity, dialogs, folder);
     window.show();
-    QTRY_VERIFY_WITH_TIMEOUT(!window.Lb_Ref->isHidden(), 30000);
-    QVERIFY(!window.Pnl_Msg->isHidden());
-    QVERIFY(!window.Lb_Base->isHidden());
-    QVERIFY(window.Lb_Msg->isHidden());
+    QTRY_VERIFY_WITH_TIMEOUT(!Named<ClickableLabel>(window, "Lb_Ref")->isHidden(), 30000);
+    QVERIFY(!Named<QWidget>(window, "Pnl_Msg")->isHidden());
+    QVERIFY(!Named<QLabel>(window, "Lb_Base")->isHidden());
+    QVERIFY(Named<QLabel>(window, "Lb_Msg")->isHidden());
 }
 
 int main(int argc, char** argv) {

@@ -6,6 +6,7 @@
 #include "ImageButton.h"
 #include "ImgOper.h"
 #include "Main.h"
+#include "Named.h"
 
 #include <QAccessible>
 #include <QDir>
@@ -104,16 +105,17 @@ void tst_MainWindow::loadingStateAndStartUrlOnShow() {
     QCOMPARE(window->lastStartUrl(), expected);
     QCOMPARE(m_browser.navigated.first(), QUrl(QString::fromStdString(expected)));
 
-    QCOMPARE(Shown(window->Pnl_Msg), QStringLiteral("shown"));
-    QCOMPARE(Shown(window->Lb_Msg), QStringLiteral("shown"));
-    QCOMPARE(Shown(window->Img_Gif), QStringLiteral("shown"));
-    QCOMPARE(Shown(window->Img_Photo), QStringLiteral("hidden"));
-    QCOMPARE(Shown(window->Lb_Base), QStringLiteral("hidden"));
-    QCOMPARE(window->Lb_Msg->text(), QStringLiteral("正在努力加载页面,请稍候......"));
-    QCOMPARE(window->StatusPanels[0]->text(), QStringLiteral("企业编号：【1234567890】"));
-    QCOMPARE(window->StatusPanels[3]->text(), QStringLiteral("无"));
+    QCOMPARE(Shown(Named<QWidget>(*window, "Pnl_Msg")), QStringLiteral("shown"));
+    QCOMPARE(Shown(Named<QLabel>(*window, "Lb_Msg")), QStringLiteral("shown"));
+    QCOMPARE(Shown(Named<QLabel>(*window, "Img_Gif")), QStringLiteral("shown"));
+    QCOMPARE(Shown(Named<ImageButton>(*window, "Img_Photo")), QStringLiteral("hidden"));
+    QCOMPARE(Shown(Named<QLabel>(*window, "Lb_Base")), QStringLiteral("hidden"));
+    QCOMPARE(Named<QLabel>(*window, "Lb_Msg")->text(),
+             QStringLiteral("正在努力加载页面,请稍候......"));
+    QCOMPARE(StatusPanel(*window, 0)->text(), QStringLiteral("企业编号：【1234567890】"));
+    QCOMPARE(StatusPanel(*window, 3)->text(), QStringLiteral("无"));
     QCOMPARE(window->windowTitle(), QStringLiteral("Tavlin"));
-    QCOMPARE(window->Pnl_Msg->property("tag").toInt(), 9999);
+    QCOMPARE(Named<QWidget>(*window, "Pnl_Msg")->property("tag").toInt(), 9999);
 }
 
 void tst_MainWindow::firstPaintWaitsForTheStartRequestOnly() {
@@ -122,12 +124,12 @@ void tst_MainWindow::firstPaintWaitsForTheStartRequestOnly() {
     auto window = makeWindow();
     window->show();
     QVERIFY(!window->updatesEnabled());
-    QVERIFY(window->Img_Title->pixmap().isNull());
+    QVERIFY(Named<QLabel>(*window, "Img_Title")->pixmap().isNull());
     emit m_browser.documentRequested();
     QVERIFY(!window->updatesEnabled());
     QCoreApplication::sendPostedEvents(window.get(), QEvent::MetaCall); // not the hold's timer
     QVERIFY(window->updatesEnabled());
-    QVERIFY(!window->Img_Title->pixmap().isNull());
+    QVERIFY(!Named<QLabel>(*window, "Img_Title")->pixmap().isNull());
     // With its pictures, the program's icon in every size of the desktop's.
     QCOMPARE(window->windowIcon().availableSizes().size(), 7);
     QCOMPARE(window->windowIcon().availableSizes().last(), QSize(256, 256));
@@ -230,18 +232,19 @@ void tst_MainWindow::pageKinds() {
     window->show();
     m_browser.hasDocument = hasDocument;
     m_browser.complete(title);
-    QTEST(Shown(window->Pnl_Msg), "panel");
-    QTEST(Shown(window->Img_Photo), "photo");
-    QTEST(Shown(window->Img_Index), "index");
-    for (QWidget* w :
-         {static_cast<QWidget*>(window->Lb_Base), static_cast<QWidget*>(window->Lb_Ref),
-          static_cast<QWidget*>(window->Lb_cs), static_cast<QWidget*>(window->Img_back)}) {
+    QTEST(Shown(Named<QWidget>(*window, "Pnl_Msg")), "panel");
+    QTEST(Shown(Named<ImageButton>(*window, "Img_Photo")), "photo");
+    QTEST(Shown(Named<ImageButton>(*window, "Img_Index")), "index");
+    for (QWidget* w : {static_cast<QWidget*>(Named<QLabel>(*window, "Lb_Base")),
+                       static_cast<QWidget*>(Named<ClickableLabel>(*window, "Lb_Ref")),
+                       static_cast<QWidget*>(Named<QLabel>(*window, "Lb_cs")),
+                       static_cast<QWidget*>(Named<QLabel>(*window, "Img_back"))}) {
         QTEST(Shown(w), "error");
     }
-    QTEST(Shown(window->Lb_Msg), "loading");
-    QTEST(Shown(window->Img_Gif), "loading");
-    QCOMPARE(Shown(window->Img_Login), QStringLiteral("shown"));
-    QCOMPARE(Shown(window->Img_Close), QStringLiteral("shown"));
+    QTEST(Shown(Named<QLabel>(*window, "Lb_Msg")), "loading");
+    QTEST(Shown(Named<QLabel>(*window, "Img_Gif")), "loading");
+    QCOMPARE(Shown(Named<ImageButton>(*window, "Img_Login")), QStringLiteral("shown"));
+    QCOMPARE(Shown(Named<ImageButton>(*window, "Img_Close")), QStringLiteral("shown"));
 }
 
 void tst_MainWindow::officerPanelsArePlainTextOnOneLine() {
@@ -254,11 +257,11 @@ void tst_MainWindow::officerPanelsArePlainTextOnOneLine() {
                           {QStringLiteral("Lbl_PoliceOrgId"),
                            QString(200, QLatin1Char('x')) + QStringLiteral("\u2028伪造条目")}};
     m_browser.complete(QStringLiteral("首页"));
-    QLabel* officer = window->StatusPanels[1];
+    QLabel* officer = StatusPanel(*window, 1);
     QCOMPARE(officer->textFormat(), Qt::PlainText);
     QVERIFY(officer->text().contains(QStringLiteral("<b style=")));
     // Capped, on one line, its end marked.
-    QLabel* organisation = window->StatusPanels[2];
+    QLabel* organisation = StatusPanel(*window, 2);
     QCOMPARE(organisation->text().size(), 60);
     QVERIFY(organisation->text().endsWith(QChar(0x2026)));
     for (QLabel* label : {officer, organisation}) {
@@ -277,24 +280,24 @@ void tst_MainWindow::officerPanels() {
                           {QStringLiteral("Lbl_PoliceOrgId"), QStringLiteral("2002")}};
     m_browser.complete(QStringLiteral("首页"));
     // One line: the page's line break is a blank.
-    QCOMPARE(window->StatusPanels[1]->text(), QStringLiteral("警员信息：【1001- AB 】"));
-    QCOMPARE(window->StatusPanels[2]->text(), QStringLiteral("所属机构：【2002】"));
+    QCOMPARE(StatusPanel(*window, 1)->text(), QStringLiteral("警员信息：【1001- AB 】"));
+    QCOMPARE(StatusPanel(*window, 2)->text(), QStringLiteral("所属机构：【2002】"));
 
     // A page without the labels keeps the previous officer.
     m_browser.elements.clear();
     m_browser.complete(QStringLiteral("检查记录详情"));
-    QCOMPARE(window->StatusPanels[1]->text(), QStringLiteral("警员信息：【1001- AB 】"));
+    QCOMPARE(StatusPanel(*window, 1)->text(), QStringLiteral("警员信息：【1001- AB 】"));
 
     // The organisation alone.
     m_browser.elements = {{QStringLiteral("Lbl_PoliceOrgId"), QString()}};
     m_browser.complete(QStringLiteral("检查记录列表"));
-    QCOMPARE(window->StatusPanels[1]->text(), QStringLiteral("警员信息：【1001- AB 】"));
-    QCOMPARE(window->StatusPanels[2]->text(), QStringLiteral("所属机构：【】"));
+    QCOMPARE(StatusPanel(*window, 1)->text(), QStringLiteral("警员信息：【1001- AB 】"));
+    QCOMPARE(StatusPanel(*window, 2)->text(), QStringLiteral("所属机构：【】"));
 
     // The login page empties both.
     m_browser.complete(QStringLiteral("民警登录"));
-    QCOMPARE(window->StatusPanels[1]->text(), QString());
-    QCOMPARE(window->StatusPanels[2]->text(), QString());
+    QCOMPARE(StatusPanel(*window, 1)->text(), QString());
+    QCOMPARE(StatusPanel(*window, 2)->text(), QString());
 }
 
 void tst_MainWindow::officerIdWithoutNameWritesNothing() {
@@ -303,27 +306,28 @@ void tst_MainWindow::officerIdWithoutNameWritesNothing() {
     m_browser.elements = {{QStringLiteral("Lbl_PoliceId"), QStringLiteral("1001")},
                           {QStringLiteral("Lbl_PoliceOrgId"), QStringLiteral("2002")}};
     m_browser.complete(QStringLiteral("首页"));
-    QCOMPARE(window->StatusPanels[1]->text(), QString());
-    QCOMPARE(window->StatusPanels[2]->text(), QString());
+    QCOMPARE(StatusPanel(*window, 1)->text(), QString());
+    QCOMPARE(StatusPanel(*window, 2)->text(), QString());
 }
 
 void tst_MainWindow::retryLinkHidesTheErrorAndLoadsAgain() {
     auto window = makeWindow();
     window->show();
     emit m_browser.documentComplete(false);
-    QCOMPARE(Shown(window->Lb_Ref), QStringLiteral("shown"));
-    QCOMPARE(window->Lb_Ref->text(), QStringLiteral("刷新"));
-    QCOMPARE(window->Lb_Base->text(), QStringLiteral("加载页面出错!请点击"));
-    QCOMPARE(window->Lb_cs->text(), QStringLiteral("重试!"));
+    QCOMPARE(Shown(Named<ClickableLabel>(*window, "Lb_Ref")), QStringLiteral("shown"));
+    QCOMPARE(Named<ClickableLabel>(*window, "Lb_Ref")->text(), QStringLiteral("刷新"));
+    QCOMPARE(Named<QLabel>(*window, "Lb_Base")->text(), QStringLiteral("加载页面出错!请点击"));
+    QCOMPARE(Named<QLabel>(*window, "Lb_cs")->text(), QStringLiteral("重试!"));
 
-    QTest::mouseClick(window->Lb_Ref, Qt::LeftButton);
-    for (QWidget* w :
-         {static_cast<QWidget*>(window->Lb_Base), static_cast<QWidget*>(window->Lb_Ref),
-          static_cast<QWidget*>(window->Lb_cs), static_cast<QWidget*>(window->Img_back)}) {
+    QTest::mouseClick(Named<ClickableLabel>(*window, "Lb_Ref"), Qt::LeftButton);
+    for (QWidget* w : {static_cast<QWidget*>(Named<QLabel>(*window, "Lb_Base")),
+                       static_cast<QWidget*>(Named<ClickableLabel>(*window, "Lb_Ref")),
+                       static_cast<QWidget*>(Named<QLabel>(*window, "Lb_cs")),
+                       static_cast<QWidget*>(Named<QLabel>(*window, "Img_back"))}) {
         QCOMPARE(Shown(w), QStringLiteral("hidden"));
     }
-    QCOMPARE(Shown(window->Lb_Msg), QStringLiteral("shown"));
-    QCOMPARE(Shown(window->Img_Gif), QStringLiteral("shown"));
+    QCOMPARE(Shown(Named<QLabel>(*window, "Lb_Msg")), QStringLiteral("shown"));
+    QCOMPARE(Shown(Named<QLabel>(*window, "Img_Gif")), QStringLiteral("shown"));
     QCOMPARE(m_browser.navigated.size(), 2);
     QCOMPARE(m_identity.reads, 1); // the retry does not read the identity again
 }
@@ -334,12 +338,12 @@ void tst_MainWindow::loginReadsTheIdentityAgain() {
     emit m_browser.documentComplete(false);
     m_identity.identity.EnterpriseNumber = "0002";
     m_identity.identity.TypeCode = "R01";
-    window->Img_LoginClick();
+    emit Named<ImageButton>(*window, "Img_Login")->clicked();
     QCOMPARE(m_identity.reads, 2);
-    QCOMPARE(Shown(window->Lb_Base), QStringLiteral("hidden"));
+    QCOMPARE(Shown(Named<QLabel>(*window, "Lb_Base")), QStringLiteral("hidden"));
     QCOMPARE(m_browser.navigated.size(), 2);
     QVERIFY(window->lastStartUrl().find("?id=MDAwMg==&") != std::string::npos);
-    QCOMPARE(window->StatusPanels[0]->text(), QStringLiteral("企业编号：【0002】"));
+    QCOMPARE(StatusPanel(*window, 0)->text(), QStringLiteral("企业编号：【0002】"));
 }
 
 void tst_MainWindow::doubleClickActsOnce() {
@@ -348,18 +352,18 @@ void tst_MainWindow::doubleClickActsOnce() {
     const int before = static_cast<int>(m_browser.navigated.size());
     // A double click as the platform delivers it: a click, then the double
     // click event and its release.
-    QTest::mouseClick(window->Img_Login, Qt::LeftButton);
-    QTest::mouseDClick(window->Img_Login, Qt::LeftButton);
+    QTest::mouseClick(Named<ImageButton>(*window, "Img_Login"), Qt::LeftButton);
+    QTest::mouseDClick(Named<ImageButton>(*window, "Img_Login"), Qt::LeftButton);
     QCOMPARE(static_cast<int>(m_browser.navigated.size()), before + 1);
-    QTest::mouseClick(window->Img_Index, Qt::LeftButton);
-    QTest::mouseDClick(window->Img_Index, Qt::LeftButton);
+    QTest::mouseClick(Named<ImageButton>(*window, "Img_Index"), Qt::LeftButton);
+    QTest::mouseDClick(Named<ImageButton>(*window, "Img_Index"), Qt::LeftButton);
     QCOMPARE(m_browser.pageScripts, QStringList{QStringLiteral("Func_RedirectIndex()")});
     // Two separate clicks are two actions.
-    QTest::mouseClick(window->Img_Index, Qt::LeftButton);
-    QTest::mouseClick(window->Img_Index, Qt::LeftButton);
+    QTest::mouseClick(Named<ImageButton>(*window, "Img_Index"), Qt::LeftButton);
+    QTest::mouseClick(Named<ImageButton>(*window, "Img_Index"), Qt::LeftButton);
     QCOMPARE(m_browser.pageScripts.size(), 3);
     // A press outside that ends inside is no click.
-    QTest::mouseRelease(window->Img_Index, Qt::LeftButton);
+    QTest::mouseRelease(Named<ImageButton>(*window, "Img_Index"), Qt::LeftButton);
     QCOMPARE(m_browser.pageScripts.size(), 3);
 }
 
@@ -367,10 +371,10 @@ void tst_MainWindow::titleButtonsAreButtonsToAssistiveTechnology() {
     auto window = makeWindow();
     window->show();
     const std::pair<ImageButton*, QString> buttons[] = {
-        {window->Img_Photo, QStringLiteral("拍照")},
-        {window->Img_Index, QStringLiteral("首页")},
-        {window->Img_Login, QStringLiteral("登录")},
-        {window->Img_Close, QStringLiteral("关闭")}};
+        {Named<ImageButton>(*window, "Img_Photo"), QStringLiteral("拍照")},
+        {Named<ImageButton>(*window, "Img_Index"), QStringLiteral("首页")},
+        {Named<ImageButton>(*window, "Img_Login"), QStringLiteral("登录")},
+        {Named<ImageButton>(*window, "Img_Close"), QStringLiteral("关闭")}};
     for (const auto& [button, name] : buttons) {
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
         QVERIFY(accessible != nullptr);
@@ -383,7 +387,7 @@ void tst_MainWindow::titleButtonsAreButtonsToAssistiveTechnology() {
     }
     // Pressed through its action, a button does what a click does.
     const auto before = m_browser.navigated.size();
-    QAccessible::queryAccessibleInterface(window->Img_Login)
+    QAccessible::queryAccessibleInterface(Named<ImageButton>(*window, "Img_Login"))
         ->actionInterface()
         ->doAction(QAccessibleActionInterface::pressAction());
     QCOMPARE(m_browser.navigated.size(), before + 1);
@@ -391,24 +395,25 @@ void tst_MainWindow::titleButtonsAreButtonsToAssistiveTechnology() {
 
 void tst_MainWindow::homeRunsThePageFunction() {
     auto window = makeWindow();
-    window->Img_IndexClick();
+    emit Named<ImageButton>(*window, "Img_Index")->clicked();
     QCOMPARE(m_browser.pageScripts, QStringList{QStringLiteral("Func_RedirectIndex()")});
 }
 
 void tst_MainWindow::hoverSwapsExactlyThatFace() {
     auto window = makeWindow();
     window->show();
-    const std::array<ImageButton*, 4> buttons = {window->Img_Photo, window->Img_Close,
-                                                 window->Img_Index, window->Img_Login};
+    const std::array<ImageButton*, 4> buttons = {
+        Named<ImageButton>(*window, "Img_Photo"), Named<ImageButton>(*window, "Img_Close"),
+        Named<ImageButton>(*window, "Img_Index"), Named<ImageButton>(*window, "Img_Login")};
     for (std::size_t i = 0; i < buttons.size(); ++i) {
         emit buttons[i]->entered();
         for (std::size_t k = 0; k < buttons.size(); ++k) {
             const QImage face = buttons[k]->pixmap().toImage();
-            const QImage expected = window->ImgList_Title[2 * k + (k == i ? 1 : 0)].toImage();
+            const QImage expected = window->titleFaces()[2 * k + (k == i ? 1 : 0)].toImage();
             QCOMPARE(face, expected);
         }
         emit buttons[i]->left();
-        QCOMPARE(buttons[i]->pixmap().toImage(), window->ImgList_Title[2 * i].toImage());
+        QCOMPARE(buttons[i]->pixmap().toImage(), window->titleFaces()[2 * i].toImage());
     }
 }
 
@@ -436,9 +441,9 @@ void tst_MainWindow::rightButtonNeverReachesThePage() {
     auto* inner = new PressCounter(new QWidget(m_browser.view()));
     inner->resize(50, 50);
     // And one elsewhere in the window.
-    auto* outside = new PressCounter(window->StatusBar);
+    auto* outside = new PressCounter(Named<QStatusBar>(*window, "StatusBar"));
     outside->resize(50, 15);
-    window->Pnl_Msg->hide();
+    Named<QWidget>(*window, "Pnl_Msg")->hide();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     inner->parentWidget()->show();
@@ -458,7 +463,7 @@ void tst_MainWindow::rightButtonNeverReachesThePage() {
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(1, 1), QPointF(1, 1), Qt::RightButton,
                       Qt::RightButton, Qt::NoModifier);
     QVERIFY(window->ApplicationEvents1Message(m_browser.view(), &press));
-    QVERIFY(!window->ApplicationEvents1Message(window->StatusBar, &press));
+    QVERIFY(!window->ApplicationEvents1Message(Named<QStatusBar>(*window, "StatusBar"), &press));
 }
 
 void tst_MainWindow::failuresAreLoggedWithTheirPrefixes() {
@@ -470,8 +475,8 @@ void tst_MainWindow::failuresAreLoggedWithTheirPrefixes() {
     m_browser.hasDocument = false;
     m_browser.titleError = QStringLiteral("the page gave no answer");
     emit m_browser.documentComplete(true);
-    QCOMPARE(Shown(window->Lb_Base), QStringLiteral("hidden"));
-    QCOMPARE(Shown(window->Lb_Msg), QStringLiteral("shown"));
+    QCOMPARE(Shown(Named<QLabel>(*window, "Lb_Base")), QStringLiteral("hidden"));
+    QCOMPARE(Shown(Named<QLabel>(*window, "Lb_Msg")), QStringLiteral("shown"));
     QVERIFY2(LogText().contains(
                  QStringLiteral("-----MAIN: 加载页面失败，错误：the page gave no answer\r\n")),
              qPrintable(LogText()));
@@ -485,11 +490,11 @@ void tst_MainWindow::failuresAreLoggedWithTheirPrefixes() {
         QStringLiteral("-----MAIN: 获取登录的警员信息失败,错误:Lbl_PoliceName not found\r\n")));
 
     // A render process that dies: logged, and the panel comes up with the retry link.
-    QCOMPARE(Shown(window->Pnl_Msg), QStringLiteral("hidden"));
+    QCOMPARE(Shown(Named<QWidget>(*window, "Pnl_Msg")), QStringLiteral("hidden"));
     emit m_browser.pageFailed(QStringLiteral("render process ended (status 2, exit code 9)"));
-    QCOMPARE(Shown(window->Pnl_Msg), QStringLiteral("shown"));
-    QCOMPARE(Shown(window->Lb_Ref), QStringLiteral("shown"));
-    QCOMPARE(Shown(window->Lb_Msg), QStringLiteral("hidden"));
+    QCOMPARE(Shown(Named<QWidget>(*window, "Pnl_Msg")), QStringLiteral("shown"));
+    QCOMPARE(Shown(Named<ClickableLabel>(*window, "Lb_Ref")), QStringLiteral("shown"));
+    QCOMPARE(Shown(Named<QLabel>(*window, "Lb_Msg")), QStringLiteral("hidden"));
     QVERIFY(LogText().contains(QStringLiteral(
         "-----MAIN: 加载页面失败，错误：render process ended (status 2, exit code 9)\r\n")));
     QCOMPARE(LogText().count(QLatin1Char('\n')), 3);
