@@ -28,7 +28,6 @@ class tst_Pages : public QObject {
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void init();
     void cleanup();
 
@@ -48,7 +47,9 @@ private slots:
 private:
     void open(const QString& path);
     QStringList requests() { return m_site.takeRequests(); }
-    QString panel(std::size_t i) const { return StatusPanel(*m_shell->window, i)->text(); }
+    QString panel(std::size_t i) const {
+        return StatusPanel(*m_shell->window, static_cast<int>(i))->text();
+    }
 
     SampleSite m_site;
     QString m_base;
@@ -60,8 +61,6 @@ void tst_Pages::initTestCase() {
     QVERIFY(m_site.start());
     m_base = m_site.base();
 }
-
-void tst_Pages::cleanupTestCase() {}
 
 void tst_Pages::init() {
     m_shell = std::make_unique<LiveShell>(m_base, m_dialogs);

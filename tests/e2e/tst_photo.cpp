@@ -33,7 +33,6 @@ class tst_Photo : public QObject {
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void init();
     void cleanup();
 
@@ -67,8 +66,6 @@ void tst_Photo::initTestCase() {
     QVERIFY(m_site.start({QStringLiteral("--store"), m_store.path()}));
     m_base = m_site.base();
 }
-
-void tst_Photo::cleanupTestCase() {}
 
 void tst_Photo::init() {
     ClearLog();

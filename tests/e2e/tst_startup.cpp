@@ -25,7 +25,6 @@ class tst_Startup : public QObject {
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void serverReceivesTheComposedStartUrl();
     void lineBreaksOfALongSerialAreDroppedOnTheWay();
     void deadBackEndShowsTheErrorTexts();
@@ -44,8 +43,6 @@ void tst_Startup::initTestCase() {
     QVERIFY(m_site.start());
     m_port = m_site.port();
 }
-
-void tst_Startup::cleanupTestCase() {}
 
 std::string tst_Startup::makeFolder(QTemporaryDir& dir, const std::string& baseUrl,
                                     const std::string& serial) {
