@@ -89,6 +89,7 @@ bench: build
 	  $(BUILD)/bin/bench_photo 2>/dev/null
 	$(if $(filter 0,$(shell id -u)),QTWEBENGINE_DISABLE_SANDBOX=1) \
 	  tests/run-under-xvfb.sh $(BUILD)/bin/bench_camera 2>/dev/null
+	tests/run-under-xvfb.sh $(BUILD)/bin/bench_navigation
 
 demo: build
 	tools/demo.sh

@@ -297,6 +297,24 @@ void Serve(httplib::Server& server) {
                        kRedirectIndex, "/detail"));
     });
 
+    // A chain of pages for the navigation benchmark: /chain/<n>/<k> moves on to
+    // page k+1 from its load event until page n-1; the titles cycle through the
+    // page kinds an inspection walks (首页, 列表, 详情, 照片), each with the
+    // officer's details.
+    server.Get(R"(/chain/(\d+)/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+        static const char* const kKinds[] = {"首页", "列表", "详情", "照片"};
+        const long count = std::strtol(req.matches[1].str().c_str(), nullptr, 10);
+        const long page = std::strtol(req.matches[2].str().c_str(), nullptr, 10);
+        const std::string next = "/chain/" + std::to_string(count) + "/" + std::to_string(page + 1);
+        Html(res,
+             Page(std::string(kKinds[page % 4]) + " - 第" + std::to_string(page) + "页",
+                  Nav() + "<main><h1>" + kKinds[page % 4] + "</h1>" + EnterpriseTable() + "</main>",
+                  page + 1 < count ? "window.addEventListener('load',function(){"
+                                     "location.href='" +
+                                         next + "';});"
+                                   : std::string()));
+    });
+
     server.Get("/photo", [](const httplib::Request&, httplib::Response& res) {
         Html(res, Page("企业监督检查信息添加",
                        Nav() + "<main><h1>企业监督检查信息添加</h1>" + EnterpriseTable() +

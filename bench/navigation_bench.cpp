@@ -1,0 +1,117 @@
+// The cost of every page: a chain of N pages (default 200) that each move on
+// to the next from their load event, the titles cycling through the page
+// kinds of an inspection (首页, 列表, 详情, 照片) with the officer's details on
+// every page, walked by Tavlin and by a bare QWebEngineView program
+// (bare_webengine) in turns, both loading the same start URL from the sample
+// back end on 127.0.0.1:
+//
+//   per page   (time the back end receives the last page's request - time it
+//              receives the second's) / (N - 2): the start is not counted
+//   memory     PSS of the process and all its descendants 1 s after the last
+//              page's request
+//
+// Prints the median of each side, the median of the paired ratios (each
+// Tavlin walk against the bare walk right after it) and the memory ratio.
+//   usage: bench_navigation [PAGES [ROUNDS]]     (default 200 pages, 5 rounds)
+#include "ProcessBench.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+using namespace bench;
+
+namespace {
+
+struct Walk {
+    double msPerPage = 0;
+    double pssMiB = 0;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int pages = argc > 1 ? std::max(3, std::atoi(argv[1])) : 200;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    const Run run = StartRun("navigation");
+    const fs::path& work = run.work;
+    const fs::path& log = run.log;
+    const pid_t site = run.site;
+    if (run.address.empty()) {
+        std::fprintf(stderr, "bench_navigation: the sample back end did not start\n");
+        return 1;
+    }
+    const std::string chain = "/chain/" + std::to_string(pages) + "/";
+    const fs::path folder = work / "tavlin";
+    const std::string startUrl = MakeTavlinFolder(work, run.address + chain + "0");
+    if (startUrl.empty()) {
+        std::fprintf(stderr, "bench_navigation: tavlin-config failed\n");
+        return 1;
+    }
+
+    // The log has a line per request: "REQUEST GET <target>".
+    const std::string second = "GET " + chain + "1\n";
+    const std::string last = "GET " + chain + std::to_string(pages - 1) + "\n";
+    const auto fail = [&](pid_t pid, const std::string& program, const char* what) {
+        std::fprintf(stderr, "bench_navigation: %s %s\n", program.c_str(), what);
+        if (pid > 0) {
+            Stop(pid);
+        }
+        Stop(site);
+        fs::remove_all(work);
+        std::exit(1);
+    };
+    const auto walk = [&](const std::vector<std::string>& command, const std::string& cwd) {
+        Walk result;
+        const std::size_t seconds = Count(log, second);
+        const std::size_t lasts = Count(log, last);
+        const pid_t pid = Spawn(command, cwd);
+        if (pid < 0 || !WaitForRequest(log, second, seconds, std::chrono::seconds(60))) {
+            fail(pid, command[0], "did not walk the chain");
+        }
+        const auto start = Clock::now();
+        if (!WaitForRequest(log, last, lasts, std::chrono::seconds(30 + pages))) {
+            fail(pid, command[0], "did not reach the chain's end");
+        }
+        result.msPerPage =
+            std::chrono::duration<double, std::milli>(Clock::now() - start).count() / (pages - 2);
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        result.pssMiB = PssMiB(pid);
+        Stop(pid);
+        return result;
+    };
+
+    const std::vector<std::string> tavlin{(folder / "tavlin").string()};
+    const std::vector<std::string> bare{kBin + "/bare_webengine", startUrl};
+    std::vector<double> tavlinMs, bareMs, ratios, tavlinPss, barePss;
+    // One walk of each to warm the page cache, not counted.
+    walk(tavlin, folder.string());
+    walk(bare, work.string());
+    for (int i = 0; i < rounds; ++i) {
+        const Walk t = walk(tavlin, folder.string());
+        const Walk b = walk(bare, work.string());
+        tavlinMs.push_back(t.msPerPage);
+        bareMs.push_back(b.msPerPage);
+        ratios.push_back(t.msPerPage / b.msPerPage);
+        tavlinPss.push_back(t.pssMiB);
+        barePss.push_back(b.pssMiB);
+    }
+    Stop(site);
+    fs::remove_all(work);
+
+    const double ratio = Median(ratios);
+    const double tp = Median(tavlinPss), bp = Median(barePss);
+    std::printf("a chain of %d pages, each moving on from its load event (median of %d walks "
+                "each):\n",
+                pages, rounds);
+    std::printf("  Tavlin %.1f ms per page, bare QWebEngineView %.1f ms: median of the paired "
+                "ratios %.2f x (bound 1.05 x: %s)\n",
+                Median(tavlinMs), Median(bareMs), ratio, ratio <= 1.05 ? "met" : "NOT MET");
+    std::printf("  PSS of all processes after the chain: Tavlin %.0f MiB, bare QWebEngineView "
+                "%.0f MiB: ratio %.2f x (bound 1.05 x: %s)\n",
+                tp, bp, tp / bp, tp / bp <= 1.05 ? "met" : "NOT MET");
+    return 0;
+}
