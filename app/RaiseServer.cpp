@@ -76,8 +76,7 @@ void RaiseServer::handleRequest(const QByteArray& token) {
         m_raise(token);
         return;
     }
-    m_pending = true;
-    m_pendingToken = token;
+    m_pending = token;
     if (QWidget* open = QApplication::activeModalWidget()) {
         open->raise();
         open->activateWindow();
@@ -87,8 +86,7 @@ void RaiseServer::handleRequest(const QByteArray& token) {
 void RaiseServer::setRaise(std::function<void(const QByteArray& token)> raise) {
     m_raise = std::move(raise);
     if (m_pending && m_raise) {
-        m_pending = false;
-        m_raise(std::exchange(m_pendingToken, QByteArray()));
+        m_raise(*std::exchange(m_pending, std::nullopt));
     }
 }
 

@@ -43,6 +43,6 @@ private:
 
     QLocalServer* m_server = nullptr;
     std::function<void(const QByteArray& token)> m_raise;
-    bool m_pending = false;
-    QByteArray m_pendingToken;
+    // The token of a request that came before setRaise.
+    std::optional<QByteArray> m_pending;
 };

@@ -82,6 +82,10 @@ const Key& KeyNamed(std::string_view name) {
     std::abort(); // only the table's own names are asked for
 }
 
+std::string ReadKey(const std::string& path, const Key& key) {
+    return TFileOper::ReadIniString(path, key.section, key.key);
+}
+
 // Whether text is an http or https address with something after the scheme.
 bool IsWebAddress(std::string_view text) {
     const std::size_t scheme = Ascii::StartsWithIgnoringCase(text, "https://")  ? 8
@@ -223,9 +227,7 @@ Values ReadValues(const std::string& appPath) {
     Values values;
     for (const Key& key : kKeys) {
         const std::string path = appPath + std::string(key.file);
-        std::string value = key.name == "url"
-                                ? ReadBaseUrl(appPath).url
-                                : TFileOper::ReadIniString(path, key.section, key.key);
+        std::string value = key.name == "url" ? ReadBaseUrl(appPath).url : ReadKey(path, key);
         if (!key.optional || !value.empty()) {
             values.emplace_back(key.name, std::move(value));
         }
@@ -271,14 +273,12 @@ bool IsOrigin(std::string_view text) {
 BrowserSettings ReadBrowserSettings(const std::string& appPath) {
     const std::string path = appPath + std::string(kConfigFile);
     BrowserSettings settings;
-    for (const std::string& origin :
-         SplitOrigins(TFileOper::ReadIniString(path, "Browser", KeyNamed("allowed-origins").key))) {
+    for (const std::string& origin : SplitOrigins(ReadKey(path, KeyNamed("allowed-origins")))) {
         if (IsOrigin(origin)) {
             settings.allowedOrigins.push_back(origin);
         }
     }
-    const std::string timeout =
-        TFileOper::ReadIniString(path, "Browser", KeyNamed("load-timeout").key);
+    const std::string timeout = ReadKey(path, KeyNamed("load-timeout"));
     char* rest = nullptr;
     const long seconds = std::strtol(timeout.c_str(), &rest, 10);
     if (!timeout.empty() && rest != nullptr && *rest == '\0' && seconds >= kMinLoadTimeoutSeconds &&

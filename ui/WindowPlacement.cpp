@@ -32,14 +32,19 @@ xcb_atom_t Atom(xcb_connection_t* connection, const char* name, bool onlyIfExist
     return atom;
 }
 
+// The X server connection, or null where the platform is not X11.
+xcb_connection_t* X11Connection() {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 != nullptr ? x11->connection() : nullptr;
+}
+
 } // namespace
 
 bool WindowManagerRuns() {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (x11 == nullptr || x11->connection() == nullptr) {
+    xcb_connection_t* connection = X11Connection();
+    if (connection == nullptr) {
         return true;
     }
-    xcb_connection_t* connection = x11->connection();
     const xcb_atom_t check = Atom(connection, "_NET_SUPPORTING_WM_CHECK", true);
     if (check == XCB_ATOM_NONE) {
         return false; // never announced by anyone
@@ -59,12 +64,11 @@ namespace {
 // window's _NET_WM_STATE, whatever Qt believes; elsewhere (Wayland) Qt's
 // state of the window is what the compositor last configured it with.
 bool ManagerShowsMaximised(QWidget& window) {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (x11 == nullptr || x11->connection() == nullptr) {
+    xcb_connection_t* connection = X11Connection();
+    if (connection == nullptr) {
         return window.windowHandle() == nullptr ||
                window.windowHandle()->windowStates().testFlag(Qt::WindowMaximized);
     }
-    xcb_connection_t* connection = x11->connection();
     const xcb_atom_t state = Atom(connection, "_NET_WM_STATE");
     const xcb_atom_t vertical = Atom(connection, "_NET_WM_STATE_MAXIMIZED_VERT");
     xcb_get_property_reply_t* property = xcb_get_property_reply(
@@ -160,15 +164,15 @@ void RequestActiveWindow(xcb_connection_t* connection, xcb_window_t window, xcb_
 } // namespace
 
 void Activate(QWidget& window, const QByteArray& token) {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = X11Connection();
     const unsigned long launchTime = StartupIdTime(token);
-    if (x11 != nullptr && x11->connection() != nullptr && launchTime != 0) {
+    if (connection != nullptr && launchTime != 0) {
         // The launch's own time: a manager that prevents focus stealing lets
         // a request as recent as the user's action through.
-        RequestActiveWindow(x11->connection(), static_cast<xcb_window_t>(window.winId()),
+        RequestActiveWindow(connection, static_cast<xcb_window_t>(window.winId()),
                             static_cast<xcb_timestamp_t>(launchTime));
     } else {
-        if (x11 == nullptr && !token.isEmpty()) {
+        if (connection == nullptr && !token.isEmpty()) {
             // Qt's Wayland shell activates with the token it finds here, and
             // takes it away again.
             qputenv("XDG_ACTIVATION_TOKEN", token);

@@ -101,6 +101,17 @@ bool IsMaximised(const QString& window) {
            state.contains("_NET_WM_STATE_MAXIMIZED_HORZ");
 }
 
+// A case's screen ("1366x768") as a rectangle when this display has that
+// size; empty on a display of another size.
+QRect CaseScreen(const QString& screen) {
+    if (XDoTool({QStringLiteral("getdisplaygeometry")}) !=
+        QString(screen).replace(QLatin1Char('x'), QLatin1Char(' '))) {
+        return {};
+    }
+    return {0, 0, screen.section(QLatin1Char('x'), 0, 0).toInt(),
+            screen.section(QLatin1Char('x'), 1, 1).toInt()};
+}
+
 // The X window's place on the screen and its size (xwininfo's answer).
 QRect WindowGeometry(const QString& window) {
     QProcess info;
@@ -476,12 +487,12 @@ void tst_Program::windowFitsTheScreenAtAnyScale_data() {
 void tst_Program::windowFitsTheScreenAtAnyScale() {
     QFETCH(QString, scale);
     QFETCH(QString, screen);
-    const QString display = XDoTool({QStringLiteral("getdisplaygeometry")});
-    if (display != QString(screen).replace(QLatin1Char('x'), QLatin1Char(' '))) {
+    const QRect room = CaseScreen(screen);
+    if (room.isEmpty()) {
         QSKIP("this display has another size; the case runs on a display of its own");
     }
-    const int screenWidth = screen.section(QLatin1Char('x'), 0, 0).toInt();
-    const int screenHeight = screen.section(QLatin1Char('x'), 1, 1).toInt();
+    const int screenWidth = room.width();
+    const int screenHeight = room.height();
     const double factor = scale.toDouble();
     QProcessEnvironment env;
     env.insert(QStringLiteral("QT_SCALE_FACTOR"), scale);
@@ -524,12 +535,10 @@ void tst_Program::cameraWindowOpensFromTheKeyboardAndFitsTheScreen_data() {
 void tst_Program::cameraWindowOpensFromTheKeyboardAndFitsTheScreen() {
     QFETCH(QString, scale);
     QFETCH(QString, screen);
-    const QString display = XDoTool({QStringLiteral("getdisplaygeometry")});
-    if (display != QString(screen).replace(QLatin1Char('x'), QLatin1Char(' '))) {
+    const QRect room = CaseScreen(screen);
+    if (room.isEmpty()) {
         QSKIP("this display has another size; the case runs on a display of its own");
     }
-    const QRect room(0, 0, screen.section(QLatin1Char('x'), 0, 0).toInt(),
-                     screen.section(QLatin1Char('x'), 1, 1).toInt());
     // The start page is the photo page, with the camera module beside tavlin.
     const QString folder = makeFolder(true, QStringLiteral("/photo"));
     QVERIFY(QFile::copy(QStringLiteral(TAVLIN_BIN_DIR "/tavlin-camera.so"),
