@@ -55,31 +55,32 @@ inline pid_t Spawn(const std::vector<std::string>& args, const std::string& work
     return pid;
 }
 
-// Waits until the log holds more than `lines` lines with `text`, or the time is up.
-inline bool WaitForRequest(const fs::path& log, const std::string& text, std::size_t seenBefore,
-                           std::chrono::seconds limit) {
-    const auto end = Clock::now() + limit;
-    while (Clock::now() < end) {
-        const std::string content = ReadFile(log);
-        std::size_t count = 0;
-        for (std::size_t at = 0; (at = content.find(text, at)) != std::string::npos; ++at) {
-            ++count;
-        }
-        if (count > seenBefore) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-    }
-    return false;
+// The log's length now: where a wait for the requests after this moment starts.
+inline std::uintmax_t LogEnd(const fs::path& log) {
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(log, error);
+    return error ? 0 : size;
 }
 
-inline std::size_t Count(const fs::path& log, const std::string& text) {
-    const std::string content = ReadFile(log);
-    std::size_t count = 0;
-    for (std::size_t at = 0; (at = content.find(text, at)) != std::string::npos; ++at) {
-        ++count;
+// Waits until the log, after byte `from`, holds `text`, or the time is up.
+// Only the bytes written since the last look are read, and the poll sleeps
+// between looks: the waiting must not take the CPU the measured programs need.
+inline bool WaitForRequest(const fs::path& log, const std::string& text, std::uintmax_t from,
+                           std::chrono::seconds limit) {
+    const auto end = Clock::now() + limit;
+    std::string seen; // the bytes after `from`
+    while (Clock::now() < end) {
+        std::ifstream in(log, std::ios::binary);
+        in.seekg(static_cast<std::streamoff>(from + seen.size()));
+        const std::size_t before = seen.size();
+        seen.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        const std::size_t searchFrom = before > text.size() ? before - text.size() : 0;
+        if (seen.find(text, searchFrom) != std::string::npos) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    return count;
+    return false;
 }
 
 // The process and all its descendants.
@@ -123,6 +124,24 @@ inline double PssMiB(pid_t root) {
         }
     }
     return kib / 1024.0;
+}
+
+// The CPU time (user and system) the process and its descendants have used so far, in ms.
+inline double CpuMs(pid_t root) {
+    const double tick = static_cast<double>(::sysconf(_SC_CLK_TCK));
+    double ticks = 0;
+    for (const pid_t pid : Tree(root)) {
+        const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+        const std::size_t close = stat.rfind(')');
+        unsigned long user = 0, system = 0;
+        if (close != std::string::npos &&
+            std::sscanf(stat.c_str() + close + 1,
+                        " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user,
+                        &system) == 2) {
+            ticks += static_cast<double>(user + system);
+        }
+    }
+    return ticks * 1000.0 / tick;
 }
 
 inline void Stop(pid_t pid) {

@@ -45,17 +45,16 @@ int main(int argc, char** argv) {
     const auto measure = [&](const std::vector<std::string>& command, const std::string& cwd,
                              bool withMemory) {
         Sample sample;
-        const std::size_t inspects = Count(log, "GET /inspect?");
-        const std::size_t logins = Count(log, "GET /login");
+        const std::uintmax_t mark = LogEnd(log);
         const auto start = Clock::now();
         const pid_t pid = Spawn(command, cwd);
-        if (pid < 0 || !WaitForRequest(log, "GET /inspect?", inspects, std::chrono::seconds(30))) {
+        if (pid < 0 || !WaitForRequest(log, "GET /inspect?", mark, std::chrono::seconds(30))) {
             std::fprintf(stderr, "bench_startup: %s did not reach the back end\n",
                          command[0].c_str());
             std::exit(1);
         }
         sample.startMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-        if (withMemory && WaitForRequest(log, "GET /login", logins, std::chrono::seconds(30))) {
+        if (withMemory && WaitForRequest(log, "GET /login", mark, std::chrono::seconds(30))) {
             std::this_thread::sleep_for(std::chrono::seconds(2));
             sample.pssMiB = PssMiB(pid);
         }

@@ -60,6 +60,12 @@ public:
     // values[id] is the text, or absent when no such element exists.
     virtual void readElementTexts(const QStringList& ids, Callback callback) = 0;
 
+    // The elements whose texts the window reads after each completion: a
+    // browser may read them, with the title, as the document completes and
+    // answer readTitle and readElementTexts for them from what it read, while
+    // documentComplete is being handled, instead of asking the page again.
+    virtual void setCompletionReads(const QStringList& ids) { Q_UNUSED(ids); }
+
     // The document shown now, marked for a photo taken for it.
     struct DocumentPin {
         quint64 document = 0; // which top-level document, counted by the browser

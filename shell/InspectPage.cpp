@@ -6,6 +6,8 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QInputDialog>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPointer>
@@ -22,6 +24,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <functional>
+#include <utility>
 
 // The page's console on standard error, as "tavlin.page" (bounded).
 Q_LOGGING_CATEGORY(lcPage, "tavlin.page")
@@ -272,7 +275,9 @@ InspectPage::InspectPage(QWebEngineProfile* profile, QObject* parent)
     connect(this, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
         // A new document: the end of a load that brought one (a refused or
         // aborted navigation keeps the document, and its counts).
-        if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus ||
+        // A document that reported its load event has had its new start.
+        const bool reported = std::exchange(m_documentReported, false);
+        if ((info.status() == QWebEngineLoadingInfo::LoadSucceededStatus && !reported) ||
             (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && info.isErrorPage())) {
             handleNewDocument();
         }
@@ -340,6 +345,7 @@ bool InspectPage::acceptNavigationRequest(const QUrl& url, NavigationType type, 
 void InspectPage::handleLoadStarted() {
     // The document may be left: no dialog of it stays open.
     closeDialog();
+    m_documentReported = false;
 }
 
 void InspectPage::handleNewDocument() {
@@ -461,6 +467,18 @@ bool InspectPage::javaScriptPrompt(const QUrl&, const QString& msg, const QStrin
 void InspectPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
                                            const QString& message, int lineNumber,
                                            const QString& sourceId) {
+    if (!m_loadReportToken.isEmpty() && message.startsWith(m_loadReportToken)) {
+        // A document that moves on from its own load event never stops
+        // loading for Qt WebEngine, which then reports no completion for it:
+        // this report is the document's completion.
+        handleNewDocument();
+        m_documentReported = true;
+        emit documentLoaded(
+            QJsonDocument::fromJson(message.sliced(m_loadReportToken.size()).toUtf8())
+                .object()
+                .toVariantMap());
+        return;
+    }
     // The page's information messages are for its own developers; its
     // warnings and errors help support, a few per document and cut short.
     if (level == InfoMessageLevel || !m_consoleBudget.admit("console", PageLogBudget::Clock::now(),

@@ -38,6 +38,12 @@ public:
     // The main frame may go to http(s) addresses of base's origin and of
     // allowedOrigins; with no allowedOrigins, to any http(s) address.
     void setAllowedOrigins(const QUrl& base, const QStringList& allowedOrigins);
+
+    // The console messages that begin with token come from the program's own
+    // script in the page's isolated world, never from the page (which cannot
+    // read that script): each says that the document shown reached its load
+    // event, with what the script read from it as JSON after the token.
+    void setLoadReportToken(const QString& token) { m_loadReportToken = token; }
     bool allowsMainFrame(const QUrl& url) const;
     // A frame inside the page may show http(s) documents and empty ones.
     static bool AllowsSubframe(const QUrl& url);
@@ -60,6 +66,9 @@ signals:
     // The officer answered the page's "leave this page?" question with stay:
     // the navigation asked for does not happen.
     void leaveRefused();
+    // The document shown reached its load event: facts is what the program's
+    // script read from it (see setLoadReportToken).
+    void documentLoaded(const QVariantMap& facts);
 
 protected:
     QWebEnginePage* createWindow(WebWindowType type) override;
@@ -97,4 +106,6 @@ private:
     QPointer<QDialog> m_dialog;
     PageLogBudget m_logBudget;     // refusals, into the log
     PageLogBudget m_consoleBudget; // the page's console, onto standard error
+    QString m_loadReportToken;
+    bool m_documentReported = false; // the load's last document reported itself
 };

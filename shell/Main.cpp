@@ -43,6 +43,11 @@
 
 namespace {
 
+// The page's labels with the logged-in officer's details.
+const QString kId = QStringLiteral("Lbl_PoliceId");
+const QString kName = QStringLiteral("Lbl_PoliceName");
+const QString kOrganisation = QStringLiteral("Lbl_PoliceOrgId");
+
 // Widgets with this tag keep the plain look: the skin leaves them alone.
 constexpr int kPlainTag = 9999;
 const QColor kLinkBlue(40, 91, 162);
@@ -245,6 +250,8 @@ void TFrm_Tavlin::createComponents() {
     webLayout->setContentsMargins(0, 0, 0, 0);
     webLayout->addWidget(m_browser.createView(Pnl_Web));
     connect(&m_browser, &Browser::documentComplete, this, &TFrm_Tavlin::WebBrowserDocumentComplete);
+    // Every completed page is read for the officer's labels (ReadOfficerInfo).
+    m_browser.setCompletionReads({kId, kName, kOrganisation});
     connect(&m_browser, &Browser::pageFailed, this, &TFrm_Tavlin::handleBrowserPageFailed);
     connect(&m_browser, &Browser::refused, this, &TFrm_Tavlin::handleBrowserRefused);
     connect(&m_browser, &Browser::documentKept, this, &TFrm_Tavlin::handleBrowserDocumentKept);
@@ -395,7 +402,7 @@ void TFrm_Tavlin::loadPictures() {
     QApplication::setWindowIcon(icon);
     m_loading = new QMovie(QStringLiteral(":/pictures/loading.gif"), QByteArray(), this);
     Img_Gif->setMovie(m_loading);
-    m_loading->start();
+    animateLoadingWhileShown();
 }
 
 void TFrm_Tavlin::showRunningCopy(const QByteArray& activationToken) {
@@ -643,12 +650,27 @@ void TFrm_Tavlin::applyStates(std::span<const WindowStates::Change> changes) {
     for (const WindowStates::Change& change : changes) {
         component(change.component)->setVisible(change.shown);
     }
+    animateLoadingWhileShown();
+}
+
+void TFrm_Tavlin::animateLoadingWhileShown() {
+    // The loading picture moves only while the panel shows it: a movie left
+    // running under a hidden panel still ticks, and keeps the event loop
+    // busy all day on a page left open.
+    if (m_loading == nullptr) {
+        return;
+    }
+    const bool shown = Img_Gif->isVisibleTo(this);
+    if (shown && m_loading->state() == QMovie::NotRunning) {
+        m_loading->start();
+    } else if (shown && m_loading->state() == QMovie::Paused) {
+        m_loading->setPaused(false);
+    } else if (!shown && m_loading->state() == QMovie::Running) {
+        m_loading->setPaused(true);
+    }
 }
 
 void TFrm_Tavlin::ReadOfficerInfo() {
-    static const QString kId = QStringLiteral("Lbl_PoliceId");
-    static const QString kName = QStringLiteral("Lbl_PoliceName");
-    static const QString kOrganisation = QStringLiteral("Lbl_PoliceOrgId");
     m_browser.readElementTexts({kId, kName, kOrganisation}, [self = QPointer<TFrm_Tavlin>(this)](
                                                                 const ScriptResult& result) {
         if (!self) {

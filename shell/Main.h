@@ -148,6 +148,7 @@ private:
     // Part of the states' table (WindowStates) applied, in its order.
     void applyPageKind(PageKind kind);
     void applyStates(std::span<const WindowStates::Change> changes);
+    void animateLoadingWhileShown();
     QWidget* component(WindowStates::Component which) const;
     void setStatusPanel(std::size_t index, const std::string& codePageText);
     void Image_MouseEnter(ImageButton* button);

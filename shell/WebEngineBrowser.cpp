@@ -4,6 +4,7 @@
 #include "PageRequestGuard.h"
 #include "PhotoSchemeHandler.h"
 
+#include <algorithm>
 #include <csignal>
 #include <sys/types.h>
 
@@ -17,6 +18,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 #include <QWebEngineUrlSchemeHandler>
@@ -96,12 +98,11 @@ void AppendStringLiteral(QString& script, std::string_view bytes) {
     *out++ = QLatin1Char('"');
 }
 
-// The start of a function run in the page's isolated world, with the
-// parameters params and the statements body: without a document it answers
-// {ok: false, noDocument: true}; find(id) gives the element whose id or name
-// is id (the first in document order), or null. The caller appends the
-// arguments and the closing parenthesis.
-QString IsolatedFunction(const QString& params, const QString& body) {
+// A function for the page's isolated world, with the parameters params and
+// the statements body: without a document it answers {ok: false,
+// noDocument: true}; find(id) gives the element whose id or name is id (the
+// first in document order), or null.
+QString IsolatedBody(const QString& params, const QString& body) {
     return QStringLiteral("(function (%1) {"
                           "  if (!document || !document.documentElement)"
                           "    return {ok: false, noDocument: true};"
@@ -112,8 +113,30 @@ QString IsolatedFunction(const QString& params, const QString& body) {
                           "        return all[k];"
                           "    return null;"
                           "  }"
-                          "%2})(")
+                          "%2})")
         .arg(params, body);
+}
+
+// The start of a call of that function: the caller appends the arguments and
+// the closing parenthesis.
+QString IsolatedFunction(const QString& params, const QString& body) {
+    return IsolatedBody(params, body) + QLatin1Char('(');
+}
+
+// Reads the document's title and the texts of the elements ids names.
+const QString kReadDocument = QStringLiteral("var found = {};"
+                                             "for (var i = 0; i < ids.length; ++i) {"
+                                             "  var e = find(ids[i]);"
+                                             "  if (e) found[ids[i]] = String(e.innerText);"
+                                             "}"
+                                             "return {ok: true, title: String(document.title),"
+                                             "        texts: found};");
+
+const QString kLoadReportName = QStringLiteral("tavlin-load-report");
+
+QString JsonList(const QStringList& items) {
+    return QString::fromUtf8(
+        QJsonDocument(QJsonArray::fromStringList(items)).toJson(QJsonDocument::Compact));
 }
 
 } // namespace
@@ -134,6 +157,11 @@ WebEngineBrowser::WebEngineBrowser(QObject* parent)
     // The page belongs to the browser, the view to the window that shows it
     // (see createView): either may go first. The page decides what a page may do.
     m_page = new InspectPage(m_profile, this);
+    // Each top-level document reports its own load event: see installLoadReport.
+    m_loadReportToken = QStringLiteral("tavlin-load-%1 ").arg(PhotoSchemeHandler::RandomToken());
+    m_page->setLoadReportToken(m_loadReportToken);
+    connect(m_page, &InspectPage::documentLoaded, this, &WebEngineBrowser::handleDocumentLoaded);
+    installLoadReport();
 
     connect(m_page, &QWebEnginePage::loadStarted, this, &WebEngineBrowser::handleLoadStarted);
     // The main frame's loads only: frames inside the page do not count.
@@ -230,13 +258,111 @@ void WebEngineBrowser::handleLoadEnded(const QWebEngineLoadingInfo& info) {
     emit documentKept();
 }
 
+void WebEngineBrowser::installLoadReport() {
+    // Qt WebEngine reports a completion when the page stops loading: a
+    // document that moves on from its own load event (location.href = ...)
+    // never stops, and would never complete. This script, in the isolated
+    // world of every top-level document, reads the document once its load
+    // event is over (the page's own load handlers included) and reports it
+    // through the console, under a token the page cannot know. Whichever comes
+    // first, this report or the end of the load (see handleLoadFinished),
+    // claims the document: it completes once, and with the facts read in the
+    // same pass, so the window asks the page nothing more. Only http(s)
+    // documents report: the browser's own error pages complete as failures.
+    QWebEngineScriptCollection& scripts = m_page->scripts();
+    for (const QWebEngineScript& old : scripts.find(kLoadReportName)) {
+        scripts.remove(old);
+    }
+    QWebEngineScript script;
+    script.setName(kLoadReportName);
+    script.setWorldId(QWebEngineScript::ApplicationWorld);
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setRunsOnSubFrames(false);
+    script.setSourceCode(
+        QStringLiteral(
+            "(function (token, ids) {"
+            "  var read = %1;"
+            "  var claimed = false;"
+            "  window.tavlinClaimDocument = function () {"
+            "    if (claimed) return {ok: true, claimed: true};"
+            "    var facts = read(ids);"
+            "    claimed = facts.ok;"
+            "    return facts;"
+            "  };"
+            "  if (location.protocol !== 'http:' && location.protocol !== 'https:') return;"
+            "  window.addEventListener('load', function () {"
+            "    setTimeout(function () {"
+            "      var facts = window.tavlinClaimDocument();"
+            "      if (facts.ok && !facts.claimed) console.log(token + JSON.stringify(facts));"
+            "    }, 0);"
+            "  });"
+            "})(%2, %3);")
+            .arg(IsolatedBody(QStringLiteral("ids"), kReadDocument), Literal(m_loadReportToken),
+                 JsonList(m_completionIds)));
+    scripts.insert(script);
+}
+
+void WebEngineBrowser::setCompletionReads(const QStringList& ids) {
+    m_completionIds = ids;
+    installLoadReport();
+}
+
+void WebEngineBrowser::resetZoom() {
+    // Zoom stays at 100 %, whatever the last page did.
+    if (m_page->zoomFactor() != 1.0) {
+        m_page->setZoomFactor(1.0);
+    }
+}
+
 void WebEngineBrowser::handleLoadFinished(bool ok) {
     m_loading = false;
     m_loadTimer.stop();
     m_probeSent = false;
-    // Zoom stays at 100 %, whatever the last page did.
-    m_page->setZoomFactor(1.0);
-    emit documentComplete(ok);
+    if (!ok) {
+        resetZoom();
+        emit documentComplete(false);
+        return;
+    }
+    // The document completes here unless its load report came first.
+    const quint64 document = m_document;
+    runIsolated(IsolatedFunction({}, QStringLiteral("if (typeof window.tavlinClaimDocument !== "
+                                                    "'function') return {ok: true, unread: true};"
+                                                    "return window.tavlinClaimDocument();")) +
+                    QLatin1Char(')'),
+                [self = QPointer<WebEngineBrowser>(this), document](const ScriptResult& result) {
+                    if (!self || self->m_document != document) {
+                        return; // a newer document completes for itself
+                    }
+                    if (result.ok && result.values.value(QStringLiteral("claimed")).toBool()) {
+                        return; // completed by its load report
+                    }
+                    self->resetZoom();
+                    if (result.ok && !result.values.value(QStringLiteral("unread")).toBool()) {
+                        self->completeWith(result.values);
+                        return;
+                    }
+                    // Not read (no document, or one the script was not put
+                    // into): the window asks the page itself.
+                    emit self->documentComplete(true);
+                });
+}
+
+void WebEngineBrowser::handleDocumentLoaded(const QVariantMap& facts) {
+    // A new document has come: a photo taken for the last one goes nowhere.
+    ++m_document;
+    m_photos->forget();
+    m_navigationStart.stop();
+    m_loading = false;
+    m_loadTimer.stop();
+    m_probeSent = false;
+    resetZoom();
+    completeWith(facts);
+}
+
+void WebEngineBrowser::completeWith(const QVariantMap& facts) {
+    m_completing = &facts;
+    emit documentComplete(true);
+    m_completing = nullptr;
 }
 
 void WebEngineBrowser::handleLoadTimeout() {
@@ -351,6 +477,14 @@ void WebEngineBrowser::runIsolated(const QString& script, Callback callback) {
 }
 
 void WebEngineBrowser::readTitle(Callback callback) {
+    if (m_completing != nullptr) {
+        ScriptResult result;
+        result.ok = true;
+        result.values.insert(QStringLiteral("title"),
+                             m_completing->value(QStringLiteral("title")).toString());
+        callback(result);
+        return;
+    }
     // document.title, not QWebEnginePage::title(), which gives the URL for a page without one.
     runIsolated(
         IsolatedFunction({}, QStringLiteral("return {ok: true, title: String(document.title)};")) +
@@ -359,18 +493,21 @@ void WebEngineBrowser::readTitle(Callback callback) {
 }
 
 void WebEngineBrowser::readElementTexts(const QStringList& ids, Callback callback) {
-    QJsonArray list;
-    for (const QString& id : ids) {
-        list.append(id);
+    const bool read = std::all_of(
+        ids.begin(), ids.end(), [this](const QString& id) { return m_completionIds.contains(id); });
+    if (m_completing != nullptr && read) {
+        const QVariantMap texts = m_completing->value(QStringLiteral("texts")).toMap();
+        ScriptResult result;
+        result.ok = true;
+        for (const QString& id : ids) {
+            if (texts.contains(id)) {
+                result.values.insert(id, texts.value(id).toString());
+            }
+        }
+        callback(result);
+        return;
     }
-    runIsolated(IsolatedFunction(QStringLiteral("ids"),
-                                 QStringLiteral("var found = {};"
-                                                "for (var i = 0; i < ids.length; ++i) {"
-                                                "  var e = find(ids[i]);"
-                                                "  if (e) found[ids[i]] = String(e.innerText);"
-                                                "}"
-                                                "return {ok: true, texts: found};")) +
-                    QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Compact)) +
+    runIsolated(IsolatedFunction(QStringLiteral("ids"), kReadDocument) + JsonList(ids) +
                     QLatin1Char(')'),
                 [callback = std::move(callback)](const ScriptResult& raw) {
                     ScriptResult result = raw;

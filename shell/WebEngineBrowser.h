@@ -38,6 +38,7 @@ public:
     void navigate(const QUrl& url) override;
     void readTitle(Callback callback) override;
     void readElementTexts(const QStringList& ids, Callback callback) override;
+    void setCompletionReads(const QStringList& ids) override;
     DocumentPin pinDocument() override;
     void importPhoto(const DocumentPin& pin, const QString& inputId, const std::string& text,
                      const QString& imageId, const QString& path, Callback callback) override;
@@ -55,6 +56,16 @@ private:
     void handleLoadStarted();
     void handleLoadingChanged(const QWebEngineLoadingInfo& info);
     void handleLoadFinished(bool ok);
+    // The program's script in the isolated world reported the document shown
+    // at its load event, with its title and texts.
+    void handleDocumentLoaded(const QVariantMap& facts);
+    // Emits documentComplete(true) for the document the facts were read from;
+    // while it is handled, readTitle and readElementTexts answer from them.
+    void completeWith(const QVariantMap& facts);
+    // The script that reads a completed document, put into every top-level
+    // document as it is created.
+    void installLoadReport();
+    void resetZoom();
     // A load that ended without completing: stopped, or aborted.
     void handleLoadEnded(const QWebEngineLoadingInfo& info);
     void handleLoadTimeout();
@@ -80,6 +91,11 @@ private:
     // The top-level document shown: counted up whenever one starts to leave.
     quint64 m_document = 0;
     QUrl m_pinnedOrigin; // the address of the document pinned last
+    // The load report's token, the ids it reads, and what it read from the
+    // document whose completion is being handled now (else null).
+    QString m_loadReportToken;
+    QStringList m_completionIds;
+    const QVariantMap* m_completing = nullptr;
     int m_loadTimeoutMs = 30000;
     // The renderer is asked a trivial script now and then; one left
     // unanswered too long means a page that never yields.

@@ -32,6 +32,7 @@ private slots:
     void cleanup();
 
     void pageKindsFollowTheTitles();
+    void everyDocumentCompletesOnce();
     void framesInsideAPageChangeNothing();
     void officerPanelsFollowTheLabels();
     void homeRunsThePagesOwnFunction();
@@ -93,6 +94,31 @@ void tst_Pages::pageKindsFollowTheTitles() {
     QVERIFY(Named<ImageButton>(*m_shell->window, "Img_Index")->isHidden());
     QVERIFY(Named<ImageButton>(*m_shell->window, "Img_Photo")->isHidden());
     QVERIFY(Named<QWidget>(*m_shell->window, "Pnl_Msg")->isHidden());
+}
+
+void tst_Pages::everyDocumentCompletesOnce() {
+    QSignalSpy completed(m_shell->browser.get(), &Browser::documentComplete);
+    // A page that stays completes once, though both its load event and the
+    // end of its load announce it.
+    open(QStringLiteral("/list"));
+    QVERIFY(m_shell->settle());
+    QCOMPARE(completed.count(), 1);
+    // Pages that move on from their own load event never stop loading in
+    // between; each of them completes all the same, once, and the window
+    // follows them: 首页, 列表, 详情, then 照片 with its Photo button.
+    completed.clear();
+    m_shell->browser->navigate(QUrl(m_base + QStringLiteral("/chain/4/0")));
+    QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 4, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_shell->browser->page()->isLoading(), false, 10000);
+    QVERIFY(m_shell->settle());
+    QCOMPARE(completed.count(), 4);
+    for (const QList<QVariant>& completion : completed) {
+        QVERIFY(completion.at(0).toBool());
+    }
+    QVERIFY(!Named<ImageButton>(*m_shell->window, "Img_Photo")->isHidden());
+    QVERIFY(!Named<ImageButton>(*m_shell->window, "Img_Index")->isHidden());
+    QVERIFY(Named<QWidget>(*m_shell->window, "Pnl_Msg")->isHidden());
+    QCOMPARE(panel(1), QStringLiteral("警员信息：【110231-张建国】"));
 }
 
 void tst_Pages::framesInsideAPageChangeNothing() {

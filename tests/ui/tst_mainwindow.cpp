@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QMovie>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,6 +39,7 @@ private slots:
     void missingConfigurationEndsTheStart();
     void firstPaintWaitsForTheStartRequestOnly();
     void emptyAddressEndsTheStart();
+    void loadingPictureMovesOnlyWhileShown();
     void pageKinds_data();
     void pageKinds();
     void officerPanels();
@@ -146,6 +148,22 @@ void tst_MainWindow::firstPaintWaitsForTheStartRequestOnly() {
     QVERIFY(!silent->updatesEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(silent->updatesEnabled(), 5000);
     QVERIFY(shown.elapsed() >= TFrm_Tavlin::kFirstPaintHoldMs - 20); // timers may end 5 % early
+}
+
+void tst_MainWindow::loadingPictureMovesOnlyWhileShown() {
+    auto window = makeWindow();
+    window->show();
+    emit m_browser.documentRequested();
+    QCoreApplication::sendPostedEvents(window.get(), QEvent::MetaCall);
+    const QMovie* movie = Named<QLabel>(*window, "Img_Gif")->movie();
+    QVERIFY(movie != nullptr);
+    QCOMPARE(movie->state(), QMovie::Running); // the loading panel shows it
+    m_browser.complete(QStringLiteral("首页"));
+    QCOMPARE(movie->state(), QMovie::Paused); // the page covers nothing: it waits
+    emit m_browser.documentComplete(false);
+    QCOMPARE(movie->state(), QMovie::Paused); // the error texts, without the picture
+    emit Named<ClickableLabel>(*window, "Lb_Ref")->clicked();
+    QCOMPARE(movie->state(), QMovie::Running); // loading again
 }
 
 void tst_MainWindow::missingConfigurationEndsTheStart() {
