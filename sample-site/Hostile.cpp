@@ -70,6 +70,15 @@ void ServeHostile(httplib::Server& server) {
                                   "';},50);setTimeout(function(){beacon('still-here');},1500);"));
     });
 
+    // Says it has loaded before it has: a load event of its own making, under
+    // a title it drops before its real load.
+    server.Get("/hostile/early-load", [](const httplib::Request&, httplib::Response& res) {
+        Html(res, HostilePage("列表 - 提前", "<p>early load</p>",
+                              "document.title='照片 - 伪造';"
+                              "window.dispatchEvent(new Event('load'));"
+                              "setTimeout(function(){document.title='列表 - 提前';},0);"));
+    });
+
     // Loads the program's own pictures and skin.
     server.Get("/hostile/own-resources", [](const httplib::Request&, httplib::Response& res) {
         Html(res, HostilePage("首页 - 资源", "<p>resources</p>",

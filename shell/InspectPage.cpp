@@ -274,11 +274,16 @@ InspectPage::InspectPage(QWebEngineProfile* profile, QObject* parent)
     connect(this, &QWebEnginePage::loadStarted, this, &InspectPage::handleLoadStarted);
     connect(this, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
         // A new document: the end of a load that brought one (a refused or
-        // aborted navigation keeps the document, and its counts).
-        // A document that reported its load event has had its new start.
-        const bool reported = std::exchange(m_documentReported, false);
-        if ((info.status() == QWebEngineLoadingInfo::LoadSucceededStatus && !reported) ||
-            (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && info.isErrorPage())) {
+        // aborted navigation keeps the document, and its counts), unless the
+        // document has already reported its load event, which started it.
+        // That mark lasts until the load ends with a document: navigations
+        // the page starts and is refused in between do not end the document.
+        if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus) {
+            if (!std::exchange(m_documentReported, false)) {
+                handleNewDocument();
+            }
+        } else if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && info.isErrorPage()) {
+            m_documentReported = false;
             handleNewDocument();
         }
     });
@@ -345,7 +350,6 @@ bool InspectPage::acceptNavigationRequest(const QUrl& url, NavigationType type, 
 void InspectPage::handleLoadStarted() {
     // The document may be left: no dialog of it stays open.
     closeDialog();
-    m_documentReported = false;
 }
 
 void InspectPage::handleNewDocument() {

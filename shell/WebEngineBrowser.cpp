@@ -268,7 +268,8 @@ void WebEngineBrowser::installLoadReport() {
     // first, this report or the end of the load (see handleLoadFinished),
     // claims the document: it completes once, and with the facts read in the
     // same pass, so the window asks the page nothing more. Only http(s)
-    // documents report: the browser's own error pages complete as failures.
+    // documents report (the browser's own error pages complete as failures),
+    // and only at the browser's load event, not at one the page dispatches.
     QWebEngineScriptCollection& scripts = m_page->scripts();
     for (const QWebEngineScript& old : scripts.find(kLoadReportName)) {
         scripts.remove(old);
@@ -290,7 +291,8 @@ void WebEngineBrowser::installLoadReport() {
             "    return facts;"
             "  };"
             "  if (location.protocol !== 'http:' && location.protocol !== 'https:') return;"
-            "  window.addEventListener('load', function () {"
+            "  window.addEventListener('load', function (event) {"
+            "    if (!event.isTrusted) return;"
             "    setTimeout(function () {"
             "      var facts = window.tavlinClaimDocument();"
             "      if (facts.ok && !facts.claimed) console.log(token + JSON.stringify(facts));"

@@ -41,6 +41,7 @@ private slots:
     void cleanup();
 
     void photoIsServedOnlyToItsDocument();
+    void aPageCannotCompleteItselfEarly();
     void dialogLoopNeverLocksTheOfficerOut();
     void closeEndsTavlinWhileAPageDialogIsOpen();
     void mainFrameGoesToHttpOnly_data();
@@ -113,6 +114,19 @@ void tst_Hostile::init() {
 void tst_Hostile::cleanup() {
     m_shell.reset();
     m_site.takeRequests();
+}
+
+void tst_Hostile::aPageCannotCompleteItselfEarly() {
+    startShell();
+    QSignalSpy completed(m_shell->browser.get(), &Browser::documentComplete);
+    QVERIFY(m_shell->open(QStringLiteral("/hostile/early-load")));
+    QTRY_COMPARE_WITH_TIMEOUT(m_shell->browser->page()->isLoading(), false, 10000);
+    QVERIFY(m_shell->settle());
+    // Its own load event counted for nothing: the document completed once,
+    // at its real load, as the list page it is.
+    QCOMPARE(completed.count(), 1);
+    QVERIFY(Named<ImageButton>(*m_shell->window, "Img_Photo")->isHidden());
+    QVERIFY(!Named<ImageButton>(*m_shell->window, "Img_Index")->isHidden());
 }
 
 void tst_Hostile::startShell(const std::string& browserSettings) {
