@@ -16,7 +16,6 @@
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineFileSystemAccessRequest>
 #include <QWebEngineFullScreenRequest>
-#include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineQuotaRequest>
@@ -24,7 +23,6 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <functional>
-#include <utility>
 
 // The page's console on standard error, as "tavlin.page" (bounded).
 Q_LOGGING_CATEGORY(lcPage, "tavlin.page")
@@ -272,21 +270,6 @@ InspectPage::InspectPage(QWebEngineProfile* profile, QObject* parent)
             [this] { refuse("close", QStringLiteral("the page may not close the window")); });
 
     connect(this, &QWebEnginePage::loadStarted, this, &InspectPage::handleLoadStarted);
-    connect(this, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
-        // A new document: the end of a load that brought one (a refused or
-        // aborted navigation keeps the document, and its counts), unless the
-        // document has already reported its load event, which started it.
-        // That mark lasts until the load ends with a document: navigations
-        // the page starts and is refused in between do not end the document.
-        if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus) {
-            if (!std::exchange(m_documentReported, false)) {
-                handleNewDocument();
-            }
-        } else if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && info.isErrorPage()) {
-            m_documentReported = false;
-            handleNewDocument();
-        }
-    });
 }
 
 void InspectPage::refuse(std::string_view kind, const QString& what) {
@@ -472,11 +455,6 @@ void InspectPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
                                            const QString& message, int lineNumber,
                                            const QString& sourceId) {
     if (!m_loadReportToken.isEmpty() && message.startsWith(m_loadReportToken)) {
-        // A document that moves on from its own load event never stops
-        // loading for Qt WebEngine, which then reports no completion for it:
-        // this report is the document's completion.
-        handleNewDocument();
-        m_documentReported = true;
         emit documentLoaded(
             QJsonDocument::fromJson(message.sliced(m_loadReportToken.size()).toUtf8())
                 .object()

@@ -44,6 +44,11 @@ public:
     // read that script): each says that the document shown reached its load
     // event, with what the script read from it as JSON after the token.
     void setLoadReportToken(const QString& token) { m_loadReportToken = token; }
+
+    // A new document completed (the browser's own error page included): the
+    // last one's counted refusals are written, and the counts of refusals,
+    // console lines and dialogs start again.
+    void handleNewDocument();
     bool allowsMainFrame(const QUrl& url) const;
     // A frame inside the page may show http(s) documents and empty ones.
     static bool AllowsSubframe(const QUrl& url);
@@ -95,7 +100,6 @@ private:
     // true when the officer accepted it.
     bool runDialog(QDialog* dialog);
     void handleLoadStarted();
-    void handleNewDocument();
     // The window a page dialog belongs to: the browser's.
     QWidget* dialogParent() const;
 
@@ -107,5 +111,4 @@ private:
     PageLogBudget m_logBudget;     // refusals, into the log
     PageLogBudget m_consoleBudget; // the page's console, onto standard error
     QString m_loadReportToken;
-    bool m_documentReported = false; // the load's last document reported itself
 };

@@ -226,6 +226,9 @@ void WebEngineBrowser::handleLoadingChanged(const QWebEngineLoadingInfo& info) {
         handleLoadEnded(info);
         return;
     case QWebEngineLoadingInfo::LoadFailedStatus:
+        if (info.isErrorPage()) {
+            m_page->handleNewDocument(); // the browser's error page is shown
+        }
         if (IsAborted(info)) {
             handleLoadEnded(info);
             return;
@@ -339,13 +342,11 @@ void WebEngineBrowser::handleLoadFinished(bool ok) {
                         return; // completed by its load report
                     }
                     self->resetZoom();
-                    if (result.ok && !result.values.value(QStringLiteral("unread")).toBool()) {
-                        self->completeWith(result.values);
-                        return;
-                    }
                     // Not read (no document, or one the script was not put
                     // into): the window asks the page itself.
-                    emit self->documentComplete(true);
+                    const bool read =
+                        result.ok && !result.values.value(QStringLiteral("unread")).toBool();
+                    self->completeWith(read ? &result.values : nullptr);
                 });
 }
 
@@ -358,11 +359,12 @@ void WebEngineBrowser::handleDocumentLoaded(const QVariantMap& facts) {
     m_loadTimer.stop();
     m_probeSent = false;
     resetZoom();
-    completeWith(facts);
+    completeWith(&facts);
 }
 
-void WebEngineBrowser::completeWith(const QVariantMap& facts) {
-    m_completing = &facts;
+void WebEngineBrowser::completeWith(const QVariantMap* facts) {
+    m_page->handleNewDocument();
+    m_completing = facts;
     emit documentComplete(true);
     m_completing = nullptr;
 }
@@ -488,10 +490,8 @@ void WebEngineBrowser::readTitle(Callback callback) {
         return;
     }
     // document.title, not QWebEnginePage::title(), which gives the URL for a page without one.
-    runIsolated(
-        IsolatedFunction({}, QStringLiteral("return {ok: true, title: String(document.title)};")) +
-            QLatin1Char(')'),
-        std::move(callback));
+    runIsolated(IsolatedFunction(QStringLiteral("ids"), kReadDocument) + QStringLiteral("[])"),
+                std::move(callback));
 }
 
 void WebEngineBrowser::readElementTexts(const QStringList& ids, Callback callback) {

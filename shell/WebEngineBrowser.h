@@ -59,9 +59,10 @@ private:
     // The program's script in the isolated world reported the document shown
     // at its load event, with its title and texts.
     void handleDocumentLoaded(const QVariantMap& facts);
-    // Emits documentComplete(true) for the document the facts were read from;
-    // while it is handled, readTitle and readElementTexts answer from them.
-    void completeWith(const QVariantMap& facts);
+    // A new document completed: emits documentComplete(true). With facts
+    // (what was read from the document), readTitle and readElementTexts
+    // answer from them while that is handled.
+    void completeWith(const QVariantMap* facts);
     // The script that reads a completed document, put into every top-level
     // document as it is created.
     void installLoadReport();
