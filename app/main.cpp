@@ -145,6 +145,7 @@ int main(int argc, char** argv) {
     const PhotoRemoval removal{places};
 
     Skin::Apply(app);
+    WebEngineBrowser::chooseComposition();
     WebEngineBrowser browser;
     IniIdentitySource identity(appPath);
     TFrm_Tavlin window(browser, identity, dialogs, appPath);

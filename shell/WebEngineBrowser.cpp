@@ -6,12 +6,18 @@
 
 #include <algorithm>
 #include <csignal>
+#include <optional>
+#include <string>
 #include <sys/types.h>
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QQuickWindow>
 #include <QWebEngineCertificateError>
 #include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
@@ -29,6 +35,45 @@ void WebEngineBrowser::registerPhotoScheme() {
     scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
     scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::CorsEnabled);
     QWebEngineUrlScheme::registerScheme(scheme);
+}
+
+namespace {
+
+// The name of the renderer an OpenGL context of this display gets, or none
+// when no context can be made and made current.
+// The context the application made for sharing is asked when there is one:
+// making another would load the driver's state a second time.
+std::optional<std::string> OpenGLRenderer() {
+    QOffscreenSurface surface;
+    surface.create();
+    QOpenGLContext own;
+    QOpenGLContext* context = QOpenGLContext::globalShareContext();
+    if (context == nullptr || !context->isValid()) {
+        context = own.create() ? &own : nullptr;
+    }
+    if (context == nullptr || !surface.isValid() || !context->makeCurrent(&surface)) {
+        return std::nullopt;
+    }
+    const auto* name = context->functions()->glGetString(GL_RENDERER);
+    std::string renderer = name != nullptr ? reinterpret_cast<const char*>(name) : "";
+    context->doneCurrent();
+    return renderer;
+}
+
+} // namespace
+
+WebComposition WebEngineBrowser::chooseComposition() {
+    if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND") ||
+        qEnvironmentVariableIsSet("QSG_RHI_BACKEND")) {
+        return QQuickWindow::graphicsApi() == QSGRendererInterface::Software
+                   ? WebComposition::Software
+                   : WebComposition::OpenGL;
+    }
+    const WebComposition choice = ChooseWebComposition(OpenGLRenderer());
+    if (choice == WebComposition::Software) {
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    }
+    return choice;
 }
 
 namespace {

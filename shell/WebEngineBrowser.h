@@ -6,6 +6,7 @@
 #pragma once
 
 #include "Browser.h"
+#include "WebComposition.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -30,6 +31,12 @@ public:
 
     // The scheme that serves the photo file. Call once, before the application object exists.
     static void registerPhotoScheme();
+
+    // Decides how web views are composed into their windows (see
+    // WebComposition.h) from the OpenGL this display offers, unless Qt's own
+    // QT_QUICK_BACKEND or QSG_RHI_BACKEND says. Call once, after the
+    // application object and before the first view; returns the choice made.
+    static WebComposition chooseComposition();
 
     // The view has no parent of its own: the window that shows it takes it
     // as a child and so owns it; a view never shown is deleted with this.

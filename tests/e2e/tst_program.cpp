@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QRect>
 #include <QRegularExpression>
@@ -143,6 +144,29 @@ void Screenshot(const QString& name) {
                        folder + QLatin1Char('/') + name + QStringLiteral(".png")});
 }
 
+// The window's picture on the display as the X server holds it (what the
+// officer sees), or a null image when it could not be taken.
+QImage WindowPicture(const QString& window, const QString& folder) {
+    const QString file = folder + QStringLiteral("/window.png");
+    QFile::remove(file);
+    if (QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), window, file}) !=
+        0) {
+        return {};
+    }
+    return QImage(file);
+}
+
+// How many pixels of the rectangle differ between the two pictures.
+int DifferingPixels(const QImage& a, const QImage& b, const QRect& area) {
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            count += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
+        }
+    }
+    return count;
+}
+
 } // namespace
 
 class tst_Program : public QObject {
@@ -161,6 +185,7 @@ private slots:
     void windowStartsMaximisedAndADoubleClickActsOnce();
     void withoutAChineseFontTheLogAndStandardErrorSaySo();
     void keyboardReachesTheTitleButtons();
+    void pageAndItsTitleButtonsReachTheScreen();
     void windowFitsTheScreenAtAnyScale_data();
     void windowFitsTheScreenAtAnyScale();
     void cameraWindowOpensFromTheKeyboardAndFitsTheScreen_data();
@@ -475,6 +500,44 @@ void tst_Program::keyboardReachesTheTitleButtons() {
     QVERIFY(tavlin->waitForFinished(30000));
     QCOMPARE(tavlin->exitCode(), 0);
     QCOMPARE(inspectRequests(), 2);
+}
+
+void tst_Program::pageAndItsTitleButtonsReachTheScreen() {
+    // The web view and the window's own widgets are composed however this
+    // display draws (here Mesa's software rasteriser): the page's own
+    // background fills the web area, and 拍照, shown once a photo page has
+    // completed, is on the screen (its camera drawn over about 400 pixels),
+    // where a home page leaves the title picture.
+    const QRect photoButton(673, 3, 60, 60);
+    const QRgb pageBackground = qRgb(0xee, 0xf2, 0xf7);
+    QImage home;
+    for (const QString& path : {QStringLiteral("/home"), QStringLiteral("/photo")}) {
+        QProcess* tavlin = startTavlin(makeFolder(true, path));
+        const QString window = WaitForWindow(tavlin->processId(), QStringLiteral("Tavlin"));
+        QVERIFY(!window.isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(IsMaximised(window), 10000);
+        QImage picture;
+        const auto pageShown = [&] {
+            picture = WindowPicture(window, m_work->path());
+            if (picture.isNull() || picture.width() < photoButton.right() + 1) {
+                return false;
+            }
+            // Left of the page's content, above the status bar.
+            const bool background = picture.pixel(10, picture.height() - 40) == pageBackground;
+            if (home.isNull()) {
+                return background; // 拍照 is hidden from the start
+            }
+            return background && DifferingPixels(picture, home, photoButton) > 200;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(pageShown(), 30000);
+        if (home.isNull()) {
+            home = picture;
+        } else {
+            Screenshot(QStringLiteral("photo-page-on-screen"));
+        }
+        tavlin->terminate();
+        QVERIFY(tavlin->waitForFinished(30000));
+    }
 }
 
 void tst_Program::windowFitsTheScreenAtAnyScale_data() {

@@ -129,6 +129,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     WebEngineBrowser::registerPhotoScheme();
     QApplication app(argc, argv);
+    WebEngineBrowser::chooseComposition(); // as the program does
     tst_Startup test;
     return QTest::qExec(&test, argc, argv);
 }

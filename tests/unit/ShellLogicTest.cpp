@@ -3,6 +3,7 @@
 #include "IniIdentitySource.h"
 #include "PageTitle.h"
 #include "ShellConfig.h"
+#include "WebComposition.h"
 
 #include "TestSupport.h"
 
@@ -191,4 +192,20 @@ TEST(ClassifyTitle, FirstMatchingRuleWins) {
     EXPECT_EQ(ClassifyTitle(Cp("企业监督检查信息添加!")), PageKind::Failed);
     EXPECT_EQ(ClassifyTitle(""), PageKind::Failed);
     EXPECT_EQ(ClassifyTitle("404 Not Found"), PageKind::Failed);
+}
+
+TEST(ChooseWebComposition, SoftwareOnlyForSoftwareRasterisersOrNoOpenGL) {
+    // Names as drivers give them.
+    for (const char* software :
+         {"llvmpipe (LLVM 15.0.6, 256 bits)", "softpipe", "Mesa DRI Software Rasterizer",
+          "zink (lavapipe / llvmpipe)", "Google SwiftShader", "LLVMPIPE"}) {
+        EXPECT_EQ(ChooseWebComposition(software), WebComposition::Software) << software;
+    }
+    for (const char* graphics :
+         {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", "AMD Radeon RX 6600 (radeonsi, navi23)",
+          "NVIDIA GeForce GTX 1650/PCIe/SSE2", "virgl (Intel(R) UHD Graphics)",
+          "SVGA3D; build: RELEASE; LLVM;", ""}) {
+        EXPECT_EQ(ChooseWebComposition(graphics), WebComposition::OpenGL) << graphics;
+    }
+    EXPECT_EQ(ChooseWebComposition(std::nullopt), WebComposition::Software);
 }
