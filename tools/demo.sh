@@ -88,10 +88,11 @@ done
 export DISPLAY=":$(head -n 1 "$demo/xvfb.display")"
 
 # A screenshot of Tavlin's window. Without a window manager nothing maximises
-# it, so the window itself is taken rather than the screen.
+# it, so the window itself is taken rather than the screen: the one of its
+# class (Qt keeps unmapped helper windows of the same name).
 shot() {
   local window
-  window=$(xwininfo -root -tree | awk '/"Tavlin"/ {print $1; exit}')
+  window=$(xwininfo -root -tree | awk '/"Tavlin": \("tavlin" "Tavlin"\)/ {print $1; exit}')
   import -window "${window:-root}" "$demo/$1.png"
   echo "demo: $1: $demo/$1.png"
 }
