@@ -455,10 +455,19 @@ void InspectPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
                                            const QString& message, int lineNumber,
                                            const QString& sourceId) {
     if (!m_loadReportToken.isEmpty() && message.startsWith(m_loadReportToken)) {
-        emit documentLoaded(
+        const QVariantMap report =
             QJsonDocument::fromJson(message.sliced(m_loadReportToken.size()).toUtf8())
                 .object()
-                .toVariantMap());
+                .toVariantMap();
+        if (report.value(QStringLiteral("created")).toBool()) {
+            // Said before any script of the document runs, and in order with
+            // what the document then does: its refusals, console lines and
+            // dialogs are counted from here, not from its completion, which
+            // may come after it has started to make them.
+            handleNewDocument();
+        } else {
+            emit documentLoaded(report);
+        }
         return;
     }
     // The page's information messages are for its own developers; its

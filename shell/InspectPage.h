@@ -41,11 +41,13 @@ public:
 
     // The console messages that begin with token come from the program's own
     // script in the page's isolated world, never from the page (which cannot
-    // read that script): each says that the document shown reached its load
-    // event, with what the script read from it as JSON after the token.
+    // read that script), with JSON after the token. {"created": true} says
+    // that a new top-level document was made, before any script of its own
+    // ran; any other object that the document shown reached its load event,
+    // with what the script read from it.
     void setLoadReportToken(const QString& token) { m_loadReportToken = token; }
 
-    // A new document completed (the browser's own error page included): the
+    // A new document was made (the browser's own error page included): the
     // last one's counted refusals are written, and the counts of refusals,
     // console lines and dialogs start again.
     void handleNewDocument();

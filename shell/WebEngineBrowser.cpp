@@ -338,6 +338,7 @@ void WebEngineBrowser::installLoadReport() {
             "    claimed = facts.ok;"
             "    return facts;"
             "  };"
+            "  console.log(token + '{\"created\":true}');"
             "  if (location.protocol !== 'http:' && location.protocol !== 'https:') return;"
             "  window.addEventListener('load', function (event) {"
             "    if (!event.isTrusted) return;"
@@ -373,14 +374,16 @@ void WebEngineBrowser::handleLoadFinished(bool ok) {
         emit documentComplete(false);
         return;
     }
-    // The document completes here unless its load report came first.
-    const quint64 document = m_document;
+    // The document completes here unless its load report came first, or
+    // another document arrives before the answer. A navigation that only
+    // starts (and may be refused) leaves this one shown, and its answer valid.
+    const quint64 document = ++m_arrived;
     runIsolated(IsolatedFunction({}, QStringLiteral("if (typeof window.tavlinClaimDocument !== "
                                                     "'function') return {ok: true, unread: true};"
                                                     "return window.tavlinClaimDocument();")) +
                     QLatin1Char(')'),
                 [self = QPointer<WebEngineBrowser>(this), document](const ScriptResult& result) {
-                    if (!self || self->m_document != document) {
+                    if (!self || self->m_arrived != document) {
                         return; // a newer document completes for itself
                     }
                     if (result.ok && result.values.value(QStringLiteral("claimed")).toBool()) {
@@ -398,6 +401,7 @@ void WebEngineBrowser::handleLoadFinished(bool ok) {
 void WebEngineBrowser::handleDocumentLoaded(const QVariantMap& facts) {
     // A new document has come: a photo taken for the last one goes nowhere.
     ++m_document;
+    ++m_arrived;
     m_photos->forget();
     m_navigationStart.stop();
     m_loading = false;
@@ -408,7 +412,6 @@ void WebEngineBrowser::handleDocumentLoaded(const QVariantMap& facts) {
 }
 
 void WebEngineBrowser::completeWith(const QVariantMap* facts) {
-    m_page->handleNewDocument();
     m_completing = facts;
     emit documentComplete(true);
     m_completing = nullptr;
@@ -456,6 +459,7 @@ void WebEngineBrowser::handleWatchdog() {
 void WebEngineBrowser::handleRenderProcessTerminated(
     QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
     ++m_document; // the document went with its process
+    ++m_arrived;
     m_photos->forget();
     m_loading = false;
     m_stoppedByShell = false;

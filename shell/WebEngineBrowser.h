@@ -98,6 +98,10 @@ private:
     QTimer m_navigationStart;
     // The top-level document shown: counted up whenever one starts to leave.
     quint64 m_document = 0;
+    // Counted up whenever a document has arrived (its load ended or it
+    // reported its load event) or went with its process: an answer about
+    // the document that arrived before is then out of date.
+    quint64 m_arrived = 0;
     QUrl m_pinnedOrigin; // the address of the document pinned last
     // The load report's token, the ids it reads, and what it read from the
     // document whose completion is being handled now (else null).
