@@ -3,6 +3,7 @@
 #include "InspectPage.h"
 #include "PageRequestGuard.h"
 #include "PhotoSchemeHandler.h"
+#include "WebComposition.h"
 
 #include <algorithm>
 #include <csignal>
@@ -40,9 +41,9 @@ void WebEngineBrowser::registerPhotoScheme() {
 namespace {
 
 // The name of the renderer an OpenGL context of this display gets, or none
-// when no context can be made and made current.
-// The context the application made for sharing is asked when there is one:
-// making another would load the driver's state a second time.
+// when no context can be made and made current. The context the application
+// made for sharing is asked when there is one: making another would load the
+// driver's state a second time.
 std::optional<std::string> OpenGLRenderer() {
     QOffscreenSurface surface;
     surface.create();
@@ -62,18 +63,14 @@ std::optional<std::string> OpenGLRenderer() {
 
 } // namespace
 
-WebComposition WebEngineBrowser::chooseComposition() {
+void WebEngineBrowser::chooseComposition() {
     if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND") ||
         qEnvironmentVariableIsSet("QSG_RHI_BACKEND")) {
-        return QQuickWindow::graphicsApi() == QSGRendererInterface::Software
-                   ? WebComposition::Software
-                   : WebComposition::OpenGL;
+        return; // Qt's own choice, made by whoever set them
     }
-    const WebComposition choice = ChooseWebComposition(OpenGLRenderer());
-    if (choice == WebComposition::Software) {
+    if (ChooseWebComposition(OpenGLRenderer()) == WebComposition::Software) {
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     }
-    return choice;
 }
 
 namespace {
@@ -287,9 +284,14 @@ void WebEngineBrowser::handleLoadingChanged(const QWebEngineLoadingInfo& info) {
     }
 }
 
-void WebEngineBrowser::handleLoadEnded(const QWebEngineLoadingInfo& info) {
+void WebEngineBrowser::endLoad() {
     m_loading = false;
     m_loadTimer.stop();
+    m_probeSent = false; // the watchdog asks the document shown afresh
+}
+
+void WebEngineBrowser::handleLoadEnded(const QWebEngineLoadingInfo& info) {
+    endLoad();
     if (m_stoppedByShell) {
         m_stoppedByShell = false; // the load limit has reported it
         return;
@@ -318,6 +320,9 @@ void WebEngineBrowser::installLoadReport() {
     // same pass, so the window asks the page nothing more. Only http(s)
     // documents report (the browser's own error pages complete as failures),
     // and only at the browser's load event, not at one the page dispatches.
+    // Before any of that, and before any script of the page runs, the script
+    // says that a new document was made: the page policy counts what the
+    // document does from there (see InspectPage::setLoadReportToken).
     QWebEngineScriptCollection& scripts = m_page->scripts();
     for (const QWebEngineScript& old : scripts.find(kLoadReportName)) {
         scripts.remove(old);
@@ -366,9 +371,7 @@ void WebEngineBrowser::resetZoom() {
 }
 
 void WebEngineBrowser::handleLoadFinished(bool ok) {
-    m_loading = false;
-    m_loadTimer.stop();
-    m_probeSent = false;
+    endLoad();
     if (!ok) {
         resetZoom();
         emit documentComplete(false);
@@ -404,9 +407,7 @@ void WebEngineBrowser::handleDocumentLoaded(const QVariantMap& facts) {
     ++m_arrived;
     m_photos->forget();
     m_navigationStart.stop();
-    m_loading = false;
-    m_loadTimer.stop();
-    m_probeSent = false;
+    endLoad();
     resetZoom();
     completeWith(&facts);
 }
@@ -461,10 +462,8 @@ void WebEngineBrowser::handleRenderProcessTerminated(
     ++m_document; // the document went with its process
     ++m_arrived;
     m_photos->forget();
-    m_loading = false;
     m_stoppedByShell = false;
-    m_loadTimer.stop();
-    m_probeSent = false;
+    endLoad();
     if (m_endedForHang) {
         m_endedForHang = false;
         emit pageFailed(

@@ -6,7 +6,6 @@
 #pragma once
 
 #include "Browser.h"
-#include "WebComposition.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -35,8 +34,8 @@ public:
     // Decides how web views are composed into their windows (see
     // WebComposition.h) from the OpenGL this display offers, unless Qt's own
     // QT_QUICK_BACKEND or QSG_RHI_BACKEND says. Call once, after the
-    // application object and before the first view; returns the choice made.
-    static WebComposition chooseComposition();
+    // application object and before the first view.
+    static void chooseComposition();
 
     // The view has no parent of its own: the window that shows it takes it
     // as a child and so owns it; a view never shown is deleted with this.
@@ -74,6 +73,8 @@ private:
     // document as it is created.
     void installLoadReport();
     void resetZoom();
+    // The load watch ends: not loading, no load limit, no probe outstanding.
+    void endLoad();
     // A load that ended without completing: stopped, or aborted.
     void handleLoadEnded(const QWebEngineLoadingInfo& info);
     void handleLoadTimeout();
