@@ -2,6 +2,7 @@
 #include "Main.h"
 #include "CameraModuleLoader.h"
 #include "CheckOutInfo.h"
+#include "CodePage.h"
 #include "FileOper.h"
 #include "IniIdentitySource.h"
 #include "MessageBoxDialogs.h"
@@ -11,6 +12,7 @@
 #include "Skin.h"
 #include "StatePlaces.h"
 #include "SysOper.h"
+#include "SystemTrust.h"
 #include "WebEngineBrowser.h"
 #include "WindowPlacement.h"
 
@@ -25,6 +27,7 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <pwd.h>
 #include <string_view>
 #include <unistd.h>
 
@@ -86,6 +89,15 @@ std::optional<int> RefuseRoot() {
     return 1;
 }
 
+// The home folder as the browser finds it: HOME, else the user's entry.
+std::string HomeFolder() {
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        return home;
+    }
+    const passwd* entry = ::getpwuid(::geteuid());
+    return entry != nullptr && entry->pw_dir != nullptr ? entry->pw_dir : "";
+}
+
 // Removes the run's photo (its private folder, or the photo file beside a
 // portable copy) when main ends, on every path.
 struct PhotoRemoval {
@@ -110,6 +122,14 @@ int main(int argc, char** argv) {
         StatePlaces::Choose(appPath, StatePlaces::IsWritableFolder(appPath), environment);
     TSysOper::SetLogFolder(places.logFolder);
     StatePlaces::MakeLogFolder(places);
+    // Before any thread: the certificate authorities IT put into the system
+    // store are offered to the browser (registered once per user).
+    if (const std::string problem =
+            SystemTrust::Offer(HomeFolder(), SystemTrust::InstalledTrustModule());
+        !problem.empty()) {
+        std::fprintf(stderr, "tavlin: %s\n", problem.c_str());
+        TSysOper::WriteLog(CodePage::FromUtf8("信任系统证书失败,原因:") + problem);
+    }
 
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     WebEngineBrowser::registerPhotoScheme();

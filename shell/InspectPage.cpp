@@ -37,11 +37,14 @@ const QString kDialogCaption = QStringLiteral("网页消息");
 // they are.
 constexpr std::size_t kLoggedAddressBytes = 160;
 
+// An http(s) address's origin as compared: scheme, host in its ASCII (ACE)
+// form, and the port, the scheme's default when none is given, so that
+// https://inspect.example and https://inspect.example:443 are one origin.
 QString Origin(const QUrl& url) {
-    return url
-        .adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery |
-                  QUrl::RemoveFragment)
-        .toString(QUrl::FullyEncoded);
+    const QString scheme = url.scheme().toLower();
+    const int port = url.port(scheme == QLatin1String("https") ? 443 : 80);
+    return scheme + QLatin1String("://") + url.host(QUrl::FullyEncoded).toLower() +
+           QLatin1Char(':') + QString::number(port);
 }
 
 QString Address(const QUrl& url) {
@@ -283,11 +286,16 @@ void InspectPage::refuse(std::string_view kind, const QString& what) {
                                             .arg(heldBack));
 }
 
-void InspectPage::setAllowedOrigins(const QUrl& base, const QStringList& allowedOrigins) {
+void InspectPage::setAllowedOrigins(const QUrl& base, const QStringList& allowedOrigins,
+                                    bool limited) {
     m_baseOrigin = Origin(base);
+    m_originsLimited = limited;
     m_allowedOrigins.clear();
     for (const QString& origin : allowedOrigins) {
-        m_allowedOrigins.append(Origin(QUrl(origin)));
+        const QUrl url(origin);
+        if (url.isValid() && IsHttp(url) && !url.host().isEmpty()) {
+            m_allowedOrigins.append(Origin(url));
+        }
     }
 }
 
@@ -295,7 +303,7 @@ bool InspectPage::allowsMainFrame(const QUrl& url) const {
     if (!IsHttp(url)) {
         return false;
     }
-    if (m_allowedOrigins.isEmpty()) {
+    if (!m_originsLimited) {
         return true;
     }
     const QString origin = Origin(url);

@@ -35,9 +35,10 @@ public:
     // The settings every page of the shell runs with.
     static void ApplySettings(QWebEngineSettings& settings);
 
-    // The main frame may go to http(s) addresses of base's origin and of
-    // allowedOrigins; with no allowedOrigins, to any http(s) address.
-    void setAllowedOrigins(const QUrl& base, const QStringList& allowedOrigins);
+    // The main frame may go to http(s) addresses; when limited, only to
+    // those of base's origin and of allowedOrigins (which may be empty: the
+    // base's origin alone). An entry that is no origin adds nothing.
+    void setAllowedOrigins(const QUrl& base, const QStringList& allowedOrigins, bool limited);
 
     // The console messages that begin with token come from the program's own
     // script in the page's isolated world, never from the page (which cannot
@@ -106,6 +107,7 @@ private:
     QWidget* dialogParent() const;
 
     QString m_baseOrigin;
+    bool m_originsLimited = false;
     QStringList m_allowedOrigins;
     int m_dialogsThisDocument = 0;
     QPointer<QEventLoop> m_dialogLoop;

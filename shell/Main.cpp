@@ -420,6 +420,15 @@ void TFrm_Tavlin::FormCreate() {
         return;
     }
     m_browser.setPagePolicy(QUrl(QtText::FromCodePage(BaseUrl).trimmed()), config.browser);
+    // An entry of AllowedOrigins Tavlin cannot read narrows the pages (it is
+    // left out): IT reads here why a page of that origin is refused.
+    for (const std::string& entry : config.browser.unreadableOrigins) {
+        const std::string why = "AllowedOrigins: '" + entry +
+                                "' is not an origin and is left out; pages stay within the base "
+                                "URL's origin and the origins read";
+        std::fprintf(stderr, "tavlin: %s\n", CodePage::ToUtf8(why).c_str());
+        TSysOper::WriteLog(CodePage::FromUtf8("读取配置失败,原因:") + why);
+    }
 }
 
 void TFrm_Tavlin::handleBrowserPageFailed(const QString& reason) {

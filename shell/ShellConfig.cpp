@@ -1,6 +1,7 @@
 #include "ShellConfig.h"
 
 #include "Ascii.h"
+#include "CodePage.h"
 #include "FileOper.h"
 #include "StrOper.h"
 
@@ -126,9 +127,9 @@ std::string Compose(std::string_view file, const Values& values) {
             continue;
         }
         const std::string given = value != nullptr ? *value : std::string();
-        const std::string stored = key.name == "url" ? StoredUrl(given)
+        const std::string stored = key.name == "url" ? StoredUrl(CodePage::FromUtf8(given))
                                    : identity        ? IniValue(given)
-                                                     : given;
+                                                     : CodePage::FromUtf8(given);
         if (key.section != section) {
             section = key.section;
             text += "[" + std::string(section) + "]" + eol;
@@ -170,7 +171,8 @@ std::string Refusal(const Values& values) {
             return option + " must not contain a line break";
         }
         // Tavlin reads at most this much of a value: a longer one would be cut.
-        const std::size_t stored = name == "url" ? StoredUrl(value).size() : value.size();
+        const std::size_t stored =
+            name == "url" ? StoredUrl(CodePage::FromUtf8(value)).size() : value.size();
         if (stored > TFileOper::kMaxIniValue) {
             return option + " is too long: " + std::to_string(stored) +
                    " bytes as stored, and Tavlin reads at most " +
@@ -192,8 +194,8 @@ std::string Refusal(const Values& values) {
         for (const std::string& origin : SplitOrigins(*origins)) {
             if (!IsOrigin(origin)) {
                 return "'" + origin +
-                       "' is not an origin (http:// or https://, a host, an optional :port, "
-                       "nothing after it)";
+                       "' is not an origin (http:// or https://, a host name or address, IPv6 in "
+                       "brackets, an optional :port, nothing after it but a /)";
             }
         }
     }
@@ -227,7 +229,11 @@ Values ReadValues(const std::string& appPath) {
     Values values;
     for (const Key& key : kKeys) {
         const std::string path = appPath + std::string(key.file);
+        // Config.ini holds code page text, Identity.ini UTF-8; values are UTF-8.
         std::string value = key.name == "url" ? ReadBaseUrl(appPath).url : ReadKey(path, key);
+        if (key.file == kConfigFile) {
+            value = CodePage::ToUtf8(value);
+        }
         if (!key.optional || !value.empty()) {
             values.emplace_back(key.name, std::move(value));
         }
@@ -248,35 +254,67 @@ std::vector<std::string> SplitOrigins(std::string_view list) {
     return origins;
 }
 
-bool IsOrigin(std::string_view text) {
+std::optional<Origin> ParseOrigin(std::string_view text) {
+    Origin origin;
     std::string_view rest;
-    if (text.starts_with("http://")) {
+    if (Ascii::StartsWithIgnoringCase(text, "http://")) {
+        origin = {"http", {}, 80};
         rest = text.substr(7);
-    } else if (text.starts_with("https://")) {
+    } else if (Ascii::StartsWithIgnoringCase(text, "https://")) {
+        origin = {"https", {}, 443};
         rest = text.substr(8);
     } else {
-        return false;
+        return std::nullopt;
     }
-    const std::size_t colon = rest.find(':');
-    const std::string_view host = rest.substr(0, colon);
-    if (host.empty() || host.find_first_of("/?#@ \\") != std::string_view::npos) {
-        return false;
+    if (rest.ends_with('/')) {
+        rest.remove_suffix(1); // "https://inspect.example/" is written so as often as not
     }
-    if (colon == std::string_view::npos) {
-        return true;
+    std::string_view host;
+    std::string_view afterHost;
+    if (rest.starts_with('[')) {
+        // An IPv6 address: hexadecimal groups and colons (an IPv4 tail with dots).
+        const std::size_t close = rest.find(']');
+        if (close == std::string_view::npos) {
+            return std::nullopt;
+        }
+        host = rest.substr(1, close - 1);
+        afterHost = rest.substr(close + 1);
+        if (host.find(':') == std::string_view::npos ||
+            host.find_first_not_of("0123456789abcdefABCDEF:.") != std::string_view::npos) {
+            return std::nullopt;
+        }
+    } else {
+        const std::size_t colon = rest.find(':');
+        host = rest.substr(0, colon);
+        afterHost = colon == std::string_view::npos ? std::string_view() : rest.substr(colon);
+        if (host.find_first_of("/?#@ \\[]%") != std::string_view::npos || host.starts_with('.')) {
+            return std::nullopt;
+        }
     }
-    const std::string_view port = rest.substr(colon + 1);
-    return !port.empty() && port.size() <= 5 &&
-           port.find_first_not_of("0123456789") == std::string_view::npos;
+    if (host.empty()) {
+        return std::nullopt;
+    }
+    if (!afterHost.empty()) {
+        const std::string_view port = afterHost.substr(1);
+        if (afterHost.front() != ':' || port.empty() || port.size() > 5 ||
+            port.find_first_not_of("0123456789") != std::string_view::npos) {
+            return std::nullopt;
+        }
+        origin.port = std::stoi(std::string(port));
+        if (origin.port < 1 || origin.port > 65535) {
+            return std::nullopt;
+        }
+    }
+    origin.host = Ascii::ToLower(host);
+    return origin;
 }
 
 BrowserSettings ReadBrowserSettings(const std::string& appPath) {
     const std::string path = appPath + std::string(kConfigFile);
     BrowserSettings settings;
     for (const std::string& origin : SplitOrigins(ReadKey(path, KeyNamed("allowed-origins")))) {
-        if (IsOrigin(origin)) {
-            settings.allowedOrigins.push_back(origin);
-        }
+        settings.originsLimited = true;
+        (IsOrigin(origin) ? settings.allowedOrigins : settings.unreadableOrigins).push_back(origin);
     }
     const std::string timeout = ReadKey(path, KeyNamed("load-timeout"));
     char* rest = nullptr;

@@ -3,6 +3,7 @@
 
 #include "EnterpriseIdentity.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -33,13 +34,20 @@ BaseUrl ReadBaseUrl(const std::string& appPath);
 std::string DescribeRefusal(const std::string& appPath, LoadResult result);
 
 // What the browser allows, from section "Browser" of Config.ini:
-//   AllowedOrigins  origins (scheme://host[:port]) the main frame may go to
-//                   besides the base URL's, separated by blanks or commas;
-//                   absent or empty: any http or https address
+//   AllowedOrigins  origins (scheme://host[:port][/], a host name, an IPv4
+//                   address or an IPv6 address in brackets) the main frame
+//                   may go to besides the base URL's, separated by blanks or
+//                   commas; absent or blank: any http or https address
 //   LoadTimeout     seconds a page may take to load (1 to 3600; default 30)
+// The limit fails closed: an entry that is no origin is left out, so a value
+// that holds nothing readable limits pages to the base URL's origin alone.
 struct BrowserSettings {
     static constexpr int kDefaultLoadTimeoutSeconds = 30;
-    std::vector<std::string> allowedOrigins;
+    // AllowedOrigins holds something: pages are limited to the base URL's
+    // origin and allowedOrigins.
+    bool originsLimited = false;
+    std::vector<std::string> allowedOrigins;    // the entries read (code page text)
+    std::vector<std::string> unreadableOrigins; // the entries left out, for the log
     int loadTimeoutSeconds = kDefaultLoadTimeoutSeconds;
 };
 BrowserSettings ReadBrowserSettings(const std::string& appPath);
@@ -82,7 +90,8 @@ inline constexpr Key kKeys[] = {
 // The Key of an option ("--url"), or null.
 const Key* FindOption(std::string_view option);
 
-// The values to write or that were read, by Key name; the URL as text (the
+// The values to write or that were read, by Key name, in UTF-8 (Config.ini
+// holds them in the code page, Identity.ini in UTF-8); the URL as text (the
 // file holds it in Base64). A name that is absent was not given.
 using Values = std::vector<std::pair<std::string, std::string>>;
 const std::string* Find(const Values& values, std::string_view name);
@@ -104,8 +113,22 @@ Values ReadValues(const std::string& appPath);
 
 // The origins of a list separated by blanks or commas.
 std::vector<std::string> SplitOrigins(std::string_view list);
-// Whether text is an origin: http or https, "://", a host without user, path,
-// query or fragment, an optional ":port" of digits.
-bool IsOrigin(std::string_view text);
+
+// An origin as written: scheme and host in lower case (an IPv6 address
+// without its brackets), the port as given or the scheme's default.
+struct Origin {
+    std::string scheme; // "http" or "https"
+    std::string host;
+    int port = 0;
+    bool operator==(const Origin&) const = default;
+};
+// The origin text names: http or https (any case), "://", a host (a name, an
+// IPv4 address, or an IPv6 address in brackets) without user, path, query or
+// fragment, an optional ":port" from 1 to 65535 and an optional "/" at the
+// end. None for anything else.
+std::optional<Origin> ParseOrigin(std::string_view text);
+inline bool IsOrigin(std::string_view text) {
+    return ParseOrigin(text).has_value();
+}
 
 } // namespace ShellConfig

@@ -3,6 +3,7 @@
 #include "InspectPage.h"
 #include "PageRequestGuard.h"
 #include "PhotoSchemeHandler.h"
+#include "QtText.h"
 #include "WebComposition.h"
 
 #include <algorithm>
@@ -236,9 +237,9 @@ void WebEngineBrowser::setPagePolicy(const QUrl& base,
                                      const ShellConfig::BrowserSettings& settings) {
     QStringList origins;
     for (const std::string& origin : settings.allowedOrigins) {
-        origins.append(QString::fromStdString(origin));
+        origins.append(QtText::FromCodePage(origin));
     }
-    m_page->setAllowedOrigins(base, origins);
+    m_page->setAllowedOrigins(base, origins, settings.originsLimited);
     m_loadTimeoutMs = settings.loadTimeoutSeconds * 1000;
 }
 

@@ -4,12 +4,25 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace Ascii {
 
 constexpr char Upper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+constexpr char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+inline std::string ToLower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        c = Lower(c);
+    }
+    return lower;
 }
 
 constexpr bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {

@@ -1,4 +1,5 @@
 // tavlin-config as an IT person runs it: write, check, and what it refuses.
+#include "CodePage.h"
 #include "ShellConfig.h"
 
 #include "TestSupport.h"
@@ -41,7 +42,8 @@ TEST_F(ConfigTool, WrittenFolderIsWhatCheckAndTavlinRead) {
     const std::string out = Run("check " + Folder(), code);
     EXPECT_EQ(code, 0) << Stderr();
     EXPECT_NE(out.find("base URL:   http://inspect.example/entry\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("the base URL's origin and https://b.example http://c.example:8080"),
+    EXPECT_NE(out.find("pages:      only the base URL's origin and https://b.example "
+                       "http://c.example:8080\n"),
               std::string::npos)
         << out;
     EXPECT_NE(out.find("load limit: 12 s"), std::string::npos) << out;
@@ -91,6 +93,46 @@ TEST_F(ConfigTool, ValuesAreWhatWasWrittenAndWriteBackUnchanged) {
     Run("values '" + (m_dir.path() / "none").string() + "'", code);
     EXPECT_EQ(code, 1);
     EXPECT_NE(Stderr().find("no configuration to read"), std::string::npos) << Stderr();
+}
+
+TEST_F(ConfigTool, ANonAsciiUrlIsStoredInTheCodePageTavlinReads) {
+    // Config.ini holds code page text: the URL given in UTF-8 is stored so,
+    // and read back as it was given.
+    int code = -1;
+    Run("write " + Folder() +
+            " --url 'http://检查.corp.test/入口' --allowed-origins 'https://审批.corp.test/ "
+            "http://[::1]:8443'",
+        code);
+    ASSERT_EQ(code, 0) << Stderr();
+    const ShellConfig::BaseUrl base = ShellConfig::ReadBaseUrl((m_dir.path() / "pc/").string());
+    EXPECT_EQ(base.url, CodePage::FromUtf8("http://检查.corp.test/入口"));
+    EXPECT_NE(base.url, "http://检查.corp.test/入口"); // not the UTF-8 bytes
+    EXPECT_EQ(ShellConfig::ReadBrowserSettings((m_dir.path() / "pc/").string()).allowedOrigins,
+              (std::vector<std::string>{CodePage::FromUtf8("https://审批.corp.test/"),
+                                        "http://[::1]:8443"}));
+    const std::string out = Run("check " + Folder(), code);
+    EXPECT_EQ(code, 0) << Stderr();
+    EXPECT_NE(out.find("base URL:   http://检查.corp.test/入口\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("only the base URL's origin and https://审批.corp.test/ http://[::1]:8443"),
+              std::string::npos)
+        << out;
+    const std::string values = Run("values " + Folder(), code);
+    EXPECT_NE(values.find("url=http://检查.corp.test/入口\n"), std::string::npos) << values;
+}
+
+TEST_F(ConfigTool, CheckSaysWhichOriginsAreLeftOut) {
+    // Written by hand: what Tavlin cannot read is named, and the limit stays.
+    const std::filesystem::path pc = m_dir.path() / "pc" / "InspectConfig";
+    std::filesystem::create_directories(pc);
+    testsupport::WriteAll(pc / "Config.ini", "[URL]\r\nURL=aHR0cDovL2EvZQ==\r\n[Browser]\r\n"
+                                             "AllowedOrigins=inspect.example\r\n");
+    int code = -1;
+    const std::string out = Run("check " + Folder(), code);
+    EXPECT_EQ(code, 0) << Stderr();
+    EXPECT_NE(out.find("pages:      only the base URL's origin\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("left out of AllowedOrigins, not an origin: 'inspect.example'"),
+              std::string::npos)
+        << out;
 }
 
 TEST_F(ConfigTool, AnInstalledCopysConfigurationLinkIsFollowed) {

@@ -99,14 +99,20 @@ TEST(ReadBrowserSettings, OriginsAndLoadTimeoutWithTheirDefaults) {
     const auto ini = dir.path() / "InspectConfig" / "Config.ini";
     WriteAll(ini, "[URL]\r\nURL=x\r\n");
     ShellConfig::BrowserSettings settings = ShellConfig::ReadBrowserSettings(dir.folder());
+    EXPECT_FALSE(settings.originsLimited);
     EXPECT_TRUE(settings.allowedOrigins.empty());
     EXPECT_EQ(settings.loadTimeoutSeconds, 30);
-    // Origins by blanks or commas; what is no origin is left out; a bad timeout is the default.
+    // Origins by blanks or commas; what is no origin is left out, and said;
+    // a bad timeout is the default.
     WriteAll(ini, "[Browser]\r\nAllowedOrigins=https://a.example, http://b.example:8080 "
-                  "ftp://c https://d.example/path\r\nLoadTimeout=12\r\n");
+                  "ftp://c https://d.example/path http://[::1]:8443\r\nLoadTimeout=12\r\n");
     settings = ShellConfig::ReadBrowserSettings(dir.folder());
+    EXPECT_TRUE(settings.originsLimited);
     EXPECT_EQ(settings.allowedOrigins,
-              (std::vector<std::string>{"https://a.example", "http://b.example:8080"}));
+              (std::vector<std::string>{"https://a.example", "http://b.example:8080",
+                                        "http://[::1]:8443"}));
+    EXPECT_EQ(settings.unreadableOrigins,
+              (std::vector<std::string>{"ftp://c", "https://d.example/path"}));
     EXPECT_EQ(settings.loadTimeoutSeconds, 12);
     for (const char* timeout : {"0", "3601", "12s", "-5", ""}) {
         WriteAll(ini, std::string("[Browser]\r\nLoadTimeout=") + timeout + "\r\n");
@@ -114,15 +120,59 @@ TEST(ReadBrowserSettings, OriginsAndLoadTimeoutWithTheirDefaults) {
     }
 }
 
-TEST(IsOrigin, SchemeHostAndOptionalPortOnly) {
-    EXPECT_TRUE(ShellConfig::IsOrigin("http://inspect.example"));
-    EXPECT_TRUE(ShellConfig::IsOrigin("https://10.1.2.3:8443"));
-    EXPECT_FALSE(ShellConfig::IsOrigin("https://inspect.example/"));
-    EXPECT_FALSE(ShellConfig::IsOrigin("https://user@inspect.example"));
-    EXPECT_FALSE(ShellConfig::IsOrigin("https://inspect.example:"));
-    EXPECT_FALSE(ShellConfig::IsOrigin("https://inspect.example:80a"));
-    EXPECT_FALSE(ShellConfig::IsOrigin("file:///etc"));
-    EXPECT_FALSE(ShellConfig::IsOrigin("https://"));
+TEST(ReadBrowserSettings, NothingReadableStillLimitsThePages) {
+    // Fails closed: a value of nothing but unreadable entries limits pages to
+    // the base URL's origin; only an absent or blank value lifts the limit.
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "InspectConfig");
+    const auto ini = dir.path() / "InspectConfig" / "Config.ini";
+    WriteAll(ini, "[Browser]\r\nAllowedOrigins=inspect.example, https://x/y\r\n");
+    ShellConfig::BrowserSettings settings = ShellConfig::ReadBrowserSettings(dir.folder());
+    EXPECT_TRUE(settings.originsLimited);
+    EXPECT_TRUE(settings.allowedOrigins.empty());
+    EXPECT_EQ(settings.unreadableOrigins.size(), 2u);
+    WriteAll(ini, "[Browser]\r\nAllowedOrigins= , \r\n");
+    EXPECT_FALSE(ShellConfig::ReadBrowserSettings(dir.folder()).originsLimited);
+}
+
+TEST(ParseOrigin, SchemeHostAndOptionalPortOnly) {
+    using ShellConfig::Origin;
+    using ShellConfig::ParseOrigin;
+    EXPECT_EQ(ParseOrigin("http://inspect.example"), (Origin{"http", "inspect.example", 80}));
+    EXPECT_EQ(ParseOrigin("HTTPS://Inspect.Example:8443"),
+              (Origin{"https", "inspect.example", 8443}));
+    EXPECT_EQ(ParseOrigin("https://10.1.2.3"), (Origin{"https", "10.1.2.3", 443}));
+    // IPv6 in brackets, and the trailing slash an origin is often written with.
+    EXPECT_EQ(ParseOrigin("http://[::1]:8443"), (Origin{"http", "::1", 8443}));
+    EXPECT_EQ(ParseOrigin("https://[FE80::1:2]/"), (Origin{"https", "fe80::1:2", 443}));
+    EXPECT_EQ(ParseOrigin("https://inspect.example/"), (Origin{"https", "inspect.example", 443}));
+    EXPECT_EQ(ParseOrigin("https://inspect.example:65535/"),
+              (Origin{"https", "inspect.example", 65535}));
+    // A host of another script, as written (the browser compares its ACE form).
+    EXPECT_TRUE(ParseOrigin("https://检查.corp.test"));
+    for (const char* no : {"https://inspect.example//",
+                           "https://inspect.example/path",
+                           "https://user@inspect.example",
+                           "https://inspect.example:",
+                           "https://inspect.example:80a",
+                           "https://inspect.example:0",
+                           "https://inspect.example:65536",
+                           "https://inspect.example?q",
+                           "https://inspect.example#f",
+                           "file:///etc",
+                           "https://",
+                           "https:///",
+                           "inspect.example",
+                           "http://[::1",
+                           "http://[]",
+                           "http://[::1]x",
+                           "http://[zz::1]",
+                           "http://[127.0.0.1]",
+                           "http://::1:8443",
+                           "http://a%2eb",
+                           "ftp://inspect.example"}) {
+        EXPECT_FALSE(ParseOrigin(no)) << no;
+    }
 }
 
 TEST(IniIdentitySource, ReadsUtf8IntoTheCodePage) {

@@ -184,13 +184,19 @@ int Check(const std::string& folder) {
     }
     std::printf("base URL:   %s\n", CodePage::ToUtf8(base.url).c_str());
     const ShellConfig::BrowserSettings browser = ShellConfig::ReadBrowserSettings(folder);
-    std::string origins;
-    for (const std::string& origin : browser.allowedOrigins) {
-        origins += (origins.empty() ? "" : " ") + origin;
+    std::string pages = "any http or https address";
+    if (browser.originsLimited) {
+        pages = "only the base URL's origin";
+        for (const std::string& origin : browser.allowedOrigins) {
+            pages += (origin == browser.allowedOrigins.front() ? " and " : " ") +
+                     CodePage::ToUtf8(origin);
+        }
     }
-    std::printf("pages:      %s\n", origins.empty()
-                                        ? "any http or https address"
-                                        : ("the base URL's origin and " + origins).c_str());
+    std::printf("pages:      %s\n", pages.c_str());
+    for (const std::string& origin : browser.unreadableOrigins) {
+        std::printf("            left out of AllowedOrigins, not an origin: '%s'\n",
+                    CodePage::ToUtf8(origin).c_str());
+    }
     std::printf("load limit: %d s\n", browser.loadTimeoutSeconds);
 
     const std::string identityPath = folder + std::string(ShellConfig::kIdentityFile);
