@@ -86,6 +86,9 @@ public:
                              const std::string& text, const QString& imageId, const QString& path,
                              Callback callback) = 0;
 
+    // The address of the document shown (empty when none is known).
+    virtual QUrl documentUrl() const { return {}; }
+
     // Runs code in the page's own script world; every error is dropped.
     virtual void runPageScript(const QString& code) = 0;
 
@@ -105,6 +108,13 @@ signals:
     // answering, its load did not finish in time, or its certificate was
     // refused. reason says which, for the log.
     void pageFailed(const QString& reason);
+    // A top-level load failed without a document of the back end's (the
+    // documentComplete(false) that follows shows it), or a proxy refused the
+    // credentials it was given. reason says why, with the address without its
+    // query, for the log; outage is true when the back end could not be
+    // reached for now (no connection, no address, a cut connection), so
+    // that trying again later may succeed. Bounded like refused.
+    void loadFailed(const QString& reason, bool outage);
     // A top-level navigation ended without a new document: it was stopped,
     // answered without one (HTTP 204, a refused download) or the officer
     // chose to stay on the page. The document shown before stays.

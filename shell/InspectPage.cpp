@@ -1,5 +1,7 @@
 #include "InspectPage.h"
 
+#include "ProxyCredentials.h"
+
 #include <QAuthenticator>
 #include <QCoreApplication>
 #include <QDialog>
@@ -22,6 +24,7 @@
 #include <QWebEngineRegisterProtocolHandlerRequest>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <cstdlib>
 #include <functional>
 
 // The page's console on standard error, as "tavlin.page" (bounded).
@@ -217,14 +220,11 @@ InspectPage::InspectPage(QWebEngineProfile* profile, QObject* parent)
                                                  "is given")
                                       .arg(Address(url)));
             });
-    connect(this, &QWebEnginePage::proxyAuthenticationRequired, this,
-            [this](const QUrl&, QAuthenticator* authenticator, const QString& proxy) {
-                *authenticator = QAuthenticator();
-                refuse("proxy sign-in",
-                       QStringLiteral("the proxy %1 asked for a user name and password; none is "
-                                      "given")
-                           .arg(proxy.left(static_cast<int>(kLoggedAddressBytes))));
-            });
+    // A proxy that asks gets the user name and password its own proxy
+    // variable gives (as curl and apt take them), once per load: asked again,
+    // it refused them, and the load ends without a loop of retries. Never a
+    // dialog; never the password in a log.
+    connect(this, &QWebEnginePage::proxyAuthenticationRequired, this, &InspectPage::answerProxy);
     // Camera, microphone, location, notifications, mouse lock, screen capture:
     // the page gets none of them.
     connect(
@@ -275,15 +275,47 @@ InspectPage::InspectPage(QWebEngineProfile* profile, QObject* parent)
     connect(this, &QWebEnginePage::loadStarted, this, &InspectPage::handleLoadStarted);
 }
 
-void InspectPage::refuse(std::string_view kind, const QString& what) {
+std::optional<QString> InspectPage::budgeted(std::string_view kind, const QString& what) {
     if (!m_logBudget.admit(kind, PageLogBudget::Clock::now())) {
-        return;
+        return std::nullopt;
     }
     const int heldBack = m_logBudget.takeHeldBack();
-    emit refused(heldBack == 0 ? what
-                               : what + QStringLiteral(" (%1 earlier lines of the page not "
-                                                       "written)")
-                                            .arg(heldBack));
+    return heldBack == 0
+               ? what
+               : what + QStringLiteral(" (%1 earlier lines of the page not written)").arg(heldBack);
+}
+
+void InspectPage::refuse(std::string_view kind, const QString& what) {
+    if (const std::optional<QString> line = budgeted(kind, what)) {
+        emit refused(*line);
+    }
+}
+
+void InspectPage::answerProxy(const QUrl& requestUrl, QAuthenticator* authenticator,
+                              const QString& proxyHost) {
+    *authenticator = QAuthenticator();
+    const QString proxy = proxyHost.left(static_cast<int>(kLoggedAddressBytes));
+    const std::optional<ProxyCredentials::Credentials> credentials =
+        ProxyCredentials::For(requestUrl.scheme().toStdString(), proxyHost.toStdString(),
+                              [](const char* name) { return std::getenv(name); });
+    if (!credentials) {
+        refuse("proxy sign-in", QStringLiteral("the proxy %1 asked for a user name and password; "
+                                               "no proxy variable gives them for it")
+                                    .arg(proxy));
+        return;
+    }
+    if (m_proxiesAnswered.contains(proxyHost.toLower())) {
+        if (const std::optional<QString> line =
+                budgeted("proxy sign-in",
+                         QStringLiteral("the proxy %1 refused the user name and password of %2")
+                             .arg(proxy, QString::fromStdString(credentials->variable)))) {
+            emit proxyRefused(*line);
+        }
+        return;
+    }
+    m_proxiesAnswered.insert(proxyHost.toLower());
+    authenticator->setUser(QString::fromStdString(credentials->user));
+    authenticator->setPassword(QString::fromStdString(credentials->password));
 }
 
 void InspectPage::setAllowedOrigins(const QUrl& base, const QStringList& allowedOrigins,
@@ -341,6 +373,8 @@ bool InspectPage::acceptNavigationRequest(const QUrl& url, NavigationType type, 
 void InspectPage::handleLoadStarted() {
     // The document may be left: no dialog of it stays open.
     closeDialog();
+    // Each load may answer a proxy once.
+    m_proxiesAnswered.clear();
 }
 
 void InspectPage::handleNewDocument() {

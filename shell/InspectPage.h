@@ -13,12 +13,17 @@
 #include "PageLogBudget.h"
 
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 #include <QUrl>
 #include <QWebEnginePage>
 
 #include <QDialog>
 #include <QEventLoop>
+
+#include <optional>
+
+class QAuthenticator;
 
 class QWebEngineSettings;
 
@@ -64,6 +69,9 @@ public:
     // Writes (through refused()) that the page was refused something of kind,
     // within the page's log budget.
     void refuse(std::string_view kind, const QString& what);
+    // The line for something of kind the page caused, when the page's log
+    // budget admits it (with the count of lines held back before it).
+    std::optional<QString> budgeted(std::string_view kind, const QString& what);
 
 signals:
     // Something the page asked for was refused; the text says what (for the
@@ -71,6 +79,8 @@ signals:
     void refused(const QString& what);
     // A certificate error was refused; the text says which and where.
     void certificateRejected(const QString& description);
+    // A proxy refused the user name and password its variable gives (for the log).
+    void proxyRefused(const QString& reason);
     // The officer answered the page's "leave this page?" question with stay:
     // the navigation asked for does not happen.
     void leaveRefused();
@@ -103,6 +113,8 @@ private:
     // true when the officer accepted it.
     bool runDialog(QDialog* dialog);
     void handleLoadStarted();
+    void answerProxy(const QUrl& requestUrl, QAuthenticator* authenticator,
+                     const QString& proxyHost);
     // The window a page dialog belongs to: the browser's.
     QWidget* dialogParent() const;
 
@@ -115,4 +127,5 @@ private:
     PageLogBudget m_logBudget;     // refusals, into the log
     PageLogBudget m_consoleBudget; // the page's console, onto standard error
     QString m_loadReportToken;
+    QSet<QString> m_proxiesAnswered; // proxies given credentials during this load
 };

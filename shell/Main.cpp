@@ -8,6 +8,7 @@
 #include "IdentitySource.h"
 #include "ImageButton.h"
 #include "ImgOper.h"
+#include "PageLogBudget.h"
 #include "PageTitle.h"
 #include "QtText.h"
 #include "ShellConfig.h"
@@ -255,6 +256,15 @@ void TFrm_Tavlin::createComponents() {
     connect(&m_browser, &Browser::pageFailed, this, &TFrm_Tavlin::handleBrowserPageFailed);
     connect(&m_browser, &Browser::refused, this, &TFrm_Tavlin::handleBrowserRefused);
     connect(&m_browser, &Browser::documentKept, this, &TFrm_Tavlin::handleBrowserDocumentKept);
+    connect(&m_browser, &Browser::loadFailed, this, &TFrm_Tavlin::handleBrowserLoadFailed);
+    m_retry = new QTimer(this);
+    m_retry->setSingleShot(true);
+    connect(m_retry, &QTimer::timeout, this, [this] {
+        // Only while the officer still looks at the error panel.
+        if (!Lb_Ref->isHidden()) {
+            Lb_RefClick();
+        }
+    });
 
     Pnl_Msg = new QWidget(Panel1);
     Pnl_Msg->setObjectName(QStringLiteral("Pnl_Msg"));
@@ -434,11 +444,29 @@ void TFrm_Tavlin::FormCreate() {
 void TFrm_Tavlin::handleBrowserPageFailed(const QString& reason) {
     // A page whose renderer died, hung or never finished is a failed load. The
     // panel comes up over the view as well, or the officer would see neither
-    // page nor retry link.
+    // page nor retry link. Not an outage: nothing is tried again by itself.
+    m_outage = false;
+    m_retry->stop();
     TSysOper::WriteLog(CodePage::FromUtf8("加载页面失败，错误：") + QtText::ToCodePage(reason));
     m_startPending = false;
     applyStates(WindowStates::kPanelUp);
     applyPageKind(PageKind::Failed);
+}
+
+void TFrm_Tavlin::handleBrowserLoadFailed(const QString& reason, bool outage) {
+    // One line per outage: the tries while the back end stays out of reach
+    // add none.
+    if (!outage || !m_outage) {
+        TSysOper::WriteLog(CodePage::FromUtf8("加载页面失败，错误：") + QtText::ToCodePage(reason));
+    }
+    if (!outage) {
+        return;
+    }
+    if (!m_outage) {
+        m_outage = true;
+        m_retrySchedule.reset();
+    }
+    m_retry->start(m_retrySchedule.next());
 }
 
 void TFrm_Tavlin::handleBrowserDocumentKept() {
@@ -519,12 +547,14 @@ void TFrm_Tavlin::NavigateToStart() {
 }
 
 void TFrm_Tavlin::Img_LoginClick() {
+    m_retry->stop(); // the officer's own start replaces the next try
     ReadIdentity();
     hideErrorTexts();
     NavigateToStart();
 }
 
 void TFrm_Tavlin::Lb_RefClick() {
+    m_retry->stop();
     hideErrorTexts();
     NavigateToStart();
 }
@@ -589,13 +619,17 @@ void TFrm_Tavlin::ImportPhoto(const QString& path) {
 }
 
 void TFrm_Tavlin::WebBrowserDocumentComplete(bool ok) {
+    const bool start = m_startPending;
     m_startPending = false;
     if (!ok) {
         applyPageKind(PageKind::Failed); // a failed load has no title
         return;
     }
+    // A document came: the back end is reachable again.
+    m_outage = false;
+    m_retry->stop();
     // The window may be gone when the page answers.
-    m_browser.readTitle([self = QPointer<TFrm_Tavlin>(this)](const ScriptResult& result) {
+    m_browser.readTitle([self = QPointer<TFrm_Tavlin>(this), start](const ScriptResult& result) {
         if (!self) {
             return;
         }
@@ -608,8 +642,29 @@ void TFrm_Tavlin::WebBrowserDocumentComplete(bool ok) {
         // No document at all counts as an empty title: a failed load.
         const QString title =
             result.ok ? result.values.value(QStringLiteral("title")).toString() : QString();
-        self->applyPageKind(ClassifyTitle(QtText::ToCodePage(title)));
+        const PageKind kind = ClassifyTitle(QtText::ToCodePage(title));
+        if (start && kind == PageKind::Failed) {
+            self->logStartEndedElsewhere(title);
+        }
+        self->applyPageKind(kind);
     });
+}
+
+void TFrm_Tavlin::logStartEndedElsewhere(const QString& title) {
+    // The start led to a page Tavlin does not know (a captive portal, a proxy's
+    // or the back end's own error page): support reads where it ended, by
+    // origin only (the address's query carries the enterprise's identity).
+    const QUrl url = m_browser.documentUrl();
+    const QString origin = url.adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath |
+                                        QUrl::RemoveQuery | QUrl::RemoveFragment)
+                               .toString(QUrl::FullyEncoded);
+    TSysOper::WriteLog(
+        CodePage::FromUtf8("加载页面失败，错误：") +
+        QtText::ToCodePage(
+            QStringLiteral("the start page ended at %1 with the title '%2', a page Tavlin does "
+                           "not know")
+                .arg(QString::fromStdString(LogExcerpt(origin.toStdString(), 160)),
+                     QString::fromStdString(LogExcerpt(title.toStdString(), 80)))));
 }
 
 void TFrm_Tavlin::applyPageKind(PageKind kind) {

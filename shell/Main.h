@@ -5,6 +5,7 @@
 
 #include "Browser.h"
 #include "EnterpriseIdentity.h"
+#include "NetworkFailure.h"
 #include "PageTitle.h"
 #include "ShellConfig.h"
 #include "WindowStates.h"
@@ -27,6 +28,7 @@ class QFrame;
 class QLabel;
 class QMovie;
 class QStatusBar;
+class QTimer;
 class Vcx;
 
 class TFrm_Tavlin : public QWidget {
@@ -95,6 +97,7 @@ private slots:
     void handleBrowserPageFailed(const QString& reason);
     void handleBrowserRefused(const QString& what);
     void handleBrowserDocumentKept();
+    void handleBrowserLoadFailed(const QString& reason, bool outage);
 
 private:
     // Components, by the names of the design.
@@ -145,6 +148,8 @@ private:
     bool LoadConfig(const ShellConfig::Configuration& config);
     void NavigateToStart();
     void ReadOfficerInfo();
+    // Says in the log where a start that led to an unknown page ended.
+    void logStartEndedElsewhere(const QString& title);
     // Part of the states' table (WindowStates) applied, in its order.
     void applyPageKind(PageKind kind);
     void applyStates(std::span<const WindowStates::Change> changes);
@@ -182,4 +187,10 @@ private:
     // whether a page was shown (the message panel hidden) when it was asked for.
     bool m_startPending = false;
     bool m_pageShownBeforeStart = false;
+    // The back end could not be reached, and no page has come since: the
+    // start is tried again by itself while the error panel shows, and the
+    // outage is written to the log once.
+    bool m_outage = false;
+    NetworkFailure::RetrySchedule m_retrySchedule;
+    QTimer* m_retry = nullptr;
 };

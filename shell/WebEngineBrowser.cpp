@@ -1,6 +1,7 @@
 #include "WebEngineBrowser.h"
 
 #include "InspectPage.h"
+#include "NetworkFailure.h"
 #include "PageRequestGuard.h"
 #include "PhotoSchemeHandler.h"
 #include "QtText.h"
@@ -213,6 +214,8 @@ WebEngineBrowser::WebEngineBrowser(QObject* parent)
             &WebEngineBrowser::handleRenderProcessTerminated);
     connect(m_page, &InspectPage::refused, this, &Browser::refused);
     connect(m_page, &InspectPage::certificateRejected, this, &Browser::pageFailed);
+    connect(m_page, &InspectPage::proxyRefused, this,
+            [this](const QString& reason) { emit loadFailed(reason, false); });
     connect(m_page, &InspectPage::leaveRefused, this, [this] {
         m_navigationStart.stop();
         emit documentKept();
@@ -279,10 +282,37 @@ void WebEngineBrowser::handleLoadingChanged(const QWebEngineLoadingInfo& info) {
         // A document the back end sent with an HTTP error status is still a
         // document: its title decides, as for any other. Only a load that
         // brought no document of the back end's (Chromium's error page) failed.
-        handleLoadFinished(info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain &&
-                           !info.isErrorPage());
+        if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain &&
+            !info.isErrorPage()) {
+            handleLoadFinished(true);
+            return;
+        }
+        reportLoadFailure(info);
+        handleLoadFinished(false);
         return;
     }
+}
+
+void WebEngineBrowser::reportLoadFailure(const QWebEngineLoadingInfo& info) {
+    // Support reads why: the engine's error by name and number, and where
+    // (without the query, which carries the enterprise's identity).
+    const std::string name = NetworkFailure::ErrorName(info.errorString().toStdString());
+    const QString reason =
+        QStringLiteral("%1 (%2) at %3")
+            .arg(QString::fromStdString(LogExcerpt(name, 120)))
+            .arg(info.errorCode())
+            .arg(QString::fromStdString(LogExcerpt(
+                info.url()
+                    .adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo)
+                    .toString(QUrl::FullyEncoded)
+                    .toStdString())));
+    if (const std::optional<QString> line = m_page->budgeted("failed load", reason)) {
+        emit loadFailed(*line, NetworkFailure::IsOutage(info.errorCode()));
+    }
+}
+
+QUrl WebEngineBrowser::documentUrl() const {
+    return m_page->url();
 }
 
 void WebEngineBrowser::endLoad() {

@@ -49,6 +49,7 @@ public:
     void importPhoto(const DocumentPin& pin, const QString& inputId, const std::string& text,
                      const QString& imageId, const QString& path, Callback callback) override;
     void runPageScript(const QString& code) override;
+    QUrl documentUrl() const override;
     void setPagePolicy(const QUrl& base, const ShellConfig::BrowserSettings& settings) override;
 
     // How long a page may leave a script unanswered before its render process
@@ -77,6 +78,8 @@ private:
     void endLoad();
     // A load that ended without completing: stopped, or aborted.
     void handleLoadEnded(const QWebEngineLoadingInfo& info);
+    // Says why a top-level load failed (loadFailed), within the page's log budget.
+    void reportLoadFailure(const QWebEngineLoadingInfo& info);
     void handleLoadTimeout();
     void handleWatchdog();
     void handleRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status,
