@@ -454,6 +454,7 @@ void TFrm_Tavlin::handleBrowserPageFailed(const QString& reason) {
 }
 
 void TFrm_Tavlin::handleBrowserLoadFailed(const QString& reason, bool outage) {
+    m_startFailureLogged = m_startPending;
     // One line per outage: the tries while the back end stays out of reach
     // add none.
     if (!outage || !m_outage) {
@@ -543,6 +544,7 @@ void TFrm_Tavlin::NavigateToStart() {
                                 OtherInfo};
     m_lastStartUrl = ComposeStartUrl(BaseUrl, fields, TFileOper::GetVersion());
     m_startPending = true;
+    m_startFailureLogged = false;
     m_browser.navigate(QUrl(QtText::FromCodePage(StartUrlToSend(m_lastStartUrl))));
 }
 
@@ -643,7 +645,7 @@ void TFrm_Tavlin::WebBrowserDocumentComplete(bool ok) {
         const QString title =
             result.ok ? result.values.value(QStringLiteral("title")).toString() : QString();
         const PageKind kind = ClassifyTitle(QtText::ToCodePage(title));
-        if (start && kind == PageKind::Failed) {
+        if (start && kind == PageKind::Failed && !self->m_startFailureLogged) {
             self->logStartEndedElsewhere(title);
         }
         self->applyPageKind(kind);

@@ -187,6 +187,9 @@ private:
     // whether a page was shown (the message panel hidden) when it was asked for.
     bool m_startPending = false;
     bool m_pageShownBeforeStart = false;
+    // Why the pending start failed is logged already (a proxy refused it):
+    // the page it ended on need not be said as well.
+    bool m_startFailureLogged = false;
     // The back end could not be reached, and no page has come since: the
     // start is tried again by itself while the error panel shows, and the
     // outage is written to the log once.
