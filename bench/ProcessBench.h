@@ -180,6 +180,10 @@ inline Run StartRun(const std::string& name) {
     fs::create_directory(runtime);
     fs::permissions(runtime, fs::perms::owner_all);
     ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    // A home of the run's own: the browsers' certificate databases live there.
+    const fs::path home = run.work / "home";
+    fs::create_directory(home);
+    ::setenv("HOME", home.c_str(), 1);
     run.log = run.work / "requests.log";
     run.address = StartSampleSite(run.work, run.log, run.site);
     return run;

@@ -32,13 +32,13 @@ done
 port=$(sed -n 's/^LISTENING \([0-9]*\).*/\1/p' "$work/site.out")
 [ -n "$port" ] || { echo "accessibility-test: the sample back end did not start" >&2; exit 1; }
 
-mkdir -p "$work/tavlin" "$work/runtime"
+mkdir -p "$work/tavlin" "$work/runtime" "$work/home"
 chmod 700 "$work/runtime"
 cp "$bin/tavlin" "$work/tavlin/"
 "$bin/tavlin-config" write "$work/tavlin" --url "http://127.0.0.1:$port/inspect" \
   --number 4401000001 >/dev/null
 
-XDG_RUNTIME_DIR="$work/runtime" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
+HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
   "$work/tavlin/tavlin" >"$work/tavlin.log" 2>&1 &
 tavlin_pid=$!
 

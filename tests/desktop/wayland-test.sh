@@ -67,6 +67,10 @@ shot() {
 # its raise socket live there.
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
+# A home of our own: Tavlin registers the system's certificate store in the
+# user's certificate database there.
+export HOME=$work/home
+mkdir -p "$HOME"
 MUTTER_DEBUG_DUMMY_MODE_SPECS=1366x768 mutter --nested --wayland --no-x11 \
   --wayland-display tavlin-wayland >"$work/mutter.log" 2>&1 &
 pids+=($!)

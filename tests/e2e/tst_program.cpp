@@ -210,6 +210,7 @@ void tst_Program::init() {
     m_work = std::make_unique<QTemporaryDir>();
     QVERIFY(m_work->isValid());
     QDir(m_work->path()).mkdir(QStringLiteral("runtime"));
+    QDir(m_work->path()).mkdir(QStringLiteral("home"));
     QFile::setPermissions(m_work->filePath(QStringLiteral("runtime")),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     m_site = std::make_unique<SampleSite>();
@@ -256,6 +257,9 @@ QProcess* tst_Program::startTavlin(const QString& folder, const QProcessEnvironm
         env.insert(name, extra.value(name));
     }
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_work->filePath(QStringLiteral("runtime")));
+    // A home of the test's own: Tavlin registers the system's certificate
+    // store in the user's certificate database there.
+    env.insert(QStringLiteral("HOME"), m_work->filePath(QStringLiteral("home")));
     process->setProcessEnvironment(env);
     process->setWorkingDirectory(folder);
     process->start(folder + QStringLiteral("/tavlin"));
