@@ -86,6 +86,9 @@ public:
                              const std::string& text, const QString& imageId, const QString& path,
                              Callback callback) = 0;
 
+    // Forgets the pages before the one shown: none can be gone back to.
+    virtual void clearHistory() {}
+
     // The address of the document shown (empty when none is known).
     virtual QUrl documentUrl() const { return {}; }
 

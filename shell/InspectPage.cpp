@@ -507,6 +507,8 @@ void InspectPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
             // dialogs are counted from here, not from its completion, which
             // may come after it has started to make them.
             handleNewDocument();
+            emit documentCreated(report.value(QStringLiteral("id")).toString(),
+                                 QUrl(report.value(QStringLiteral("origin")).toString()));
         } else {
             emit documentLoaded(report);
         }

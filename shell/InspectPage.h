@@ -47,7 +47,7 @@ public:
 
     // The console messages that begin with token come from the program's own
     // script in the page's isolated world, never from the page (which cannot
-    // read that script), with JSON after the token. {"created": true} says
+    // read that script), with JSON after the token. {"created": true, "id", "origin"} says
     // that a new top-level document was made, before any script of its own
     // ran; any other object that the document shown reached its load event,
     // with what the script read from it.
@@ -87,6 +87,9 @@ signals:
     // The document shown reached its load event: facts is what the program's
     // script read from it (see setLoadReportToken).
     void documentLoaded(const QVariantMap& facts);
+    // A new top-level document was made: the id the program's script gave it
+    // in its isolated world, and its origin.
+    void documentCreated(const QString& id, const QUrl& origin);
 
 protected:
     QWebEnginePage* createWindow(WebWindowType type) override;

@@ -11,12 +11,14 @@
 #include "PageLogBudget.h"
 #include "PageTitle.h"
 #include "QtText.h"
+#include "ScreenPixelsAccessible.h"
 #include "ShellConfig.h"
 #include "Skin.h"
 #include "SysOper.h"
 #include "Vcx.h"
 #include "WindowPlacement.h"
 
+#include <QAccessible>
 #include <QApplication>
 
 #include <QFile>
@@ -53,14 +55,25 @@ const QString kOrganisation = QStringLiteral("Lbl_PoliceOrgId");
 constexpr int kPlainTag = 9999;
 const QColor kLinkBlue(40, 91, 162);
 
-// What never reaches the page: the right button, the keyboard's context menu,
+// What never reaches the page: the right button, the mouse's back and
+// forward buttons (the next person at the PC would page back through the
+// officer's pages), the middle button (on X11 it pastes the selection, which
+// may be anything last selected in any program), the keyboard's context menu,
 // zooming (Ctrl and the wheel, a pinch) and things dragged onto it.
 bool IsHeldFromPage(QEvent* event) {
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
-        return static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+        switch (static_cast<QMouseEvent*>(event)->button()) {
+        case Qt::RightButton:
+        case Qt::MiddleButton:
+        case Qt::BackButton:
+        case Qt::ForwardButton:
+            return true;
+        default:
+            return false;
+        }
     case QEvent::ContextMenu:
     case QEvent::DragEnter:
     case QEvent::DragMove:
@@ -121,12 +134,23 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& geometry,
     return label;
 }
 
+// The main window to assistive technology, placed in the screen's pixels
+// like its title buttons (see ScreenPixelsAccessible).
+QAccessibleInterface* WindowAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("TFrm_Tavlin") && object != nullptr && object->isWidgetType()) {
+        return new ScreenPixelsAccessible(static_cast<QWidget*>(object), QAccessible::Window);
+    }
+    return nullptr;
+}
+
 } // namespace
 
 TFrm_Tavlin::TFrm_Tavlin(Browser& browser, IdentitySource& identity, Dialogs& dialogs,
                          std::string appPath, QWidget* parent)
     : QWidget(parent), m_browser(browser), m_identity(identity), m_dialogs(dialogs),
       m_appPath(std::move(appPath)), m_photoFolder(m_appPath) {
+    static const bool accessible = (QAccessible::installFactory(WindowAccessible), true);
+    (void)accessible;
     createComponents();
     // ApplicationEvents1: every event of the application passes this window's filter.
     qApp->installEventFilter(this);
@@ -154,8 +178,12 @@ bool TFrm_Tavlin::ApplicationEvents1Message(QObject* receiver, QEvent* event) {
         if (onStrip != buttons.end()) {
             return handleTitleStripKey(*onStrip, key);
         }
+        // F6 from the window to the strip; the page has it first, and the
+        // view hands on what the page leaves (to its parent, Pnl_Web).
+        const QWidget* view = m_browser.view();
+        const bool inPage = view != nullptr && (target == view || view->isAncestorOf(target));
         if (key == Qt::Key_F6 && static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier &&
-            target->window() == this) {
+            target->window() == this && !inPage) {
             return focusTitleButton(nullptr, 1); // from the page (or the window) to the strip
         }
     }
@@ -545,6 +573,7 @@ void TFrm_Tavlin::NavigateToStart() {
     m_lastStartUrl = ComposeStartUrl(BaseUrl, fields, TFileOper::GetVersion());
     m_startPending = true;
     m_startFailureLogged = false;
+    m_forgetEarlierPages = true;
     m_browser.navigate(QUrl(QtText::FromCodePage(StartUrlToSend(m_lastStartUrl))));
 }
 
@@ -571,6 +600,7 @@ void TFrm_Tavlin::Img_CloseClick() {
 
 void TFrm_Tavlin::Img_IndexClick() {
     // The page's own function moves it to its index page; the client navigates nowhere.
+    m_forgetEarlierPages = true;
     m_browser.runPageScript(QStringLiteral("Func_RedirectIndex()"));
 }
 
@@ -630,6 +660,12 @@ void TFrm_Tavlin::WebBrowserDocumentComplete(bool ok) {
     // A document came: the back end is reachable again.
     m_outage = false;
     m_retry->stop();
+    // After 登录 and 首页 nothing before can be gone back to: the next person
+    // at the PC finds none of the officer's earlier pages.
+    if (m_forgetEarlierPages) {
+        m_forgetEarlierPages = false;
+        m_browser.clearHistory();
+    }
     // The window may be gone when the page answers.
     m_browser.readTitle([self = QPointer<TFrm_Tavlin>(this), start](const ScriptResult& result) {
         if (!self) {

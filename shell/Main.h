@@ -190,6 +190,8 @@ private:
     // Why the pending start failed is logged already (a proxy refused it):
     // the page it ended on need not be said as well.
     bool m_startFailureLogged = false;
+    // 登录 or 首页 was pressed: the pages before the next one are forgotten.
+    bool m_forgetEarlierPages = false;
     // The back end could not be reached, and no page has come since: the
     // start is tried again by itself while the error panel shows, and the
     // outage is written to the log once.

@@ -1,6 +1,7 @@
 // Keeps a page's requests away from the program's own resources: qrc: (the
 // program's pictures and skin) and file: addresses are refused to every page,
-// whatever asks for them (an image, a frame, a script's fetch).
+// whatever asks for them (an image, a frame, a script's fetch); and a service
+// worker's script is never loaded, so none registers.
 #pragma once
 
 #include <QWebEngineUrlRequestInterceptor>
@@ -14,4 +15,6 @@ public:
 signals:
     // A main frame's request passed the guard (it is called on the window's thread).
     void documentRequested();
+    // A request was refused; what says which (for the log).
+    void refused(const QString& what);
 };

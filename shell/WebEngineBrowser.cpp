@@ -197,6 +197,8 @@ WebEngineBrowser::WebEngineBrowser(QObject* parent)
     auto* guard = new PageRequestGuard(m_profile);
     m_profile->setUrlRequestInterceptor(guard);
     connect(guard, &PageRequestGuard::documentRequested, this, &Browser::documentRequested);
+    connect(guard, &PageRequestGuard::refused, this,
+            [this](const QString& what) { m_page->refuse("service worker", what); });
 
     // The page belongs to the browser, the view to the window that shows it
     // (see createView): either may go first. The page decides what a page may do.
@@ -205,7 +207,9 @@ WebEngineBrowser::WebEngineBrowser(QObject* parent)
     m_loadReportToken = QStringLiteral("tavlin-load-%1 ").arg(PhotoSchemeHandler::RandomToken());
     m_page->setLoadReportToken(m_loadReportToken);
     connect(m_page, &InspectPage::documentLoaded, this, &WebEngineBrowser::handleDocumentLoaded);
+    connect(m_page, &InspectPage::documentCreated, this, &WebEngineBrowser::handleDocumentCreated);
     installLoadReport();
+    installNoDragOut();
 
     connect(m_page, &QWebEnginePage::loadStarted, this, &WebEngineBrowser::handleLoadStarted);
     // The main frame's loads only: frames inside the page do not count.
@@ -251,9 +255,9 @@ void WebEngineBrowser::setHangTimeout(int milliseconds) {
 }
 
 void WebEngineBrowser::handleLoadStarted() {
-    // The document shown starts to leave: a photo taken for it goes nowhere,
-    // and the one given to it is no longer served.
-    ++m_document;
+    // The document shown may leave: the photo given to it is no longer served.
+    // A photo taken for it still reaches it while it stays (a load that brings
+    // no document: HTTP 204, a refused download).
     m_photos->forget();
     m_navigationStart.stop();
     m_loading = true;
@@ -309,6 +313,10 @@ void WebEngineBrowser::reportLoadFailure(const QWebEngineLoadingInfo& info) {
     if (const std::optional<QString> line = m_page->budgeted("failed load", reason)) {
         emit loadFailed(*line, NetworkFailure::IsOutage(info.errorCode()));
     }
+}
+
+void WebEngineBrowser::clearHistory() {
+    m_page->history()->clear();
 }
 
 QUrl WebEngineBrowser::documentUrl() const {
@@ -374,7 +382,13 @@ void WebEngineBrowser::installLoadReport() {
             "    claimed = facts.ok;"
             "    return facts;"
             "  };"
-            "  console.log(token + '{\"created\":true}');"
+            "  var words = crypto.getRandomValues(new Uint32Array(4));"
+            "  var id = Array.prototype.map.call(words, function (w) {"
+            "    return w.toString(16);"
+            "  }).join('-');"
+            "  window.tavlinDocumentId = id;"
+            "  console.log(token + JSON.stringify({created: true, id: id,"
+            "                                     origin: String(location.origin)}));"
             "  if (location.protocol !== 'http:' && location.protocol !== 'https:') return;"
             "  window.addEventListener('load', function (event) {"
             "    if (!event.isTrusted) return;"
@@ -387,6 +401,23 @@ void WebEngineBrowser::installLoadReport() {
             .arg(IsolatedBody(QStringLiteral("ids"), kReadDocument), Literal(m_loadReportToken),
                  JsonList(m_completionIds)));
     scripts.insert(script);
+}
+
+void WebEngineBrowser::installNoDragOut() {
+    // Nothing is dragged out of a page, from any frame: a picture dragged
+    // onto the desktop or a file manager would become a file of the page's
+    // bytes with a name the page chose. The program's listener is the first
+    // on the window (made before any script of the page), in the isolated
+    // world, so the page can neither see nor undo it.
+    QWebEngineScript script;
+    script.setName(QStringLiteral("tavlin-no-drag-out"));
+    script.setWorldId(QWebEngineScript::ApplicationWorld);
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setRunsOnSubFrames(true);
+    script.setSourceCode(QStringLiteral("window.addEventListener('dragstart', function (event) {"
+                                        "  event.preventDefault();"
+                                        "}, true);"));
+    m_page->scripts().insert(script);
 }
 
 void WebEngineBrowser::setCompletionReads(const QStringList& ids) {
@@ -433,10 +464,7 @@ void WebEngineBrowser::handleLoadFinished(bool ok) {
 }
 
 void WebEngineBrowser::handleDocumentLoaded(const QVariantMap& facts) {
-    // A new document has come: a photo taken for the last one goes nowhere.
-    ++m_document;
     ++m_arrived;
-    m_photos->forget();
     m_navigationStart.stop();
     endLoad();
     resetZoom();
@@ -491,6 +519,7 @@ void WebEngineBrowser::handleWatchdog() {
 void WebEngineBrowser::handleRenderProcessTerminated(
     QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
     ++m_document; // the document went with its process
+    m_documentId.clear();
     ++m_arrived;
     m_photos->forget();
     m_stoppedByShell = false;
@@ -600,14 +629,22 @@ void WebEngineBrowser::readElementTexts(const QStringList& ids, Callback callbac
 }
 
 Browser::DocumentPin WebEngineBrowser::pinDocument() {
-    // The ticket lives in the isolated world of the document shown now: the
-    // page's own scripts cannot read it, and a new document starts without it.
-    DocumentPin pin{m_document, PhotoSchemeHandler::RandomToken()};
-    m_pinnedOrigin = m_page->url();
-    m_page->runJavaScript(
-        QStringLiteral("window.tavlinPhotoTicket = %1; 1").arg(Literal(pin.ticket)),
-        QWebEngineScript::ApplicationWorld);
-    return pin;
+    // The ticket is the document's own id, made by the program's script in
+    // its isolated world as it was created (the page's scripts cannot read
+    // it) and reported before any script of the page ran: nothing is written
+    // into the page, so a document the page moves on to in this instant can
+    // never receive the pin.
+    m_pinnedOrigin = m_documentOrigin;
+    return DocumentPin{m_document, m_documentId};
+}
+
+void WebEngineBrowser::handleDocumentCreated(const QString& id, const QUrl& origin) {
+    // A new top-level document: a photo taken for the last one goes nowhere,
+    // and the one given to it is no longer served.
+    ++m_document;
+    m_documentId = id;
+    m_documentOrigin = origin;
+    m_photos->forget();
 }
 
 void WebEngineBrowser::importPhoto(const DocumentPin& pin, const QString& inputId,
@@ -624,7 +661,7 @@ void WebEngineBrowser::importPhoto(const DocumentPin& pin, const QString& inputI
     const QString head =
         IsolatedFunction(
             QStringLiteral("ticket, inputId, imageId, imageUrl, gone, text"),
-            QStringLiteral("if (window.tavlinPhotoTicket !== ticket)"
+            QStringLiteral("if (!ticket || window.tavlinDocumentId !== ticket)"
                            "  return {ok: false, error: gone};"
                            "var input = find(inputId);"
                            "if (input && !(input instanceof HTMLInputElement))"

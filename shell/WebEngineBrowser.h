@@ -50,6 +50,7 @@ public:
                      const QString& imageId, const QString& path, Callback callback) override;
     void runPageScript(const QString& code) override;
     QUrl documentUrl() const override;
+    void clearHistory() override;
     void setPagePolicy(const QUrl& base, const ShellConfig::BrowserSettings& settings) override;
 
     // How long a page may leave a script unanswered before its render process
@@ -66,6 +67,8 @@ private:
     // The program's script in the isolated world reported the document shown
     // at its load event, with its title and texts.
     void handleDocumentLoaded(const QVariantMap& facts);
+    // A new top-level document was made, with the id and origin its script gave.
+    void handleDocumentCreated(const QString& id, const QUrl& origin);
     // A new document completed: emits documentComplete(true). With facts
     // (what was read from the document), readTitle and readElementTexts
     // answer from them while that is handled.
@@ -73,6 +76,8 @@ private:
     // The script that reads a completed document, put into every top-level
     // document as it is created.
     void installLoadReport();
+    // The script that keeps anything from being dragged out of a page.
+    void installNoDragOut();
     void resetZoom();
     // The load watch ends: not loading, no load limit, no probe outstanding.
     void endLoad();
@@ -100,8 +105,11 @@ private:
     // use of the page), which nothing else reports.
     static constexpr int kNavigationStartMs = 3000;
     QTimer m_navigationStart;
-    // The top-level document shown: counted up whenever one starts to leave.
+    // The top-level document shown: counted up whenever a new one is made or
+    // the shown one goes with its process; its id and origin as it said them.
     quint64 m_document = 0;
+    QString m_documentId;
+    QUrl m_documentOrigin;
     // Counted up whenever a document has arrived (its load ended or it
     // reported its load event) or went with its process: an answer about
     // the document that arrived before is then out of date.

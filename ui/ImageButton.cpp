@@ -1,5 +1,7 @@
 #include "ImageButton.h"
 
+#include "ScreenPixelsAccessible.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QKeyEvent>
@@ -8,21 +10,30 @@
 
 namespace {
 
-// A picture button to assistive technology: role, name and a press action.
-class AccessibleImageButton : public QAccessibleWidget {
+// A picture button to assistive technology: role, name, its place in the
+// screen's pixels, and a press action while it is shown and enabled; a hidden
+// or disabled button offers none and does nothing.
+class AccessibleImageButton : public ScreenPixelsAccessible {
 public:
     explicit AccessibleImageButton(ImageButton* button)
-        : QAccessibleWidget(button, QAccessible::Button) {}
+        : ScreenPixelsAccessible(button, QAccessible::Button) {}
     QStringList actionNames() const override {
-        return QStringList{pressAction()} + QAccessibleWidget::actionNames();
+        return pressable() ? QStringList{pressAction()} + QAccessibleWidget::actionNames()
+                           : QStringList();
     }
     void doAction(const QString& name) override {
+        if (!pressable()) {
+            return;
+        }
         if (name == pressAction()) {
             emit static_cast<ImageButton*>(widget())->clicked();
             return;
         }
         QAccessibleWidget::doAction(name);
     }
+
+private:
+    bool pressable() const { return widget()->isVisible() && widget()->isEnabled(); }
 };
 
 QAccessibleInterface* AccessibleFactory(const QString& className, QObject* object) {

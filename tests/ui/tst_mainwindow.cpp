@@ -400,8 +400,10 @@ void tst_MainWindow::titleButtonsAreButtonsToAssistiveTechnology() {
         QCOMPARE(accessible->text(QAccessible::Name), name);
         QVERIFY(accessible->state().focusable);
         QVERIFY(accessible->actionInterface() != nullptr);
-        QVERIFY(accessible->actionInterface()->actionNames().contains(
-            QAccessibleActionInterface::pressAction()));
+        // Pressable while shown; a hidden button offers nothing.
+        QCOMPARE(accessible->actionInterface()->actionNames().contains(
+                     QAccessibleActionInterface::pressAction()),
+                 button->isVisible());
     }
     // Pressed through its action, a button does what a click does.
     const auto before = m_browser.navigated.size();
@@ -409,6 +411,20 @@ void tst_MainWindow::titleButtonsAreButtonsToAssistiveTechnology() {
         ->actionInterface()
         ->doAction(QAccessibleActionInterface::pressAction());
     QCOMPARE(m_browser.navigated.size(), before + 1);
+    // A hidden or disabled button does nothing, also through its action.
+    auto* home = Named<ImageButton>(*window, "Img_Index");
+    home->hide();
+    QAccessible::queryAccessibleInterface(home)->actionInterface()->doAction(
+        QAccessibleActionInterface::pressAction());
+    home->show();
+    home->setEnabled(false);
+    QAccessible::queryAccessibleInterface(home)->actionInterface()->doAction(
+        QAccessibleActionInterface::pressAction());
+    QVERIFY(m_browser.pageScripts.isEmpty());
+    home->setEnabled(true);
+    QAccessible::queryAccessibleInterface(home)->actionInterface()->doAction(
+        QAccessibleActionInterface::pressAction());
+    QCOMPARE(m_browser.pageScripts, QStringList{QStringLiteral("Func_RedirectIndex()")});
 }
 
 void tst_MainWindow::homeRunsThePageFunction() {
