@@ -314,6 +314,56 @@ void ServeHostile(httplib::Server& server) {
                                   found->second + "};beacon('capability-ready');"));
     });
 
+    // What the PC's mouse and keyboard give the page: every button pressed,
+    // anything pasted or typed into its one editable area, a drag of its
+    // picture (and whether it went ahead), F6, which it keeps for itself.
+    server.Get("/hostile/pc", [](const httplib::Request&, httplib::Response& res) {
+        Html(res, HostilePage(
+                      "首页 - 输入",
+                      "<div id=\"area\" contenteditable=\"true\" style=\"position:fixed;left:0;"
+                      "top:0;right:0;bottom:0\"></div>"
+                      "<img id=\"pic\" draggable=\"true\" width=\"120\" height=\"120\" "
+                      "style=\"position:fixed;left:20px;top:20px\" src=\"data:image/svg+xml,"
+                      "%3Csvg xmlns='http://www.w3.org/2000/svg' width='120' height='120'%3E"
+                      "%3Crect width='120' height='120' fill='%23c00'/%3E%3C/svg%3E\">",
+                      "document.addEventListener('mousedown',function(e){"
+                      "beacon('mouse-'+e.button);});"
+                      "document.addEventListener('auxclick',function(e){beacon('aux-'+e.button);});"
+                      "document.addEventListener('paste',function(){beacon('paste');});"
+                      "document.addEventListener('input',function(){"
+                      "beacon('input-'+document.getElementById('area').innerText.length);});"
+                      "document.addEventListener('dragstart',function(e){"
+                      "beacon('dragstart-'+e.defaultPrevented);});"
+                      "document.addEventListener('keydown',function(e){if(e.key==='F6'){"
+                      "e.preventDefault();beacon('f6');}});"
+                      "beacon('pc-ready');"));
+    });
+
+    // Registers a service worker that would answer every navigation of its
+    // scope with a login page of its own making, which reports the address
+    // it was asked for (the start URL, with the enterprise's identity).
+    server.Get("/hostile/service-worker", [](const httplib::Request&, httplib::Response& res) {
+        Html(res, HostilePage("首页 - worker", "<p>worker</p>",
+                              "if(!navigator.serviceWorker){beacon('sw-none');}else{"
+                              "navigator.serviceWorker.register('/hostile/sw.js',{scope:'/'})"
+                              ".then(function(r){return navigator.serviceWorker.ready;})"
+                              ".then(function(){beacon('sw-registered');})"
+                              ".catch(function(e){beacon('sw-refused');});}"));
+    });
+    server.Get("/hostile/sw.js", [](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Service-Worker-Allowed", "/");
+        res.set_content("self.addEventListener('install',function(e){self.skipWaiting();});"
+                        "self.addEventListener('activate',function(e){"
+                        "e.waitUntil(self.clients.claim());});"
+                        "self.addEventListener('fetch',function(e){"
+                        "if(e.request.mode!=='navigate')return;"
+                        "e.respondWith(new Response('<!DOCTYPE html><title>用户登录</title>"
+                        "<script>fetch(\"/beacon?sw-answered-\"+encodeURIComponent("
+                        "location.search))</script>',"
+                        "{headers:{'Content-Type':'text/html; charset=utf-8'}}));});",
+                        "application/javascript");
+    });
+
     // Asks for a user name and password, as an HTTP server may.
     server.Get("/hostile/sign-in", [](const httplib::Request&, httplib::Response& res) {
         res.status = 401;

@@ -14,6 +14,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImage>
@@ -25,9 +26,11 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWheelEvent>
@@ -69,6 +72,10 @@ private slots:
     void everyCapabilityIsDecided_data();
     void everyCapabilityIsDecided();
     void readmeTableIsCoveredByTheseTests();
+    void theMouseGivesThePageNoSelectionNoHistoryNoFile();
+    void afterLoginNothingEarlierIsReachable();
+    void f6ReachesAPageThatHandlesIt();
+    void serviceWorkerNeverAnswersTheStart();
 
 private:
     void startShell(const std::string& browserSettings = {});
@@ -84,10 +91,18 @@ private:
     void officerClicks(QWidget* target, QPoint local = QPoint(-1, -1));
     // The open page dialog, if any.
     static QMessageBox* pageDialog();
+    // Runs xdotool with arguments (X input as the officer's devices give it).
+    static void XDoTool(const QStringList& arguments);
+    // The point local of the view on the screen, as xdotool's arguments.
+    QStringList onScreen(QPoint local) const;
+    // The site's requests since the last call that are not beacons (beacons
+    // go to m_beacons).
+    QStringList takeRequests();
 
     SampleSite m_site;
     QString m_base;
     QString m_otherOrigin; // the same server under another origin
+    SampleSite m_sameSite; // another server of the same site (127.0.0.1, another port)
     FakeDialogs m_dialogs;
     std::unique_ptr<LiveShell> m_shell;
     QStringList m_beacons;
@@ -104,6 +119,7 @@ void tst_Hostile::initTestCase() {
     QVERIFY(m_site.start({QStringLiteral("--hostile")}));
     m_base = m_site.base();
     m_otherOrigin = QStringLiteral("http://localhost:%1").arg(m_site.port());
+    QVERIFY(m_sameSite.start({QStringLiteral("--hostile")}));
 }
 
 void tst_Hostile::init() {
@@ -139,14 +155,34 @@ void tst_Hostile::startShell(const std::string& browserSettings) {
 bool tst_Hostile::waitForBeacon(const QString& what, int timeoutMs) {
     return LiveShell::WaitFor(
         [&] {
-            for (const QString& target : m_site.takeRequests()) {
-                if (target.startsWith(QStringLiteral("/beacon?"))) {
-                    m_beacons.append(QUrl::fromPercentEncoding(target.mid(8).toUtf8()));
-                }
-            }
+            takeRequests();
             return sawBeacon(what);
         },
         timeoutMs);
+}
+
+QStringList tst_Hostile::takeRequests() {
+    QStringList others;
+    for (const QString& target : m_site.takeRequests() + m_sameSite.takeRequests()) {
+        if (target.startsWith(QStringLiteral("/beacon?"))) {
+            m_beacons.append(QUrl::fromPercentEncoding(target.mid(8).toUtf8()));
+        } else {
+            others.append(target);
+        }
+    }
+    return others;
+}
+
+void tst_Hostile::XDoTool(const QStringList& arguments) {
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"), arguments);
+    QVERIFY(xdotool.waitForFinished(10000));
+    QCOMPARE(xdotool.exitCode(), 0);
+}
+
+QStringList tst_Hostile::onScreen(QPoint local) const {
+    const QPoint global = m_shell->browser->view()->mapToGlobal(local);
+    return {QString::number(global.x()), QString::number(global.y())};
 }
 
 bool tst_Hostile::sawBeacon(const QString& prefix) const {
@@ -524,13 +560,15 @@ void tst_Hostile::whatAPageMakesTavlinWriteIsBounded() {
 }
 
 void tst_Hostile::photoGoesOnlyIntoTheDocumentItWasTakenFor_data() {
-    QTest::addColumn<bool>("otherOrigin");
-    QTest::newRow("another origin") << true;
-    QTest::newRow("another page of the same origin") << false;
+    QTest::addColumn<QString>("move");
+    QTest::newRow("another origin") << "other-origin";
+    QTest::newRow("another page of the same origin") << "same-origin";
+    QTest::newRow("another origin of the same site, as the window opens") << "same-site-at-open";
+    QTest::newRow("a load that brings no document (HTTP 204)") << "no-document";
 }
 
 void tst_Hostile::photoGoesOnlyIntoTheDocumentItWasTakenFor() {
-    QFETCH(bool, otherOrigin);
+    QFETCH(QString, move);
     startShell();
     QVERIFY(m_shell->open(QStringLiteral("/photo")));
     QVERIFY(!Named<ImageButton>(*m_shell->window, "Img_Photo")->isHidden());
@@ -539,11 +577,25 @@ void tst_Hostile::photoGoesOnlyIntoTheDocumentItWasTakenFor() {
         vcx->devices = {QStringLiteral("Scripted camera")};
         return vcx;
     });
-    // While the camera window is open the page moves on; then the officer
-    // presses 拍  照.
-    const QString trap =
-        (otherOrigin ? m_otherOrigin : m_base) + QStringLiteral("/hostile/photo-trap");
-    bool moved = false;
+    // While the camera window is open the page moves on (or, at the same
+    // site, starts to move as 拍照 is pressed); then the officer presses 拍  照.
+    const QString trap = (move == QLatin1String("other-origin")        ? m_otherOrigin
+                          : move == QLatin1String("same-site-at-open") ? m_sameSite.base()
+                                                                       : m_base) +
+                         QStringLiteral("/hostile/photo-trap");
+    const QString away = move == QLatin1String("no-document")
+                             ? m_base + QStringLiteral("/beacon?no-document")
+                             : trap;
+    const QString arrived = move == QLatin1String("no-document") ? QStringLiteral("no-document")
+                                                                 : QStringLiteral("trap-ready");
+    const auto leave = [&] {
+        m_shell->browser->page()->runJavaScript(QStringLiteral("location.href = '%1';").arg(away),
+                                                QWebEngineScript::MainWorld);
+    };
+    bool moved = move == QLatin1String("same-site-at-open");
+    if (moved) {
+        leave();
+    }
     bool pressed = false;
     QTimer officer;
     connect(&officer, &QTimer::timeout, this, [&] {
@@ -553,9 +605,9 @@ void tst_Hostile::photoGoesOnlyIntoTheDocumentItWasTakenFor() {
         }
         if (!moved) {
             moved = true;
-            m_shell->browser->page()->runJavaScript(
-                QStringLiteral("location.href = '%1';").arg(trap), QWebEngineScript::MainWorld);
-        } else if (!pressed && waitForBeacon(QStringLiteral("trap-ready"), 0)) {
+            leave();
+        } else if (!pressed && waitForBeacon(arrived, 0) &&
+                   !m_shell->browser->page()->isLoading()) {
             pressed = true;
             Named<QPushButton>(*camera, "Btn_Save")->click();
         }
@@ -565,6 +617,18 @@ void tst_Hostile::photoGoesOnlyIntoTheDocumentItWasTakenFor() {
     emit Named<ImageButton>(*m_shell->window, "Img_Photo")->clicked();
     officer.stop();
     QVERIFY(pressed);
+    if (move == QLatin1String("no-document")) {
+        // Nothing new came: the page shown at 拍照 is still there and gets it.
+        QVERIFY(m_shell->settle());
+        QCOMPARE(m_shell->browser->page()->url().path(), QStringLiteral("/photo"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_shell->evaluate(QStringLiteral(
+                                  "document.getElementById('Txt_InspectPhotoStr').value.length"))
+                    .toInt() > 0,
+            10000);
+        QVERIFY(!LogMessages().contains(QStringLiteral("导入照片时失败")));
+        return;
+    }
     QTRY_VERIFY_WITH_TIMEOUT(
         LogMessages().contains(QStringLiteral("导入照片时失败,错误:") + Browser::kDocumentGone),
         10000);
@@ -841,6 +905,101 @@ void tst_Hostile::readmeTableIsCoveredByTheseTests() {
         QVERIFY2(testSlots.contains(slot), qPrintable(line));
     }
     QVERIFY(rows >= 30);
+}
+
+void tst_Hostile::theMouseGivesThePageNoSelectionNoHistoryNoFile() {
+    startShell();
+    QVERIFY(m_shell->open(QStringLiteral("/hostile/pc")));
+    QVERIFY(waitForBeacon(QStringLiteral("pc-ready")));
+    QVERIFY(QTest::qWaitForWindowExposed(m_shell->window.get()));
+    m_shell->window->raise();
+    m_shell->window->activateWindow();
+    // Whatever was last selected in any program: X11's selection.
+    QGuiApplication::clipboard()->setText(QStringLiteral("the officer's own text"),
+                                          QClipboard::Selection);
+    // The middle button (paste), back and forward, then a plain click.
+    for (const char* button : {"2", "8", "9", "1"}) {
+        XDoTool(QStringList{QStringLiteral("mousemove")} + onScreen(QPoint(500, 400)) +
+                QStringList{QStringLiteral("click"), QString::fromLatin1(button)});
+    }
+    // The page's picture dragged out, across the page and beyond the window.
+    XDoTool(QStringList{QStringLiteral("mousemove")} + onScreen(QPoint(80, 80)) +
+            QStringList{QStringLiteral("mousedown"), QStringLiteral("1")});
+    for (const QPoint step : {QPoint(100, 100), QPoint(200, 200), QPoint(400, 400)}) {
+        XDoTool(QStringList{QStringLiteral("mousemove")} + onScreen(step));
+    }
+    XDoTool({QStringLiteral("mouseup"), QStringLiteral("1")});
+    QVERIFY(waitForBeacon(QStringLiteral("mouse-0")));
+    QVERIFY(waitForBeacon(QStringLiteral("dragstart-")));
+    QVERIFY(m_shell->settle());
+    takeRequests();
+    const QString seen = m_beacons.join(u' ');
+    QVERIFY2(sawBeacon(QStringLiteral("dragstart-true")), qPrintable(seen)); // cancelled
+    for (const char* never : {"mouse-1", "mouse-3", "mouse-4", "aux-", "paste", "input-"}) {
+        QVERIFY2(!sawBeacon(QString::fromLatin1(never)), qPrintable(seen));
+    }
+    QCOMPARE(m_shell->browser->page()->url().path(), QStringLiteral("/hostile/pc"));
+}
+
+void tst_Hostile::afterLoginNothingEarlierIsReachable() {
+    startShell();
+    // The officer opens a guest's record, then presses 登录.
+    QVERIFY(m_shell->open(QStringLiteral("/home")));
+    QVERIFY(m_shell->open(QStringLiteral("/detail?id=1")));
+    QVERIFY(m_shell->browser->page()->history()->canGoBack());
+    QSignalSpy completed(m_shell->browser.get(), &Browser::documentComplete);
+    emit Named<ImageButton>(*m_shell->window, "Img_Login")->clicked();
+    QTRY_VERIFY_WITH_TIMEOUT(!completed.isEmpty() &&
+                                 m_shell->browser->page()->url().path() == QStringLiteral("/login"),
+                             20000);
+    QVERIFY(m_shell->settle());
+    QVERIFY(!m_shell->browser->page()->history()->canGoBack());
+    // The next person presses the mouse's back button: the login page stays.
+    XDoTool(QStringList{QStringLiteral("mousemove")} + onScreen(QPoint(500, 400)) +
+            QStringList{QStringLiteral("click"), QStringLiteral("8")});
+    QVERIFY(m_shell->settle());
+    QCOMPARE(m_shell->browser->page()->url().path(), QStringLiteral("/login"));
+    QVERIFY(!m_shell->browser->page()->history()->canGoBack());
+}
+
+void tst_Hostile::f6ReachesAPageThatHandlesIt() {
+    startShell();
+    QVERIFY(m_shell->open(QStringLiteral("/hostile/pc")));
+    QVERIFY(waitForBeacon(QStringLiteral("pc-ready")));
+    officerClicks(QPoint(500, 400));
+    QVERIFY(waitForBeacon(QStringLiteral("mouse-0")));
+    XDoTool({QStringLiteral("key"), QStringLiteral("F6")});
+    QVERIFY(waitForBeacon(QStringLiteral("f6")));
+    QVERIFY(m_shell->settle());
+    QWidget* focus = QApplication::focusWidget();
+    QVERIFY(focus != nullptr &&
+            (focus == m_shell->browser->view() || m_shell->browser->view()->isAncestorOf(focus)));
+    // A page that leaves F6 alone: it leads to the title strip.
+    QVERIFY(m_shell->open(QStringLiteral("/home")));
+    officerClicks(QPoint(500, 400));
+    XDoTool({QStringLiteral("key"), QStringLiteral("F6")});
+    QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<ImageButton*>(QApplication::focusWidget()) != nullptr,
+                             10000);
+}
+
+void tst_Hostile::serviceWorkerNeverAnswersTheStart() {
+    startShell();
+    QVERIFY(m_shell->open(QStringLiteral("/hostile/service-worker")));
+    QVERIFY(waitForBeacon(QStringLiteral("sw-")));
+    QVERIFY2(!sawBeacon(QStringLiteral("sw-registered")), qPrintable(m_beacons.join(u' ')));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        LogMessages().contains(QStringLiteral("the page may not install a service worker")), 10000);
+    // 登录 reaches the back end, with the start URL.
+    takeRequests();
+    emit Named<ImageButton>(*m_shell->window, "Img_Login")->clicked();
+    QStringList requests;
+    QVERIFY(LiveShell::WaitFor([&] {
+        requests += takeRequests();
+        return !requests.filter(QStringLiteral("/inspect?")).isEmpty();
+    }));
+    QVERIFY(m_shell->settle());
+    takeRequests();
+    QVERIFY2(!sawBeacon(QStringLiteral("sw-answered")), qPrintable(m_beacons.join(u' ')));
 }
 
 int main(int argc, char** argv) {
