@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
     const std::string appPath = TSysOper::GetAppPath();
     const StatePlaces::Environment environment = StatePlaces::Environment::FromProcess();
     StatePlaces::Places places =
-        StatePlaces::Choose(appPath, StatePlaces::IsWritableFolder(appPath), environment);
+        StatePlaces::Choose(appPath, StatePlaces::IsPortableFolder(appPath), environment);
     TSysOper::SetLogFolder(places.logFolder);
     StatePlaces::MakeLogFolder(places);
     // Before any thread: the certificate authorities IT put into the system

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
@@ -31,6 +32,44 @@ public:
 private:
     int m_fd;
 };
+
+// Whether folder is a real folder (not a link) of this user, which nobody
+// else may enter; one that others may is tightened to 0700. errno says why
+// not: ELOOP for a link, EPERM for another user's.
+bool IsOwnFolder(const std::string& folder) {
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0) {
+        return false;
+    }
+    if (S_ISLNK(st.st_mode)) {
+        errno = ELOOP;
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        errno = ENOTDIR;
+        return false;
+    }
+    if (st.st_uid != ::geteuid()) {
+        errno = EPERM;
+        return false;
+    }
+    return (st.st_mode & 0077) == 0 || ::chmod(folder.c_str(), 0700) == 0;
+}
+
+// Whether an open log file is a plain file of this user with no other name
+// (a hard link would have the log append to another file); one others may
+// read is tightened to 0600.
+bool IsOwnFile(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        return false;
+    }
+    if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || st.st_nlink != 1) {
+        errno = EPERM;
+        return false;
+    }
+    return (st.st_mode & 0077) == 0 || ::fchmod(fd, 0600) == 0;
+}
 
 bool LockWithin(int fd, std::chrono::milliseconds wait) {
     const auto deadline = std::chrono::steady_clock::now() + wait;
@@ -102,18 +141,18 @@ bool AppendToFolder(const std::string& logFolder, std::string_view message, cons
             folder.pop_back();
         }
         const std::string path = folder + "/" + FileName(when);
-        const auto openLog = [&path] {
-            return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
-        };
-        int fd = openLog();
-        if (fd < 0 && errno == ENOENT) {
-            if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-                return false;
-            }
-            fd = openLog();
+        // The log is the officer's alone: its folder 0700 and its files 0600,
+        // never written through a link, never in a folder or file of another
+        // user (who could read it, or have it append to a file of theirs).
+        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+            return false;
         }
-        const FileDescriptor file(fd);
-        if (file.get() < 0) {
+        if (!IsOwnFolder(folder)) {
+            return false;
+        }
+        const FileDescriptor file(::open(
+            path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0600));
+        if (file.get() < 0 || !IsOwnFile(file.get())) {
             return false;
         }
         // Other programs may read the file meanwhile, but no other writer may append.

@@ -119,8 +119,11 @@ Places Choose(const std::string& appPath, bool programFolderWritable, const Envi
     return places;
 }
 
-bool IsWritableFolder(const std::string& folder) {
-    return !folder.empty() && ::access(folder.c_str(), W_OK | X_OK) == 0;
+bool IsPortableFolder(const std::string& folder) {
+    struct stat st {};
+    return !folder.empty() && ::access(folder.c_str(), W_OK | X_OK) == 0 &&
+           ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & 0022) == 0;
 }
 
 void MakeLogFolder(const Places& places) {

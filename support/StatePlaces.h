@@ -43,8 +43,10 @@ struct Places {
 // without a usable runtime folder it is left empty, for Prepare to make.
 Places Choose(const std::string& appPath, bool programFolderWritable, const Environment& env);
 
-// Whether the current user may make files in the folder.
-bool IsWritableFolder(const std::string& folder);
+// Whether a program folder is a portable copy's: one the current user owns
+// and may write, and no other user may (a folder the PC's users share, or
+// another user's, is not: its log and photo go to the user's own places).
+bool IsPortableFolder(const std::string& folder);
 
 // Makes an installed copy's log folder with its missing parents (mode 0700).
 // Nothing is said here when it fails: the log says so itself, once, with the

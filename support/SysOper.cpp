@@ -58,6 +58,13 @@ void SayLogLost(const std::string& folder, int error) {
                  "tavlin: the daily log cannot be written in %s: %s; log entries are lost\n",
                  folder.empty() ? "(no folder)" : folder.c_str(),
                  error != 0 ? std::strerror(error) : "no folder for it");
+    if (error == ELOOP || error == EPERM) {
+        // Refused on purpose: the officer's log goes nowhere another user reaches.
+        std::fputs("tavlin: 日志文件夹或日志文件是链接或属于其他用户,日志不写入 (the folder or "
+                   "the day's file is a link or another user's: Tavlin writes its log only into "
+                   "its own)\n",
+                   stderr);
+    }
 }
 } // namespace
 

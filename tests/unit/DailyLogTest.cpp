@@ -8,8 +8,10 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -163,4 +165,57 @@ TEST_F(DailyLogAppend, LineCutShortByAFullDiskIsTakenBack) {
 
     EXPECT_FALSE(written);
     EXPECT_EQ(LogText(), before);
+}
+
+TEST_F(DailyLogAppend, NeverThroughALinkNorIntoAnotherUsersFileAndOnlyPrivately) {
+    // Another user of the PC made the folder beforehand, with a link named
+    // like the day's file to a file of the officer's.
+    const std::filesystem::path folder = m_dir.path() / "LogFiles";
+    const std::filesystem::path officers = m_dir.path() / "officers-notes.txt";
+    testsupport::WriteAll(officers, "the officer's own\n");
+    std::filesystem::create_directory(folder);
+    std::filesystem::create_symlink(officers, folder / "Inspect_20261207.txt");
+    EXPECT_FALSE(DailyLog::Append(m_dir.folder(), "text the page chose", kMorning));
+    EXPECT_EQ(ReadAll(officers), "the officer's own\n");
+    // A hard link to it is refused too.
+    std::filesystem::remove(folder / "Inspect_20261207.txt");
+    std::filesystem::create_hard_link(officers, folder / "Inspect_20261207.txt");
+    EXPECT_FALSE(DailyLog::Append(m_dir.folder(), "text the page chose", kMorning));
+    EXPECT_EQ(ReadAll(officers), "the officer's own\n");
+    // A folder that is a link is not followed.
+    std::filesystem::remove(folder / "Inspect_20261207.txt");
+    std::filesystem::remove(folder);
+    const std::filesystem::path elsewhere = m_dir.path() / "elsewhere";
+    std::filesystem::create_directory(elsewhere);
+    std::filesystem::create_directory_symlink(elsewhere, folder);
+    EXPECT_FALSE(DailyLog::Append(m_dir.folder(), "x", kMorning));
+    EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
+    // A folder and file of its own that others may read are tightened.
+    std::filesystem::remove(folder);
+    std::filesystem::create_directory(folder);
+    ::chmod(folder.c_str(), 0755);
+    testsupport::WriteAll(folder / "Inspect_20261207.txt", "");
+    ::chmod((folder / "Inspect_20261207.txt").c_str(), 0644);
+    EXPECT_TRUE(DailyLog::Append(m_dir.folder(), "x", kMorning));
+    struct stat st {};
+    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    ASSERT_EQ(::stat((folder / "Inspect_20261207.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    // A new file is the officer's alone from its start.
+    EXPECT_TRUE(DailyLog::Append(m_dir.folder(), "x", At(2026, 12, 8, 1, 0, 0)));
+    ASSERT_EQ(::stat((folder / "Inspect_20261208.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(DailyLogAppend, AnotherUsersFolderIsRefused) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "giving a folder to another user needs root";
+    }
+    const std::filesystem::path folder = m_dir.path() / "LogFiles";
+    std::filesystem::create_directory(folder);
+    ASSERT_EQ(::chown(folder.c_str(), 4242, 4242), 0); // no user of this machine's
+    ::chmod(folder.c_str(), 0777);
+    EXPECT_FALSE(DailyLog::Append(m_dir.folder(), "x", kMorning));
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
 }

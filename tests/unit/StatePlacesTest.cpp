@@ -140,3 +140,24 @@ TEST(StatePlaces, ALogThatCannotBeWrittenIsSaidOnceOnStandardError) {
     EXPECT_NE(said.find((dir.path() / "file" / "LogFiles").string()), std::string::npos) << said;
     EXPECT_NE(said.find("Not a directory"), std::string::npos) << said;
 }
+
+TEST(StatePlaces, OnlyAFolderOfTheUsersOwnThatNoOtherMayWriteIsPortable) {
+    TempDir dir;
+    const std::string folder = dir.folder();
+    ::chmod(folder.c_str(), 0755);
+    EXPECT_TRUE(StatePlaces::IsPortableFolder(folder));
+    // A folder the PC's users share: the log and photo go to the user's own places.
+    for (const mode_t shared : {0777, 0775, 01777}) {
+        ::chmod(folder.c_str(), shared);
+        EXPECT_FALSE(StatePlaces::IsPortableFolder(folder)) << std::oct << shared;
+    }
+    ::chmod(folder.c_str(), 0700);
+    EXPECT_TRUE(StatePlaces::IsPortableFolder(folder));
+    if (::geteuid() == 0) {
+        // Another user's folder, even one root may write.
+        ASSERT_EQ(::chown(folder.c_str(), 4242, 4242), 0);
+        EXPECT_FALSE(StatePlaces::IsPortableFolder(folder));
+    }
+    EXPECT_FALSE(StatePlaces::IsPortableFolder(""));
+    EXPECT_FALSE(StatePlaces::IsPortableFolder(folder + "missing/"));
+}
