@@ -488,8 +488,10 @@ void tst_Network::systemStoreAuthorityIsTrustedUntilRemoved() {
     const QString url = QStringLiteral("https://127.0.0.1:%1/inspect").arg(site.port());
 
     // Installed the Debian way; removed again whatever happens.
+    // Named after the test's own folder: process ids repeat across the
+    // process namespaces tests run in.
     const QString installed =
-        anchors + QStringLiteral("/tavlin-test-%1.crt").arg(QCoreApplication::applicationPid());
+        anchors + QStringLiteral("/%1.crt").arg(QFileInfo(m_work->path()).fileName());
     struct StoreRestore {
         QString file;
         ~StoreRestore() {
