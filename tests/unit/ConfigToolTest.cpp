@@ -84,9 +84,28 @@ TEST_F(ConfigTool, ValuesAreWhatWasWrittenAndWriteBackUnchanged) {
     ASSERT_EQ(code, 0) << Stderr();
     EXPECT_EQ(testsupport::ReadAll(pc / "Config.ini"), config);
     EXPECT_EQ(testsupport::ReadAll(pc / "Identity.ini"), identity);
-    // Without browser settings, none are printed.
+    // One value written anew: the others stay as they were.
     Run("write " + Folder() + " --url http://a/", code);
+    ASSERT_EQ(code, 0) << Stderr();
     EXPECT_EQ(Run("values " + Folder(), code),
+              "url=http://a/\n"
+              "type-code=R02\n"
+              "enterprise-number=4401000001\n"
+              "identity-serial= SN-1\n"
+              "enterprise-name=平安 宾馆\n"
+              "other-info=a=b\n"
+              "long-code=\n"
+              "allowed-origins=https://b.example http://c.example:8080\n"
+              "load-timeout=12\n");
+    // An optional setting given empty is gone; a fresh folder has none.
+    Run("write " + Folder() + " --allowed-origins '' --load-timeout ''", code);
+    EXPECT_EQ(code, 2) << "an empty load timeout is no number of seconds";
+    Run("write " + Folder() + " --allowed-origins ''", code);
+    ASSERT_EQ(code, 0) << Stderr();
+    EXPECT_EQ(Run("values " + Folder(), code).find("allowed-origins="), std::string::npos);
+    const std::string fresh = "'" + (m_dir.path() / "fresh").string() + "'";
+    Run("write " + fresh + " --url http://a/", code);
+    EXPECT_EQ(Run("values " + fresh, code),
               "url=http://a/\ntype-code=\nenterprise-number=\nidentity-serial=\n"
               "enterprise-name=\nother-info=\nlong-code=\n");
     // Nothing to read: status 1, and the reason.

@@ -58,7 +58,8 @@ int Help() {
     std::fputs(
         "\n"
         "write  stores the base URL (Base64) in FOLDER/InspectConfig/Config.ini and the\n"
-        "       enterprise identity in FOLDER/InspectConfig/Identity.ini. FOLDER is the\n"
+        "       enterprise identity in FOLDER/InspectConfig/Identity.ini; what the files\n"
+        "       hold already stays unless an option gives it anew. FOLDER is the\n"
         "       program folder: /usr/lib/tavlin for the installed package (run with\n"
         "       sudo), whose InspectConfig is /etc/tavlin.\n"
         "       The URL must be http or https; no value may be longer than 2047 bytes.\n"
@@ -376,7 +377,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tavlin-config: unknown command '%s'\n", argv[1]);
         return Usage();
     }
+    // What the folder holds already stays unless an option replaces it: a
+    // change of one value never loses the others.
     ShellConfig::Values values;
+    if (Inspect(folder + std::string(ShellConfig::kConfigFile)).kind == FileState::Readable) {
+        values = ShellConfig::ReadValues(folder);
+    }
     for (int i = 3; i < argc; i += 2) {
         const ShellConfig::Key* key = ShellConfig::FindOption(argv[i]);
         if (key == nullptr) {
