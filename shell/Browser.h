@@ -86,6 +86,10 @@ public:
                              const std::string& text, const QString& imageId, const QString& path,
                              Callback callback) = 0;
 
+    // The officer used the page (a button, a key, the wheel): a browser that
+    // watches for a page that stopped answering watches for a while.
+    virtual void noteOfficerInput() {}
+
     // Forgets the pages before the one shown: none can be gone back to.
     virtual void clearHistory() {}
 

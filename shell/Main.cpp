@@ -171,6 +171,20 @@ bool TFrm_Tavlin::ApplicationEvents1Message(QObject* receiver, QEvent* event) {
         return false;
     }
     auto* target = static_cast<QWidget*>(receiver);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::KeyPress:
+    case QEvent::Wheel:
+    case QEvent::TouchBegin:
+        // The officer uses the page: the browser watches whether it answers.
+        if (const QWidget* view = m_browser.view();
+            view != nullptr && (target == view || view->isAncestorOf(target))) {
+            m_browser.noteOfficerInput();
+        }
+        break;
+    default:
+        break;
+    }
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         const auto buttons = titleButtons();

@@ -237,7 +237,7 @@ WebEngineBrowser::WebEngineBrowser(QObject* parent)
     connect(&m_loadTimer, &QTimer::timeout, this, &WebEngineBrowser::handleLoadTimeout);
     m_watchdog.setInterval(kWatchdogIntervalMs);
     connect(&m_watchdog, &QTimer::timeout, this, &WebEngineBrowser::handleWatchdog);
-    m_watchdog.start();
+    watchForAWhile();
 }
 
 void WebEngineBrowser::setPagePolicy(const QUrl& base,
@@ -255,6 +255,7 @@ void WebEngineBrowser::setHangTimeout(int milliseconds) {
 }
 
 void WebEngineBrowser::handleLoadStarted() {
+    watchForAWhile();
     // The document shown may leave: the photo given to it is no longer served.
     // A photo taken for it still reaches it while it stays (a load that brings
     // no document: HTTP 204, a refused download).
@@ -472,6 +473,7 @@ void WebEngineBrowser::handleDocumentLoaded(const QVariantMap& facts) {
 }
 
 void WebEngineBrowser::completeWith(const QVariantMap* facts) {
+    watchForAWhile();
     m_completing = facts;
     emit documentComplete(true);
     m_completing = nullptr;
@@ -484,7 +486,25 @@ void WebEngineBrowser::handleLoadTimeout() {
     m_page->triggerAction(QWebEnginePage::Stop);
 }
 
+void WebEngineBrowser::watchForAWhile() {
+    m_watchSince.start();
+    if (!m_watchdog.isActive()) {
+        m_watchdog.start();
+    }
+}
+
+void WebEngineBrowser::noteOfficerInput() {
+    watchForAWhile();
+}
+
 void WebEngineBrowser::handleWatchdog() {
+    // Nothing has happened for a while and no probe waits for its answer:
+    // the watchdog rests until the next load, operation or input. A page that
+    // stops answering meanwhile is found as soon as the officer uses it.
+    if (!m_probeSent && m_watchSince.elapsed() > m_watchWindowMs) {
+        m_watchdog.stop();
+        return;
+    }
     // While a page dialog waits for the officer, the page's scripts wait too;
     // while a page loads, its time limit watches it.
     if (m_loading || m_page->dialogOpen() || m_page->renderProcessPid() <= 0) {
@@ -566,6 +586,7 @@ QWebEnginePage* WebEngineBrowser::page() const {
 }
 
 void WebEngineBrowser::navigate(const QUrl& url) {
+    watchForAWhile();
     m_navigationStart.start(kNavigationStartMs);
     m_page->load(url);
 }
@@ -689,6 +710,7 @@ void WebEngineBrowser::importPhoto(const DocumentPin& pin, const QString& inputI
 }
 
 void WebEngineBrowser::runPageScript(const QString& code) {
+    watchForAWhile(); // the page's own function may never return
     m_page->runJavaScript(QStringLiteral("try { %1 } catch (e) {}").arg(code),
                           QWebEngineScript::MainWorld);
 }

@@ -49,6 +49,7 @@ public:
     void importPhoto(const DocumentPin& pin, const QString& inputId, const std::string& text,
                      const QString& imageId, const QString& path, Callback callback) override;
     void runPageScript(const QString& code) override;
+    void noteOfficerInput() override;
     QUrl documentUrl() const override;
     void clearHistory() override;
     void setPagePolicy(const QUrl& base, const ShellConfig::BrowserSettings& settings) override;
@@ -57,9 +58,16 @@ public:
     // is ended (10 s; tests make it shorter).
     static constexpr int kHangTimeoutMs = 10000;
     void setHangTimeout(int milliseconds);
+    // How long the watchdog goes on after the last reason to watch (30 s;
+    // tests make it shorter), and whether it runs now.
+    void setWatchWindow(int milliseconds) { m_watchWindowMs = milliseconds; }
+    bool watching() const { return m_watchdog.isActive(); }
 
 private:
     static constexpr int kWatchdogIntervalMs = 1000;
+    // How long the watchdog goes on after the last load, operation of the
+    // shell's on the page, or input of the officer's.
+    static constexpr int kWatchWindowMs = 30000;
 
     void handleLoadStarted();
     void handleLoadingChanged(const QWebEngineLoadingInfo& info);
@@ -87,6 +95,10 @@ private:
     void reportLoadFailure(const QWebEngineLoadingInfo& info);
     void handleLoadTimeout();
     void handleWatchdog();
+    // Something happened on the page: the watchdog watches for a while. While
+    // nothing happens it does not run at all (no timer, no probe), so an idle
+    // page costs what it costs in a bare browser.
+    void watchForAWhile();
     void handleRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status,
                                        int exitCode);
 
@@ -124,6 +136,8 @@ private:
     // The renderer is asked a trivial script now and then; one left
     // unanswered too long means a page that never yields.
     QTimer m_watchdog;
+    QElapsedTimer m_watchSince; // since the last reason to watch
+    int m_watchWindowMs = kWatchWindowMs;
     QElapsedTimer m_probeTimer;
     bool m_probeSent = false;
     unsigned m_probe = 0;

@@ -76,6 +76,7 @@ private slots:
     void afterLoginNothingEarlierIsReachable();
     void f6ReachesAPageThatHandlesIt();
     void serviceWorkerNeverAnswersTheStart();
+    void aPageThatStopsAnsweringWhileIdleIsEndedWhenUsed();
 
 private:
     void startShell(const std::string& browserSettings = {});
@@ -1000,6 +1001,23 @@ void tst_Hostile::serviceWorkerNeverAnswersTheStart() {
     QVERIFY(m_shell->settle());
     takeRequests();
     QVERIFY2(!sawBeacon(QStringLiteral("sw-answered")), qPrintable(m_beacons.join(u' ')));
+}
+
+void tst_Hostile::aPageThatStopsAnsweringWhileIdleIsEndedWhenUsed() {
+    startShell();
+    m_shell->browser->setWatchWindow(2000);
+    m_shell->browser->setHangTimeout(3000);
+    QVERIFY(m_shell->open(QStringLiteral("/home")));
+    // Nothing happens: the watchdog rests (no timer, no probe of the renderer).
+    QTRY_VERIFY_WITH_TIMEOUT(!m_shell->browser->watching(), 10000);
+    // The page stops answering on its own, unseen; the officer then clicks it.
+    m_shell->browser->page()->runJavaScript(
+        QStringLiteral("setTimeout(function () { for (;;) {} }, 0);"), QWebEngineScript::MainWorld);
+    officerClicks(QPoint(500, 400));
+    QTRY_VERIFY_WITH_TIMEOUT(m_shell->browser->watching(), 10000);
+    // Its render process is ended and the officer gets the error panel.
+    QTRY_VERIFY_WITH_TIMEOUT(!Named<ClickableLabel>(*m_shell->window, "Lb_Ref")->isHidden(), 20000);
+    QVERIFY(LogMessages().contains(QStringLiteral("the page answered no script for 3 s")));
 }
 
 int main(int argc, char** argv) {
