@@ -90,6 +90,7 @@ bench: build
 	$(if $(filter 0,$(shell id -u)),QTWEBENGINE_DISABLE_SANDBOX=1) \
 	  tests/run-under-xvfb.sh $(BUILD)/bin/bench_camera 2>/dev/null
 	tests/run-under-xvfb.sh $(BUILD)/bin/bench_navigation
+	tests/run-under-xvfb.sh bench/idle.sh $(BUILD)
 
 demo: build
 	tools/demo.sh
