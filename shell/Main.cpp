@@ -171,14 +171,16 @@ bool TFrm_Tavlin::ApplicationEvents1Message(QObject* receiver, QEvent* event) {
         return false;
     }
     auto* target = static_cast<QWidget*>(receiver);
+    // The page's own input: the view, or a widget inside it.
+    const QWidget* view = m_browser.view();
+    const bool inPage = view != nullptr && (target == view || view->isAncestorOf(target));
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::KeyPress:
     case QEvent::Wheel:
     case QEvent::TouchBegin:
         // The officer uses the page: the browser watches whether it answers.
-        if (const QWidget* view = m_browser.view();
-            view != nullptr && (target == view || view->isAncestorOf(target))) {
+        if (inPage) {
             m_browser.noteOfficerInput();
         }
         break;
@@ -194,18 +196,12 @@ bool TFrm_Tavlin::ApplicationEvents1Message(QObject* receiver, QEvent* event) {
         }
         // F6 from the window to the strip; the page has it first, and the
         // view hands on what the page leaves (to its parent, Pnl_Web).
-        const QWidget* view = m_browser.view();
-        const bool inPage = view != nullptr && (target == view || view->isAncestorOf(target));
         if (key == Qt::Key_F6 && static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier &&
             target->window() == this && !inPage) {
             return focusTitleButton(nullptr, 1); // from the page (or the window) to the strip
         }
     }
-    if (!IsHeldFromPage(event)) {
-        return false;
-    }
-    const QWidget* view = m_browser.view();
-    return view != nullptr && (target == view || view->isAncestorOf(target));
+    return inPage && IsHeldFromPage(event);
 }
 
 bool TFrm_Tavlin::focusTitleButton(const ImageButton* from, int step) {
