@@ -377,8 +377,10 @@ void WebEngineBrowser::installLoadReport() {
             "(function (token, ids) {"
             "  var read = %1;"
             "  var claimed = false;"
-            "  window.tavlinClaimDocument = function () {"
+            "  var reportDue = 0;"
+            "  window.tavlinClaimDocument = function (atLoadEnd) {"
             "    if (claimed) return {ok: true, claimed: true};"
+            "    if (atLoadEnd && Date.now() < reportDue) return {ok: true, pending: true};"
             "    var facts = read(ids);"
             "    claimed = facts.ok;"
             "    return facts;"
@@ -393,8 +395,10 @@ void WebEngineBrowser::installLoadReport() {
             "  if (location.protocol !== 'http:' && location.protocol !== 'https:') return;"
             "  window.addEventListener('load', function (event) {"
             "    if (!event.isTrusted) return;"
+            "    reportDue = Date.now() + 1000;"
             "    setTimeout(function () {"
-            "      var facts = window.tavlinClaimDocument();"
+            "      reportDue = 0;"
+            "      var facts = window.tavlinClaimDocument(false);"
             "      if (facts.ok && !facts.claimed) console.log(token + JSON.stringify(facts));"
             "    }, 0);"
             "  });"
@@ -443,10 +447,13 @@ void WebEngineBrowser::handleLoadFinished(bool ok) {
     // The document completes here unless its load report came first, or
     // another document arrives before the answer. A navigation that only
     // starts (and may be refused) leaves this one shown, and its answer valid.
-    const quint64 document = ++m_arrived;
+    claimAtLoadEnd(++m_arrived);
+}
+
+void WebEngineBrowser::claimAtLoadEnd(quint64 document) {
     runIsolated(IsolatedFunction({}, QStringLiteral("if (typeof window.tavlinClaimDocument !== "
                                                     "'function') return {ok: true, unread: true};"
-                                                    "return window.tavlinClaimDocument();")) +
+                                                    "return window.tavlinClaimDocument(true);")) +
                     QLatin1Char(')'),
                 [self = QPointer<WebEngineBrowser>(this), document](const ScriptResult& result) {
                     if (!self || self->m_arrived != document) {
@@ -454,6 +461,19 @@ void WebEngineBrowser::handleLoadFinished(bool ok) {
                     }
                     if (result.ok && result.values.value(QStringLiteral("claimed")).toBool()) {
                         return; // completed by its load report
+                    }
+                    if (result.ok && result.values.value(QStringLiteral("pending")).toBool()) {
+                        // The load event was just dispatched and its report
+                        // reads the document after the page's own load
+                        // handlers and timers of that moment: asked again
+                        // shortly, when the report has claimed it (or, if the
+                        // page kept it from coming, claimed here).
+                        QTimer::singleShot(kClaimRetryMs, self.data(), [self, document] {
+                            if (self) {
+                                self->claimAtLoadEnd(document);
+                            }
+                        });
+                        return;
                     }
                     self->resetZoom();
                     // Not read (no document, or one the script was not put

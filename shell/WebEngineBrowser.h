@@ -74,6 +74,10 @@ private:
     void handleLoadFinished(bool ok);
     // The program's script in the isolated world reported the document shown
     // at its load event, with its title and texts.
+    // Claims the document whose load ended (document: m_arrived then) unless
+    // its load report claims it first.
+    void claimAtLoadEnd(quint64 document);
+    static constexpr int kClaimRetryMs = 100;
     void handleDocumentLoaded(const QVariantMap& facts);
     // A new top-level document was made, with the id and origin its script gave.
     void handleDocumentCreated(const QString& id, const QUrl& origin);
