@@ -19,7 +19,7 @@
 #include "LiveShell.h"
 #include "Main.h"
 #include "Named.h"
-#include "QtVcx.h"
+#include "GstVcx.h"
 #include "SampleSite.h"
 #include "VirtualCameras.h"
 #include "WebEngineBrowser.h"
@@ -88,7 +88,7 @@ bool PreviewHasPicture(QWidget* view) {
 double TavlinFirstPicture(FakeDialogs& dialogs, const std::string& appPath) {
     QElapsedTimer timer;
     timer.start();
-    QtVcx vcx;
+    GstVcx vcx;
     TFrm_Camera camera(vcx, dialogs, appPath);
     camera.show();
     if (!Await([&] { return PreviewHasPicture(vcx.previewWidget()); })) {
@@ -214,7 +214,7 @@ int main(int argc, char** argv) {
                                       .arg(size.height())})) {
             return 1;
         }
-        QtVcx vcx;
+        GstVcx vcx;
         QString failure;
         QObject::connect(&vcx, &Vcx::errorOccurred, &vcx,
                          [&failure](const QString& description) { failure = description; });
@@ -297,9 +297,9 @@ int main(int argc, char** argv) {
     }
     // The officer's road: the Photo button, 拍  照 once the picture is live,
     // the photo into the page.
-    QtVcx* made = nullptr;
+    GstVcx* made = nullptr;
     shell.window->setCameraFactory([&made] {
-        auto vcx = std::make_unique<QtVcx>();
+        auto vcx = std::make_unique<GstVcx>();
         made = vcx.get();
         return vcx;
     });

@@ -19,6 +19,8 @@
 namespace {
 
 const QString kNoDevice = QStringLiteral("没有可用的设备");
+const QString kNotConnected =
+    QStringLiteral("【摄像头】没有连接或被其他程序使用,请先关闭这些程序或检查连接");
 
 } // namespace
 
@@ -75,6 +77,7 @@ TFrm_Camera::TFrm_Camera(Vcx& vcx, Dialogs& dialogs, const std::string& photoFol
     connect(Btn_Exit, &QPushButton::clicked, this, &TFrm_Camera::Btn_ExitClick);
     connect(&m_vcx, &Vcx::connectedChanged, this, &TFrm_Camera::handleVcxConnectedChanged);
     connect(&m_vcx, &Vcx::errorOccurred, this, &TFrm_Camera::handleVcxError);
+    connect(&m_vcx, &Vcx::devicesChanged, this, &TFrm_Camera::handleVcxDevicesChanged);
 
     FormCreate();
 }
@@ -126,6 +129,31 @@ void TFrm_Camera::FormShow() {
     }
 }
 
+void TFrm_Camera::handleVcxDevicesChanged() {
+    // A camera was plugged in or unplugged while the window is open: the list
+    // shows what is there now, the selected camera stays selected.
+    const bool wasEmpty = m_noDevice;
+    Cb_Device->clear();
+    LoadDevices();
+    if (!m_formShown) {
+        return; // the showing connects the first one
+    }
+    if (Cb_Device->count() == 0) {
+        applyState(State::NoDevice);
+        return;
+    }
+    if (wasEmpty) {
+        // The first camera plugged into a computer without one: as at the showing.
+        m_noDevice = false;
+        Cb_Device->setEnabled(true);
+        Btn_Save->setEnabled(true);
+        Cb_Device->setCurrentIndex(0);
+        ConnectDevice();
+        return;
+    }
+    Cb_Device->setCurrentIndex(m_vcx.VideoDeviceIndex());
+}
+
 int TFrm_Camera::selectedEntry() const {
     const int index = Cb_Device->currentIndex();
     return index >= 0 && Cb_Device->currentText() == Cb_Device->itemText(index) ? index : -1;
@@ -161,6 +189,7 @@ void TFrm_Camera::applyState(State state) {
     //   no capture  as it is                  disabled (the list or the device failed)
     switch (state) {
     case State::NoDevice:
+        m_noDevice = true;
         Cb_Device->setEnabled(false);
         Cb_Device->setEditText(kNoDevice);
         Btn_Save->setEnabled(false);
@@ -172,6 +201,11 @@ void TFrm_Camera::applyState(State state) {
 }
 
 void TFrm_Camera::handleVcxConnectedChanged(bool connected) {
+    if (connected && m_savingHeld) {
+        // Pictures come again: a photo can be taken again.
+        m_savingHeld = false;
+        Btn_Save->setEnabled(true);
+    }
     if (!connected || !m_connecting) {
         return;
     }
@@ -184,25 +218,30 @@ void TFrm_Camera::handleVcxConnectedChanged(bool connected) {
 }
 
 void TFrm_Camera::handleVcxError(const QString& description) {
-    // Support reads in the log why the camera failed; the officer is told only
-    // while connecting: a device lost later makes the next capture write
-    // nothing, and the window stays usable.
+    // Support reads in the log why the camera failed; the officer is told
+    // whenever the window shows. A camera that failed while connecting leaves
+    // 拍  照 as it is; one that stopped while running holds it until pictures
+    // come again, so that no stale or missing picture is taken for a photo.
     TSysOper::WriteLog(CodePage::FromUtf8("连接设备失败,原因:") + QtText::ToCodePage(description));
-    if (m_connecting) {
-        m_connecting = false;
-        if (isVisible()) {
-            m_dialogs.warning(
-                this,
-                QStringLiteral("【摄像头】没有连接或被其他程序使用,请先关闭这些程序或检查连接"));
-        }
+    const bool wasConnecting = m_connecting;
+    m_connecting = false;
+    if (!wasConnecting && Btn_Save->isEnabled() && !m_noDevice) {
+        m_savingHeld = true;
+        Btn_Save->setEnabled(false);
+    }
+    if (isVisible()) {
+        m_dialogs.warning(this, kNotConnected);
     }
 }
 
 void TFrm_Camera::Cb_DeviceChange() {
     try {
         const int selected = selectedEntry();
+        // The camera already connected is not connected again; one that
+        // failed or stopped is, as the officer's way to try it once more.
+        const bool working = m_vcx.Connected() || m_connecting;
         if (!QtText::TrimControls(Cb_Device->currentText()).isEmpty() && selected >= 0 &&
-            selected != m_vcx.VideoDeviceIndex()) {
+            (selected != m_vcx.VideoDeviceIndex() || !working)) {
             ConnectDevice();
         }
     } catch (const std::exception& e) {

@@ -41,6 +41,7 @@ private slots:
     // The control's reports on the device being opened or running.
     void handleVcxConnectedChanged(bool connected);
     void handleVcxError(const QString& description);
+    void handleVcxDevicesChanged();
 
 private:
     // The officer's actions, wired to the components.
@@ -78,4 +79,8 @@ private:
     bool m_formShown = false;
     // A connection was asked for and its outcome has not arrived yet.
     bool m_connecting = false;
+    // 拍  照 is disabled because the running camera stopped.
+    bool m_savingHeld = false;
+    // The window shows that there is no camera.
+    bool m_noDevice = false;
 };

@@ -1,7 +1,7 @@
 #include "CameraModule.h"
 
-#include "QtVcx.h"
+#include "GstVcx.h"
 
 extern "C" Q_DECL_EXPORT Vcx* tavlin_create_camera() {
-    return new QtVcx();
+    return new GstVcx();
 }

@@ -7,6 +7,6 @@ class Vcx;
 // The function's name as the loader looks it up.
 inline constexpr char kCameraModuleEntry[] = "tavlin_create_camera";
 
-// Makes a video-capture control over Qt Multimedia, owned by the caller.
+// Makes a video-capture control over GStreamer, owned by the caller.
 extern "C" Vcx* tavlin_create_camera();
 using CameraModuleEntry = Vcx* (*)();

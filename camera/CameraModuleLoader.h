@@ -1,4 +1,4 @@
-// Loads the camera module (the video-capture control over Qt Multimedia) the
+// Loads the camera module (the video-capture control over GStreamer) the
 // first time a control is asked for, and makes controls from it. The module
 // stays loaded for the rest of the run.
 #pragma once

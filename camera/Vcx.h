@@ -37,8 +37,8 @@ public:
     // That area, once made and while it lives; null otherwise.
     virtual QWidget* previewWidget() = 0;
 
-    // The number of video devices; they are numbered 0 to n-1, and the
-    // numbers stay the same for the life of this object.
+    // The number of video devices; they are numbered 0 to n-1 in the order
+    // the system announced them. The numbers change only with devicesChanged.
     virtual int CountVideoDevices() = 0;
     virtual QString VideoDeviceNameAt(int index) = 0;
 
@@ -71,4 +71,8 @@ signals:
     // The device failed: it did not start delivering pictures in time, reported
     // an error, stopped delivering or went away. description says which.
     void errorOccurred(const QString& description);
+    // A camera was plugged in or unplugged: the devices are numbered anew,
+    // and VideoDeviceIndex is the selected device's new number, or -1 when it
+    // went away.
+    void devicesChanged();
 };

@@ -1,14 +1,14 @@
 // The tests' virtual cameras (the GStreamer plugin built from tests/vcam):
-// cameras that Qt Multimedia lists and opens like USB cameras, described by
+// cameras that GStreamer lists and opens like USB cameras, described by
 // lines of a camera file (see tavlinvcam.c for the keys).
 #pragma once
 
 #include <QByteArray>
-#include <QCameraDevice>
+#include "GstVcx.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QMediaDevices>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -32,8 +32,8 @@ public:
         write({});
     }
 
-    // Plugs in a new set of cameras in place of all before, and waits until Qt
-    // lists exactly them. Each line describes one camera.
+    // Plugs in a new set of cameras in place of all before, and waits until a
+    // camera window would list exactly them. Each line describes one camera.
     static bool set(const QStringList& cameras) {
         // All unplugged first: the new cameras may carry the old ones' names.
         if (!change({})) {
@@ -44,7 +44,7 @@ public:
     }
 
     // Changes the cameras of the current set: a line whose id is gone is an
-    // unplugged camera, a new id a camera plugged in. Waits until Qt lists them.
+    // unplugged camera, a new id a camera plugged in. Waits until they are listed.
     static bool change(const QStringList& cameras) {
         QStringList lines;
         QStringList names;
@@ -67,10 +67,12 @@ public:
         return true;
     }
 
+    // The names a camera window made now would list.
     static QStringList listed() {
+        GstVcx vcx;
         QStringList names;
-        for (const QCameraDevice& device : QMediaDevices::videoInputs()) {
-            names.append(device.description());
+        for (int i = 0; i < vcx.CountVideoDevices(); ++i) {
+            names.append(vcx.VideoDeviceNameAt(i));
         }
         return names;
     }

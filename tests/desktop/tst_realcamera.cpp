@@ -1,11 +1,11 @@
-// The camera window with the real Qt Multimedia control and the virtual
+// The camera window with the real GStreamer control and the virtual
 // cameras, on an X display with OpenGL: what the officer sees and what the
 // photo holds.
 #include "Camera.h"
 #include "Fakes.h"
 #include "JpegTables.h"
 #include "Named.h"
-#include "QtVcx.h"
+#include "GstVcx.h"
 #include "VirtualCameras.h"
 
 #include <QApplication>
@@ -58,7 +58,7 @@ private:
     // The colour of the middle of the preview, as the screen shows it.
     QColor previewColour(TFrm_Camera& camera);
     // Shows the window and waits until its camera runs.
-    bool showConnected(TFrm_Camera& camera, QtVcx& vcx);
+    bool showConnected(TFrm_Camera& camera, GstVcx& vcx);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     FakeDialogs m_dialogs;
@@ -93,7 +93,7 @@ QColor tst_RealCamera::previewColour(TFrm_Camera& camera) {
     return shot.pixelColor(13 + 320, 40 + 240);
 }
 
-bool tst_RealCamera::showConnected(TFrm_Camera& camera, QtVcx& vcx) {
+bool tst_RealCamera::showConnected(TFrm_Camera& camera, GstVcx& vcx) {
     camera.show();
     if (!QTest::qWaitForWindowExposed(&camera)) {
         return false;
@@ -105,7 +105,7 @@ void tst_RealCamera::camerasAreListedInTheirOrder() {
     QVERIFY(VirtualCameras::set({QStringLiteral("name=USB Camera;colour=ff0000"),
                                  QStringLiteral("name=高拍仪 HD;format=mjpeg;colour=0000ff"),
                                  QStringLiteral("name=USB Camera;colour=00ff00")}));
-    QtVcx vcx;
+    GstVcx vcx;
     TFrm_Camera camera(vcx, m_dialogs, appPath());
     QCOMPARE(Named<QComboBox>(camera, "Cb_Device")->count(), 3);
     QCOMPARE(Named<QComboBox>(camera, "Cb_Device")->itemText(0), QStringLiteral("USB Camera"));
@@ -133,7 +133,7 @@ void tst_RealCamera::previewAndPhotoShowTheCamerasPicture() {
     QFETCH(QSize, size);
     QFETCH(QColor, colour);
     QVERIFY(VirtualCameras::set({camera}));
-    QtVcx vcx;
+    GstVcx vcx;
     TFrm_Camera window(vcx, m_dialogs, appPath());
     QVERIFY(showConnected(window, vcx));
     // The live picture is on the screen, not a black area.
@@ -178,7 +178,7 @@ void tst_RealCamera::previewAndPhotoShowTheCamerasPicture() {
 void tst_RealCamera::secondOfTwoSameNamedCamerasIsTheOneConnected() {
     QVERIFY(VirtualCameras::set({QStringLiteral("name=USB Camera;colour=e02020"),
                                  QStringLiteral("name=USB Camera;colour=20e020")}));
-    QtVcx vcx;
+    GstVcx vcx;
     TFrm_Camera camera(vcx, m_dialogs, appPath());
     QVERIFY(showConnected(camera, vcx));
     QTRY_VERIFY_WITH_TIMEOUT(Near(previewColour(camera), QColor(0xe0, 0x20, 0x20)), 10000);
@@ -196,7 +196,7 @@ void tst_RealCamera::secondOfTwoSameNamedCamerasIsTheOneConnected() {
 
 void tst_RealCamera::cameraThatCannotStart() {
     QVERIFY(VirtualCameras::set({QStringLiteral("name=Busy Camera;fail=1")}));
-    QtVcx vcx(2000);
+    GstVcx vcx(2000);
     TFrm_Camera camera(vcx, m_dialogs, appPath());
     camera.show();
     // The officer is told, once the camera has had its time to start.
@@ -213,7 +213,7 @@ void tst_RealCamera::cameraThatCannotStart() {
 
 void tst_RealCamera::cameraThatStopsDelivering() {
     QVERIFY(VirtualCameras::set({QStringLiteral("name=Tired Camera;stop-after=15")}));
-    QtVcx vcx;
+    GstVcx vcx;
     TFrm_Camera camera(vcx, m_dialogs, appPath());
     QVERIFY(showConnected(camera, vcx));
     // Silent for a while, the camera counts as lost: no stale photo is written.
@@ -232,7 +232,7 @@ void tst_RealCamera::cameraThatStopsDelivering() {
 void tst_RealCamera::cameraUnpluggedWhileInUse() {
     QVERIFY(VirtualCameras::set(
         {QStringLiteral("id=a;name=Loose Camera"), QStringLiteral("id=b;name=Other Camera")}));
-    QtVcx vcx;
+    GstVcx vcx;
     TFrm_Camera camera(vcx, m_dialogs, appPath());
     QVERIFY(showConnected(camera, vcx));
     QVERIFY(VirtualCameras::change({QStringLiteral("id=b;name=Other Camera")}));
@@ -256,7 +256,7 @@ void tst_RealCamera::cameraUnpluggedWhileInUse() {
 
 void tst_RealCamera::cameraPluggedInWhileTheWindowIsOpen() {
     QVERIFY(VirtualCameras::set({QStringLiteral("id=a;name=First Camera")}));
-    QtVcx vcx;
+    GstVcx vcx;
     TFrm_Camera camera(vcx, m_dialogs, appPath());
     QVERIFY(showConnected(camera, vcx));
     QVERIFY(VirtualCameras::change(
@@ -264,7 +264,7 @@ void tst_RealCamera::cameraPluggedInWhileTheWindowIsOpen() {
     // The open window keeps its list; the next one has the new camera.
     QCOMPARE(Named<QComboBox>(camera, "Cb_Device")->count(), 1);
     QVERIFY(vcx.Connected());
-    QtVcx next;
+    GstVcx next;
     QCOMPARE(next.CountVideoDevices(), 2);
     QCOMPARE(next.VideoDeviceNameAt(1), QStringLiteral("Late Camera"));
 }
@@ -272,7 +272,7 @@ void tst_RealCamera::cameraPluggedInWhileTheWindowIsOpen() {
 void tst_RealCamera::noReaderSeesAHalfWrittenPhoto() {
     QVERIFY(VirtualCameras::set(
         {QStringLiteral("name=Busy Street;format=mjpeg;size=1920x1080;fps=15;pattern=snow")}));
-    QtVcx vcx;
+    GstVcx vcx;
     TFrm_Camera camera(vcx, m_dialogs, appPath());
     QVERIFY(showConnected(camera, vcx));
     const std::string path = camera.PhotoPath().toStdString();
@@ -310,7 +310,7 @@ void tst_RealCamera::noReaderSeesAHalfWrittenPhoto() {
 void tst_RealCamera::photoThatCannotBeWrittenEndsTheWindowWithTheReason() {
     QVERIFY(VirtualCameras::set(
         {QStringLiteral("name=USB 2.0 Camera;format=yuyv;size=640x480;fps=15;pattern=smpte")}));
-    QtVcx vcx;
+    GstVcx vcx;
     // A photo folder that is not there, as when the private folder could not be made.
     const std::string folder = appPath() + "gone/";
     TFrm_Camera camera(vcx, m_dialogs, folder);

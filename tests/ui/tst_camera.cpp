@@ -1,4 +1,4 @@
-// The camera window with a scripted control, and the real Qt Multimedia
+// The camera window with a scripted control, and the real GStreamer
 // control on a machine without a camera.
 #include "Camera.h"
 #include "CameraModuleLoader.h"
@@ -6,7 +6,7 @@
 #include "FakeVcx.h"
 #include "Fakes.h"
 #include "Named.h"
-#include "QtVcx.h"
+#include "GstVcx.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -317,7 +317,7 @@ void tst_Camera::controlErrorsGoToTheGeneralReport() {
 }
 
 void tst_Camera::realControlWithoutACamera() {
-    QtVcx vcx;
+    GstVcx vcx;
     if (vcx.CountVideoDevices() > 0) {
         QSKIP("this machine has a camera; the no-device road needs one without");
     }

@@ -9,21 +9,35 @@
  *
  *   id          identity of the camera (default: its line number); a camera
  *               whose line goes away is unplugged, a new id is plugged in
- *   name        the display name (UTF-8; default "Virtual Camera")
- *   format      raw (YUY2, as a webcam delivers) or mjpeg (default raw)
+ *   name        the display name (UTF-8, taken byte for byte: \NNN writes an
+ *               octal byte, as a driver that cuts a name leaves one; default
+ *               "Virtual Camera")
+ *   format      raw or yuy2 (YUY2, as a webcam delivers), nv12, i420, or
+ *               mjpeg (JFIF pictures: full-range BT.601); default raw
  *   size        WIDTHxHEIGHT (default 640x480)
  *   fps         frames a second (default 30)
+ *   modes       the modes the camera offers instead of format, size and fps,
+ *               separated by ',': FORMAT:WIDTHxHEIGHT@FPS with FORMAT one of
+ *               YUY2, NV12, I420, MJPG; the client's caps choose among them,
+ *               as with a real camera
+ *   colorimetry bt601 (default) or bt709: the matrix the raw pictures are in
+ *               and are tagged with (limited range)
  *   colour      the picture: one solid colour, RRGGBB in hexadecimal
  *   pattern     the picture instead: a videotestsrc pattern (snow gives
  *               photos as large as a real camera's)
- *   fail        1: the camera cannot be started (its source reports an error,
- *               as a camera held by another program does)
- *   stop-after  N: the camera stops delivering after N frames
+ *   fail        1: the camera cannot be started: it reports itself busy at
+ *               once, as a camera held by another program does
+ *   stop-after  N: the camera stops delivering after N frames (it freezes)
+ *   delay       N: the first picture comes N ms after the camera started
+ *               streaming (a document camera warming up)
  *
- * Lines that are empty or start with '#' are ignored. While a client watches
- * the devices, the file is read again every 50 ms: cameras whose lines are
- * gone are removed (a camera in use stops delivering and reports an error, as
- * an unplugged one does), new lines are added.
+ * Lines that are empty or start with '#' are ignored. Like the system's video
+ * device provider, the provider announces the cameras present while it starts
+ * (a client that lists the devices after starting the monitor also receives
+ * these announcements); while a client watches, the file is read again every
+ * 50 ms: cameras whose lines are gone are removed (a camera in use stops
+ * delivering and reports an error, as an unplugged one does), new lines are
+ * added.
  */
 #include <gst/gst.h>
 
@@ -47,6 +61,10 @@ typedef struct {
     gchar* pattern;
     gboolean fail;
     gint stop_after;
+    gint delay_ms;
+    gchar* modes;
+    gchar* colorimetry;
+    gchar* format;
     /* Shared with the elements made for this camera: set once it is unplugged. */
     gint* removed;
 } CamSpec;
@@ -58,6 +76,9 @@ static void cam_spec_free(CamSpec* spec) {
     g_free(spec->id);
     g_free(spec->name);
     g_free(spec->pattern);
+    g_free(spec->modes);
+    g_free(spec->colorimetry);
+    g_free(spec->format);
     if (spec->removed != NULL && g_atomic_int_dec_and_test(&spec->removed[1])) {
         g_free(spec->removed);
     }
@@ -85,6 +106,8 @@ static CamSpec* cam_spec_parse(const gchar* line, guint number) {
     spec->height = 480;
     spec->fps = 30;
     spec->colour = 0x808080;
+    spec->format = g_strdup("YUY2");
+    spec->colorimetry = g_strdup("bt601");
     gchar** fields = g_strsplit(line, ";", -1);
     for (gchar** field = fields; *field != NULL; ++field) {
         gchar* eq = strchr(*field, '=');
@@ -99,9 +122,21 @@ static CamSpec* cam_spec_parse(const gchar* line, guint number) {
             spec->id = g_strdup(value);
         } else if (strcmp(key, "name") == 0) {
             g_free(spec->name);
-            spec->name = g_strdup(value);
+            spec->name = g_strcompress(value);
         } else if (strcmp(key, "format") == 0) {
             spec->mjpeg = g_ascii_strcasecmp(value, "mjpeg") == 0;
+            g_free(spec->format);
+            spec->format = g_ascii_strcasecmp(value, "nv12") == 0   ? g_strdup("NV12")
+                           : g_ascii_strcasecmp(value, "i420") == 0 ? g_strdup("I420")
+                                                                    : g_strdup("YUY2");
+        } else if (strcmp(key, "modes") == 0) {
+            g_free(spec->modes);
+            spec->modes = g_strdup(value);
+        } else if (strcmp(key, "colorimetry") == 0) {
+            g_free(spec->colorimetry);
+            spec->colorimetry = g_strdup(value);
+        } else if (strcmp(key, "delay") == 0) {
+            spec->delay_ms = atoi(value);
         } else if (strcmp(key, "size") == 0) {
             sscanf(value, "%dx%d", &spec->width, &spec->height);
         } else if (strcmp(key, "fps") == 0) {
@@ -152,15 +187,52 @@ static GPtrArray* read_cameras(void) {
     return cameras;
 }
 
-static GstCaps* cam_spec_caps(const CamSpec* spec) {
-    if (spec->mjpeg) {
-        return gst_caps_new_simple("image/jpeg", "width", G_TYPE_INT, spec->width, "height",
-                                   G_TYPE_INT, spec->height, "framerate", GST_TYPE_FRACTION,
-                                   spec->fps, 1, NULL);
+/* One mode of the camera as caps: MJPG or a raw layout, size and rate. */
+static GstStructure* mode_structure(const CamSpec* spec, const gchar* format, gint width,
+                                    gint height, gint fps) {
+    if (g_ascii_strcasecmp(format, "MJPG") == 0 || g_ascii_strcasecmp(format, "mjpeg") == 0) {
+        return gst_structure_new("image/jpeg", "width", G_TYPE_INT, width, "height", G_TYPE_INT,
+                                 height, "framerate", GST_TYPE_FRACTION, fps, 1, NULL);
     }
-    return gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "YUY2", "width", G_TYPE_INT,
-                               spec->width, "height", G_TYPE_INT, spec->height, "framerate",
-                               GST_TYPE_FRACTION, spec->fps, 1, NULL);
+    return gst_structure_new("video/x-raw", "format", G_TYPE_STRING, format, "width", G_TYPE_INT,
+                             width, "height", G_TYPE_INT, height, "framerate", GST_TYPE_FRACTION,
+                             fps, 1, "colorimetry", G_TYPE_STRING, spec->colorimetry, NULL);
+}
+
+/* The modes the camera offers, in the order a driver lists them. */
+static GstCaps* cam_spec_caps(const CamSpec* spec) {
+    GstCaps* caps = gst_caps_new_empty();
+    if (spec->modes == NULL) {
+        gst_caps_append_structure(caps, mode_structure(spec, spec->mjpeg ? "MJPG" : spec->format,
+                                                       spec->width, spec->height, spec->fps));
+        return caps;
+    }
+    gchar** modes = g_strsplit(spec->modes, ",", -1);
+    for (gchar** mode = modes; *mode != NULL; ++mode) {
+        gchar format[16] = {0};
+        gint width = 0;
+        gint height = 0;
+        gint fps = 0;
+        if (sscanf(*mode, "%15[^:]:%dx%d@%d", format, &width, &height, &fps) == 4 && width > 0 &&
+            height > 0 && fps > 0) {
+            gst_caps_append_structure(caps, mode_structure(spec, format, width, height, fps));
+        }
+    }
+    g_strfreev(modes);
+    return caps;
+}
+
+static CamSpec* cam_spec_copy(const CamSpec* spec) {
+    CamSpec* copy = g_new0(CamSpec, 1);
+    *copy = *spec;
+    copy->id = g_strdup(spec->id);
+    copy->name = g_strdup(spec->name);
+    copy->pattern = g_strdup(spec->pattern);
+    copy->modes = g_strdup(spec->modes);
+    copy->colorimetry = g_strdup(spec->colorimetry);
+    copy->format = g_strdup(spec->format);
+    copy->removed = shared_flag_ref(spec->removed);
+    return copy;
 }
 
 /* ---- the source element of one camera ----------------------------------- */
@@ -168,6 +240,8 @@ static GstCaps* cam_spec_caps(const CamSpec* spec) {
 typedef struct {
     gint* removed;
     gint stop_after;
+    gint delay_ms;
+    gint64 first_at; /* monotonic time of the first picture made, 0 before */
     gint delivered;
     gboolean reported;
     GstElement* bin;
@@ -179,8 +253,8 @@ static void probe_state_free(gpointer data) {
     g_free(state);
 }
 
-/* Counts the frames that leave the camera; drops them once the camera has
- * stopped or was unplugged. */
+/* Counts the frames that leave the camera; holds them back while it warms up,
+ * drops them once it has stopped or was unplugged. */
 static GstPadProbeReturn on_frame(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
     (void)pad;
     (void)info;
@@ -193,6 +267,12 @@ static GstPadProbeReturn on_frame(GstPad* pad, GstPadProbeInfo* info, gpointer d
         }
         return GST_PAD_PROBE_DROP;
     }
+    if (state->first_at == 0) {
+        state->first_at = g_get_monotonic_time();
+    }
+    if (g_get_monotonic_time() - state->first_at < (gint64)state->delay_ms * 1000) {
+        return GST_PAD_PROBE_DROP;
+    }
     if (state->stop_after > 0 && state->delivered >= state->stop_after) {
         return GST_PAD_PROBE_DROP;
     }
@@ -200,50 +280,131 @@ static GstPadProbeReturn on_frame(GstPad* pad, GstPadProbeInfo* info, gpointer d
     return GST_PAD_PROBE_OK;
 }
 
-static GstElement* make_camera_element(const CamSpec* spec, const gchar* name) {
-    gchar* description;
+/* The camera as an element: a bin whose pictures are made once the client's
+ * caps have chosen a mode (when it goes to READY, as a driver is set up). */
+#define TAVLIN_TYPE_VCAM_SRC (tavlin_vcam_src_get_type())
+G_DECLARE_FINAL_TYPE(TavlinVcamSrc, tavlin_vcam_src, TAVLIN, VCAM_SRC, GstBin)
+
+struct _TavlinVcamSrc {
+    GstBin parent;
+    CamSpec* spec;
+    GstPad* ghost;
+    gboolean built;
+};
+
+G_DEFINE_TYPE(TavlinVcamSrc, tavlin_vcam_src, GST_TYPE_BIN)
+
+static gboolean vcam_src_build(TavlinVcamSrc* self) {
+    const CamSpec* spec = self->spec;
+    GstCaps* offered = cam_spec_caps(spec);
+    GstCaps* wanted = gst_pad_peer_query_caps(self->ghost, offered);
+    gst_caps_unref(offered);
+    if (wanted == NULL || gst_caps_is_empty(wanted)) {
+        if (wanted != NULL) {
+            gst_caps_unref(wanted);
+        }
+        GST_ELEMENT_ERROR(self, CORE, NEGOTIATION, ("The camera has no mode the client takes."),
+                          (NULL));
+        return FALSE;
+    }
+    /* Within a mode, the fastest rate, as a driver settles. */
+    wanted = gst_caps_truncate(wanted);
+    GstStructure* chosen = gst_caps_get_structure(wanted, 0);
+    gst_structure_fixate_field_nearest_fraction(chosen, "framerate", G_MAXINT, 1);
+    wanted = gst_caps_fixate(wanted);
+    chosen = gst_caps_get_structure(wanted, 0);
+    gint width = 640;
+    gint height = 480;
+    gint num = 30;
+    gint den = 1;
+    gst_structure_get_int(chosen, "width", &width);
+    gst_structure_get_int(chosen, "height", &height);
+    gst_structure_get_fraction(chosen, "framerate", &num, &den);
     gchar* picture = spec->pattern != NULL
                          ? g_strdup_printf("pattern=%s", spec->pattern)
                          : g_strdup_printf("pattern=solid-color foreground-color=0xff%06x",
                                            spec->colour);
-    if (spec->fail) {
-        /* Opening fails when the pipeline starts, as with a busy device. */
-        description = g_strdup("filesrc location=/nonexistent/tavlin-vcam/busy-device");
-    } else if (spec->mjpeg) {
+    gchar* caps_text = gst_caps_to_string(wanted);
+    gchar* description;
+    /* Pictures made in RGB and converted by the exact matrix and range. */
+    if (gst_structure_has_name(chosen, "image/jpeg")) {
         description = g_strdup_printf(
-            "videotestsrc is-live=true %s ! "
-            "video/x-raw,format=I420,width=%d,height=%d,framerate=%d/1 ! jpegenc quality=92 ! "
-            "capsfilter caps=image/jpeg",
-            picture, spec->width, spec->height, spec->fps);
+            "videotestsrc is-live=true %s ! video/x-raw,format=BGRx,width=%d,height=%d,"
+            "framerate=%d/%d ! videoconvert ! video/x-raw,format=I420,colorimetry=1:4:0:0 ! "
+            "jpegenc quality=92 ! capsfilter caps=\"%s\"",
+            picture, width, height, num, den, caps_text);
     } else {
         description = g_strdup_printf(
-            "videotestsrc is-live=true %s ! "
-            "capsfilter caps=\"video/x-raw,format=YUY2,width=%d,height=%d,framerate=%d/1\"",
-            picture, spec->width, spec->height, spec->fps);
+            "videotestsrc is-live=true %s ! video/x-raw,format=BGRx,width=%d,height=%d,"
+            "framerate=%d/%d ! videoconvert ! capsfilter caps=\"%s\"",
+            picture, width, height, num, den, caps_text);
     }
+    g_free(caps_text);
     g_free(picture);
+    gst_caps_unref(wanted);
     GError* error = NULL;
-    GstElement* bin = gst_parse_bin_from_description_full(description, TRUE, NULL,
-                                                          GST_PARSE_FLAG_NONE, &error);
+    GstElement* chain = gst_parse_bin_from_description(description, TRUE, &error);
     g_free(description);
-    if (bin == NULL) {
-        g_warning("tavlinvcam: %s", error != NULL ? error->message : "cannot make the camera");
+    if (chain == NULL) {
+        GST_ELEMENT_ERROR(self, CORE, FAILED, ("The camera cannot make pictures."),
+                          ("%s", error != NULL ? error->message : "unknown"));
         g_clear_error(&error);
-        return NULL;
+        return FALSE;
     }
+    gst_bin_add(GST_BIN(self), chain);
+    GstPad* src = gst_element_get_static_pad(chain, "src");
+    ProbeState* state = g_new0(ProbeState, 1);
+    state->removed = shared_flag_ref(spec->removed);
+    state->stop_after = spec->stop_after;
+    state->delay_ms = spec->delay_ms;
+    state->bin = GST_ELEMENT(self);
+    gst_pad_add_probe(src, GST_PAD_PROBE_TYPE_BUFFER, on_frame, state, probe_state_free);
+    gst_ghost_pad_set_target(GST_GHOST_PAD(self->ghost), src);
+    gst_object_unref(src);
+    self->built = TRUE;
+    return TRUE;
+}
+
+static GstStateChangeReturn vcam_src_change_state(GstElement* element, GstStateChange transition) {
+    TavlinVcamSrc* self = TAVLIN_VCAM_SRC(element);
+    if (transition == GST_STATE_CHANGE_NULL_TO_READY && !self->built) {
+        if (self->spec->fail) {
+            GST_ELEMENT_ERROR(self, RESOURCE, BUSY, ("Device is busy."),
+                              ("virtual camera held by another program"));
+            return GST_STATE_CHANGE_FAILURE;
+        }
+        if (!vcam_src_build(self)) {
+            return GST_STATE_CHANGE_FAILURE;
+        }
+    }
+    return GST_ELEMENT_CLASS(tavlin_vcam_src_parent_class)->change_state(element, transition);
+}
+
+static void tavlin_vcam_src_finalize(GObject* object) {
+    cam_spec_free(TAVLIN_VCAM_SRC(object)->spec);
+    G_OBJECT_CLASS(tavlin_vcam_src_parent_class)->finalize(object);
+}
+
+static void tavlin_vcam_src_class_init(TavlinVcamSrcClass* klass) {
+    GST_ELEMENT_CLASS(klass)->change_state = vcam_src_change_state;
+    G_OBJECT_CLASS(klass)->finalize = tavlin_vcam_src_finalize;
+    gst_element_class_set_static_metadata(GST_ELEMENT_CLASS(klass), "Tavlin virtual camera",
+                                          "Source/Video", "A camera for Tavlin's tests",
+                                          "Tavlin developers");
+}
+
+static void tavlin_vcam_src_init(TavlinVcamSrc* self) {
+    self->ghost = gst_ghost_pad_new_no_target("src", GST_PAD_SRC);
+    gst_element_add_pad(GST_ELEMENT(self), self->ghost);
+}
+
+static GstElement* make_camera_element(const CamSpec* spec, const gchar* name) {
+    TavlinVcamSrc* element = g_object_new(TAVLIN_TYPE_VCAM_SRC, NULL);
+    element->spec = cam_spec_copy(spec);
     if (name != NULL) {
-        gst_object_set_name(GST_OBJECT(bin), name);
+        gst_object_set_name(GST_OBJECT(element), name);
     }
-    GstPad* src = gst_element_get_static_pad(bin, "src");
-    if (src != NULL) {
-        ProbeState* state = g_new0(ProbeState, 1);
-        state->removed = shared_flag_ref(spec->removed);
-        state->stop_after = spec->stop_after;
-        state->bin = bin;
-        gst_pad_add_probe(src, GST_PAD_PROBE_TYPE_BUFFER, on_frame, state, probe_state_free);
-        gst_object_unref(src);
-    }
-    return bin;
+    return GST_ELEMENT(element);
 }
 
 /* ---- the device ------------------------------------------------------- */
@@ -367,12 +528,10 @@ static GList* tavlin_vcam_provider_probe(GstDeviceProvider* provider) {
 static gpointer watch_file(gpointer data) {
     TavlinVcamProvider* self = data;
     const gchar* path = g_getenv("TAVLIN_VCAM_FILE");
-    /* Nothing is the same as a file never seen: the first turn announces. */
+    /* The file as start read it. */
     struct stat last = {0};
-    last.st_ino = (ino_t)-1;
-    /* The client that started the provider reads its list first. */
-    for (int i = 0; i < 10 && !g_atomic_int_get(&self->stopping); ++i) {
-        g_usleep(50 * 1000);
+    if (path != NULL) {
+        stat(path, &last);
     }
     while (!g_atomic_int_get(&self->stopping)) {
         struct stat now = {0};
@@ -390,13 +549,13 @@ static gpointer watch_file(gpointer data) {
     return NULL;
 }
 
-/* The first cameras are announced by the watcher half a second after start, and
- * the list of a started provider holds only what was announced: a client that
- * reads the list right after starting and then also takes the announcements
- * (Qt 6.4 does) would otherwise list each camera twice. */
+/* The cameras present are announced while starting, as the system's provider
+ * does: a client that lists the devices after starting the monitor gets each
+ * camera in that list and again as an announcement on its bus. */
 static gboolean tavlin_vcam_provider_start(GstDeviceProvider* provider) {
     TavlinVcamProvider* self = TAVLIN_VCAM_PROVIDER(provider);
     g_atomic_int_set(&self->stopping, 0);
+    sync_devices(self);
     self->watcher = g_thread_new("tavlinvcam-watch", watch_file, self);
     return TRUE;
 }

@@ -1,0 +1,663 @@
+#include "GstVcx.h"
+
+#include "CameraView.h"
+#include "FrameJpeg.h"
+#include "YuvPicture.h"
+
+#include <QFile>
+#include <QImage>
+
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
+#include <gst/video/video.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// How often the buses and the device are looked at while the window is open.
+constexpr int kTickMs = 100;
+
+// The raw layouts the control converts itself; anything else the camera
+// delivers is converted into one of them first.
+constexpr char kSinkCaps[] = "video/x-raw,format={I420,YV12,NV12,NV21,YUY2,UYVY}";
+
+QString InitGstreamer() {
+    static const QString problem = [] {
+        GError* error = nullptr;
+        if (gst_init_check(nullptr, nullptr, &error)) {
+            return QString();
+        }
+        QString text = QStringLiteral("GStreamer could not start: %1")
+                           .arg(QString::fromUtf8(error != nullptr ? error->message : "unknown"));
+        g_clear_error(&error);
+        return text;
+    }();
+    return problem;
+}
+
+// The largest value of a field that is a number, a range or a list.
+double LargestOf(const GValue* value) {
+    if (value == nullptr) {
+        return 0;
+    }
+    if (G_VALUE_HOLDS_INT(value)) {
+        return g_value_get_int(value);
+    }
+    if (GST_VALUE_HOLDS_INT_RANGE(value)) {
+        return gst_value_get_int_range_max(value);
+    }
+    if (GST_VALUE_HOLDS_FRACTION(value)) {
+        const int denominator = gst_value_get_fraction_denominator(value);
+        return denominator > 0 ? double(gst_value_get_fraction_numerator(value)) / denominator : 0;
+    }
+    if (GST_VALUE_HOLDS_FRACTION_RANGE(value)) {
+        return LargestOf(gst_value_get_fraction_range_max(value));
+    }
+    if (GST_VALUE_HOLDS_LIST(value)) {
+        double largest = 0;
+        for (guint i = 0; i < gst_value_list_get_size(value); ++i) {
+            largest = std::max(largest, LargestOf(gst_value_list_get_value(value, i)));
+        }
+        return largest;
+    }
+    return 0;
+}
+
+std::vector<CameraChoice::Mode> ModesOf(GstCaps* caps) {
+    std::vector<CameraChoice::Mode> modes;
+    if (caps == nullptr || gst_caps_is_any(caps)) {
+        return modes;
+    }
+    for (guint i = 0; i < gst_caps_get_size(caps); ++i) {
+        const GstStructure* structure = gst_caps_get_structure(caps, i);
+        CameraChoice::Mode mode;
+        if (gst_structure_has_name(structure, "image/jpeg")) {
+            mode.compressed = true;
+        } else if (gst_structure_has_name(structure, "video/x-raw")) {
+            const GValue* format = gst_structure_get_value(structure, "format");
+            if (format != nullptr && GST_VALUE_HOLDS_LIST(format) &&
+                gst_value_list_get_size(format) > 0) {
+                format = gst_value_list_get_value(format, 0);
+            }
+            if (format == nullptr || !G_VALUE_HOLDS_STRING(format)) {
+                continue;
+            }
+            mode.format = g_value_get_string(format);
+        } else {
+            continue; // H.264 and the like: not decoded here
+        }
+        mode.width = static_cast<int>(LargestOf(gst_structure_get_value(structure, "width")));
+        mode.height = static_cast<int>(LargestOf(gst_structure_get_value(structure, "height")));
+        mode.fps = LargestOf(gst_structure_get_value(structure, "framerate"));
+        if (mode.fps <= 0) {
+            mode.fps = CameraChoice::kUsableFps; // not said: taken as usable
+        }
+        if (mode.width > 0 && mode.height > 0) {
+            modes.push_back(mode);
+        }
+    }
+    return modes;
+}
+
+GstCaps* CapsOf(const CameraChoice::Mode& mode) {
+    // The rate is left to the camera: it settles on its fastest for the size.
+    if (mode.compressed) {
+        return gst_caps_new_simple("image/jpeg", "width", G_TYPE_INT, mode.width, "height",
+                                   G_TYPE_INT, mode.height, nullptr);
+    }
+    return gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, mode.format.c_str(), "width",
+                               G_TYPE_INT, mode.width, "height", G_TYPE_INT, mode.height, nullptr);
+}
+
+// A picture of a sample, mapped for reading while this lives.
+class MappedPicture {
+public:
+    explicit MappedPicture(GstSample* sample) {
+        GstCaps* caps = sample != nullptr ? gst_sample_get_caps(sample) : nullptr;
+        GstBuffer* buffer = sample != nullptr ? gst_sample_get_buffer(sample) : nullptr;
+        if (caps == nullptr || buffer == nullptr || !gst_video_info_from_caps(&m_info, caps)) {
+            return;
+        }
+        using YuvPicture::Layout;
+        switch (GST_VIDEO_INFO_FORMAT(&m_info)) {
+        case GST_VIDEO_FORMAT_I420:
+            m_view.layout = Layout::I420;
+            break;
+        case GST_VIDEO_FORMAT_YV12:
+            m_view.layout = Layout::YV12;
+            break;
+        case GST_VIDEO_FORMAT_NV12:
+            m_view.layout = Layout::NV12;
+            break;
+        case GST_VIDEO_FORMAT_NV21:
+            m_view.layout = Layout::NV21;
+            break;
+        case GST_VIDEO_FORMAT_YUY2:
+            m_view.layout = Layout::YUY2;
+            break;
+        case GST_VIDEO_FORMAT_UYVY:
+            m_view.layout = Layout::UYVY;
+            break;
+        default:
+            return;
+        }
+        if (!gst_video_frame_map(&m_frame, &m_info, buffer, GST_MAP_READ)) {
+            return;
+        }
+        m_mapped = true;
+        m_view.width = GST_VIDEO_FRAME_WIDTH(&m_frame);
+        m_view.height = GST_VIDEO_FRAME_HEIGHT(&m_frame);
+        for (guint plane = 0; plane < GST_VIDEO_FRAME_N_PLANES(&m_frame) && plane < 3; ++plane) {
+            m_view.data[plane] =
+                static_cast<const unsigned char*>(GST_VIDEO_FRAME_PLANE_DATA(&m_frame, plane));
+            m_view.stride[plane] = GST_VIDEO_FRAME_PLANE_STRIDE(&m_frame, plane);
+        }
+        // HD cameras and capture devices tag BT.709 (BT.2020 and SMPTE 240M
+        // are nearer to it than to BT.601); untagged pictures are BT.601.
+        const GstVideoColorMatrix matrix = m_info.colorimetry.matrix;
+        m_view.matrix = matrix == GST_VIDEO_COLOR_MATRIX_BT709 ||
+                                matrix == GST_VIDEO_COLOR_MATRIX_SMPTE240M ||
+                                matrix == GST_VIDEO_COLOR_MATRIX_BT2020
+                            ? YuvPicture::Matrix::Bt709
+                            : YuvPicture::Matrix::Bt601;
+        m_view.range = m_info.colorimetry.range == GST_VIDEO_COLOR_RANGE_0_255
+                           ? YuvPicture::Range::Full
+                           : YuvPicture::Range::Limited;
+    }
+    ~MappedPicture() {
+        if (m_mapped) {
+            gst_video_frame_unmap(&m_frame);
+        }
+    }
+    MappedPicture(const MappedPicture&) = delete;
+    MappedPicture& operator=(const MappedPicture&) = delete;
+
+    bool isValid() const { return m_mapped; }
+    const YuvPicture::View& view() const { return m_view; }
+
+private:
+    GstVideoInfo m_info{};
+    GstVideoFrame m_frame{};
+    bool m_mapped = false;
+    YuvPicture::View m_view;
+};
+
+QString PropertyPath(GstDevice* device) {
+    GstStructure* properties = gst_device_get_properties(device);
+    QString path;
+    if (properties != nullptr) {
+        for (const char* key : {"api.v4l2.path", "device.path", "object.path"}) {
+            if (const char* value = gst_structure_get_string(properties, key)) {
+                path = QString::fromUtf8(value);
+                break;
+            }
+        }
+        gst_structure_free(properties);
+    }
+    return path;
+}
+
+GstFlowReturn OnNewSample(GstAppSink* sink, gpointer data) {
+    if (GstSample* sample = gst_app_sink_pull_sample(sink)) {
+        static_cast<GstVcx*>(data)->offerSample(sample);
+    }
+    return GST_FLOW_OK;
+}
+
+} // namespace
+
+GstVcx::GstVcx(int startTimeoutMs) : m_startTimeoutMs(startTimeoutMs) {
+    m_ticker.setInterval(kTickMs);
+    connect(&m_ticker, &QTimer::timeout, this, &GstVcx::tick);
+    if (const QString problem = InitGstreamer(); !problem.isEmpty()) {
+        throw VcxError(problem.toStdString());
+    }
+    m_monitor = gst_device_monitor_new();
+    gst_device_monitor_add_filter(m_monitor, "Video/Source", nullptr);
+    m_monitorBus = gst_device_monitor_get_bus(m_monitor);
+    // Started, the monitor lists what is present now and then announces what
+    // comes and goes; a device may be both listed and announced, and counts once.
+    gst_device_monitor_start(m_monitor);
+    GList* devices = gst_device_monitor_get_devices(m_monitor);
+    for (GList* item = devices; item != nullptr; item = item->next) {
+        addDevice(GST_DEVICE(item->data));
+    }
+    g_list_free_full(devices, gst_object_unref);
+    m_ticker.start();
+}
+
+GstVcx::~GstVcx() {
+    m_ticker.stop();
+    close();
+    if (m_monitor != nullptr) {
+        gst_device_monitor_stop(m_monitor);
+        gst_object_unref(m_monitorBus);
+        gst_object_unref(m_monitor);
+    }
+    for (Device& device : m_devices) {
+        gst_object_unref(device.device);
+    }
+}
+
+QWidget* GstVcx::createPreview(QWidget* parent) {
+    m_view = new CameraView(parent);
+    return m_view;
+}
+
+QWidget* GstVcx::previewWidget() {
+    return m_view;
+}
+
+int GstVcx::CountVideoDevices() {
+    return static_cast<int>(m_devices.size());
+}
+
+QString GstVcx::VideoDeviceNameAt(int index) {
+    if (index < 0 || index >= CountVideoDevices()) {
+        throw VcxError("no video device number " + std::to_string(index));
+    }
+    return m_devices[index].name;
+}
+
+int GstVcx::findDevice(GstDevice* device) const {
+    const QString path = PropertyPath(device);
+    for (std::size_t i = 0; i < m_devices.size(); ++i) {
+        if (m_devices[i].device == device || (!path.isEmpty() && m_devices[i].path == path)) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+bool GstVcx::addDevice(GstDevice* device) {
+    if (findDevice(device) >= 0) {
+        return false;
+    }
+    gchar* name = gst_device_get_display_name(device);
+    Device entry;
+    entry.device = GST_DEVICE(gst_object_ref(device));
+    entry.name = QString::fromStdString(CameraChoice::DisplayName(name != nullptr ? name : ""));
+    entry.path = PropertyPath(device);
+    g_free(name);
+    m_devices.push_back(entry);
+    return true;
+}
+
+void GstVcx::setConnected(bool connected) {
+    if (close()) {
+        emit connectedChanged(false);
+    }
+    if (m_view != nullptr) {
+        m_view->setState(CameraView::State::Idle);
+    }
+    if (!connected) {
+        return;
+    }
+    if (m_index < 0 || m_index >= CountVideoDevices()) {
+        throw VcxError("no video device number " + std::to_string(m_index));
+    }
+    open();
+}
+
+void GstVcx::open() {
+    const Device& device = m_devices[m_index];
+    m_openDevice = GST_DEVICE(gst_object_ref(device.device));
+    m_openName = device.name;
+
+    GstCaps* offered = gst_device_get_caps(device.device);
+    const std::vector<CameraChoice::Mode> modes = ModesOf(offered);
+    if (offered != nullptr) {
+        gst_caps_unref(offered);
+    }
+    std::optional<std::size_t> chosen = CameraChoice::Choose(modes, m_requestedSize);
+    if (!chosen) {
+        chosen = CameraChoice::Choose(modes);
+    }
+
+    m_pipeline = gst_pipeline_new("tavlin-camera");
+    m_pipelineBus = gst_element_get_bus(m_pipeline);
+    GstElement* source = gst_device_create_element(device.device, nullptr);
+    GstElement* filter = gst_element_factory_make("capsfilter", nullptr);
+    const bool compressed = chosen && modes[*chosen].compressed;
+    GstElement* decoder = compressed ? gst_element_factory_make("jpegdec", nullptr) : nullptr;
+    GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
+    GstElement* sink = gst_element_factory_make("appsink", nullptr);
+    QString missing;
+    if (source == nullptr) {
+        missing = QStringLiteral("the camera's source element");
+    } else if (filter == nullptr || convert == nullptr || sink == nullptr) {
+        missing = QStringLiteral("capsfilter, videoconvert or appsink (gstreamer1.0-plugins-base)");
+    } else if (compressed && decoder == nullptr) {
+        missing = QStringLiteral("jpegdec (gstreamer1.0-plugins-good)");
+    }
+    m_state = State::Starting;
+    m_streaming = false;
+    m_sinceStart.start();
+    if (m_view != nullptr) {
+        m_view->setState(CameraView::State::Waiting);
+    }
+    if (!missing.isEmpty()) {
+        for (GstElement* element : {source, filter, decoder, convert, sink}) {
+            if (element != nullptr) {
+                gst_object_unref(gst_object_ref_sink(element));
+            }
+        }
+        // Told from the next look, like any failure to open.
+        m_startFailure = QStringLiteral("the camera \"%1\" cannot be opened: %2 is missing")
+                             .arg(m_openName, missing);
+        return;
+    }
+    if (chosen) {
+        GstCaps* caps = CapsOf(modes[*chosen]);
+        g_object_set(filter, "caps", caps, nullptr);
+        gst_caps_unref(caps);
+        m_captureSize = QSize(modes[*chosen].width, modes[*chosen].height);
+    }
+    GstCaps* sinkCaps = gst_caps_from_string(kSinkCaps);
+    g_object_set(sink, "caps", sinkCaps, "max-buffers", 1, "drop", TRUE, "sync", FALSE,
+                 "enable-last-sample", FALSE, nullptr);
+    gst_caps_unref(sinkCaps);
+    GstAppSinkCallbacks callbacks{};
+    callbacks.new_sample = OnNewSample;
+    gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
+
+    gst_bin_add_many(GST_BIN(m_pipeline), source, filter, convert, sink, nullptr);
+    bool linked = false;
+    if (decoder != nullptr) {
+        gst_bin_add(GST_BIN(m_pipeline), decoder);
+        linked = gst_element_link_many(source, filter, decoder, convert, sink, nullptr);
+    } else {
+        linked = gst_element_link_many(source, filter, convert, sink, nullptr);
+    }
+    if (!linked) {
+        m_startFailure =
+            QStringLiteral("the camera \"%1\" does not deliver pictures in a form this program "
+                           "can show")
+                .arg(m_openName);
+        return;
+    }
+    if (gst_element_set_state(m_pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        // The bus says why; without a word there, this is said.
+        m_startFailure = QStringLiteral("the camera \"%1\" could not be started").arg(m_openName);
+    }
+}
+
+bool GstVcx::close() {
+    const bool wasRunning = m_state == State::Running;
+    m_state = State::Closed;
+    m_streaming = false;
+    m_startFailure.clear();
+    if (m_pipeline != nullptr) {
+        // Returns once the streaming threads have stopped: no picture comes after.
+        gst_element_set_state(m_pipeline, GST_STATE_NULL);
+        gst_object_unref(m_pipelineBus);
+        gst_object_unref(m_pipeline);
+        m_pipelineBus = nullptr;
+        m_pipeline = nullptr;
+    }
+    {
+        std::lock_guard lock(m_sampleLock);
+        if (m_incoming != nullptr) {
+            gst_sample_unref(m_incoming);
+            m_incoming = nullptr;
+        }
+    }
+    if (m_lastSample != nullptr) {
+        gst_sample_unref(m_lastSample);
+        m_lastSample = nullptr;
+    }
+    if (m_openDevice != nullptr) {
+        gst_object_unref(m_openDevice);
+        m_openDevice = nullptr;
+    }
+    m_captureSize = QSize();
+    return wasRunning;
+}
+
+void GstVcx::fail(const QString& description) {
+    if (close()) {
+        emit connectedChanged(false);
+    }
+    if (m_view != nullptr) {
+        m_view->setState(CameraView::State::Stopped);
+    }
+    emit errorOccurred(description);
+}
+
+void GstVcx::offerSample(GstSample* sample) {
+    std::lock_guard lock(m_sampleLock);
+    if (m_incoming != nullptr) {
+        gst_sample_unref(m_incoming);
+    }
+    m_incoming = sample;
+    if (!m_takeQueued) {
+        m_takeQueued = true;
+        QMetaObject::invokeMethod(this, &GstVcx::takeSample, Qt::QueuedConnection);
+    }
+}
+
+void GstVcx::takeSample() {
+    GstSample* sample = nullptr;
+    {
+        std::lock_guard lock(m_sampleLock);
+        sample = m_incoming;
+        m_incoming = nullptr;
+        m_takeQueued = false;
+    }
+    if (sample == nullptr) {
+        return;
+    }
+    if (m_state == State::Closed) {
+        gst_sample_unref(sample);
+        return;
+    }
+    if (m_lastSample != nullptr) {
+        gst_sample_unref(m_lastSample);
+    }
+    m_lastSample = sample;
+    m_sinceFrame.start();
+    showPicture();
+    if (m_state == State::Starting) {
+        m_state = State::Running;
+        emit connectedChanged(true);
+    }
+}
+
+void GstVcx::showPicture() {
+    if (!m_preview || m_view == nullptr || m_lastSample == nullptr) {
+        return;
+    }
+    const MappedPicture picture(m_lastSample);
+    if (!picture.isValid()) {
+        return;
+    }
+    const YuvPicture::View& view = picture.view();
+    const QSize size = m_view->pictureSize(QSize(view.width, view.height));
+    if (size.isEmpty()) {
+        return;
+    }
+    QImage image(size, QImage::Format_RGB32);
+    YuvPicture::ToRgb32(view, size.width(), size.height(),
+                        reinterpret_cast<std::uint32_t*>(image.bits()),
+                        image.bytesPerLine() / static_cast<qsizetype>(sizeof(std::uint32_t)));
+    m_view->setPicture(std::move(image));
+    m_view->setState(CameraView::State::Live);
+}
+
+void GstVcx::tick() {
+    // A message box opened by a report below runs its own event loop, in which
+    // this timer fires again: that turn waits for this one to end.
+    if (m_inTick) {
+        return;
+    }
+    m_inTick = true;
+    while (GstMessage* message = m_monitorBus != nullptr ? gst_bus_pop(m_monitorBus) : nullptr) {
+        handleDeviceMessage(message);
+        gst_message_unref(message);
+    }
+    while (GstMessage* message = m_pipelineBus != nullptr ? gst_bus_pop(m_pipelineBus) : nullptr) {
+        handlePipelineMessage(message);
+        gst_message_unref(message);
+    }
+    if (m_state == State::Starting && !m_startFailure.isEmpty()) {
+        fail(m_startFailure);
+    } else if (m_state == State::Starting && !m_streaming &&
+               m_sinceStart.elapsed() > m_startTimeoutMs) {
+        fail(QStringLiteral("the camera \"%1\" did not start within %2 s")
+                 .arg(m_openName)
+                 .arg(m_startTimeoutMs / 1000.0));
+    } else if (m_state == State::Starting && m_sinceStart.elapsed() > kFirstPictureTimeoutMs) {
+        fail(QStringLiteral("the camera \"%1\" delivered no picture within %2 s")
+                 .arg(m_openName)
+                 .arg(kFirstPictureTimeoutMs / 1000));
+    } else if (m_state == State::Running && m_sinceFrame.elapsed() > kSilenceTimeoutMs) {
+        fail(QStringLiteral("the camera \"%1\" stopped delivering pictures").arg(m_openName));
+    }
+    m_inTick = false;
+}
+
+void GstVcx::handleDeviceMessage(GstMessage* message) {
+    GstDevice* device = nullptr;
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_DEVICE_ADDED) {
+        gst_message_parse_device_added(message, &device);
+        if (addDevice(device)) {
+            emit devicesChanged();
+        }
+    } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_DEVICE_REMOVED) {
+        gst_message_parse_device_removed(message, &device);
+        const int index = findDevice(device);
+        if (index >= 0) {
+            const bool inUse =
+                m_openDevice != nullptr && (m_openDevice == m_devices[index].device ||
+                                            (!m_devices[index].path.isEmpty() &&
+                                             PropertyPath(m_openDevice) == m_devices[index].path));
+            gst_object_unref(m_devices[index].device);
+            m_devices.erase(m_devices.begin() + index);
+            if (m_index == index) {
+                m_index = -1;
+            } else if (m_index > index) {
+                --m_index;
+            }
+            // The list first, so that the window's list is right while the
+            // officer reads why the picture stopped.
+            emit devicesChanged();
+            if (inUse && m_state != State::Closed) {
+                fail(QStringLiteral("the camera \"%1\" was unplugged").arg(m_openName));
+            }
+        }
+    }
+    if (device != nullptr) {
+        gst_object_unref(device);
+    }
+}
+
+void GstVcx::handlePipelineMessage(GstMessage* message) {
+    if (m_state == State::Closed) {
+        return;
+    }
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_ERROR: {
+        GError* error = nullptr;
+        gchar* debug = nullptr;
+        gst_message_parse_error(message, &error, &debug);
+        const QString text = QString::fromUtf8(error != nullptr ? error->message : "unknown error");
+        g_clear_error(&error);
+        g_free(debug);
+        fail(
+            m_state == State::Starting
+                ? QStringLiteral("the camera \"%1\" could not be started: %2").arg(m_openName, text)
+                : QStringLiteral("the camera \"%1\" failed: %2").arg(m_openName, text));
+        break;
+    }
+    case GST_MESSAGE_EOS:
+        fail(QStringLiteral("the camera \"%1\" stopped delivering pictures").arg(m_openName));
+        break;
+    case GST_MESSAGE_STATE_CHANGED:
+        if (GST_MESSAGE_SRC(message) == GST_OBJECT(m_pipeline)) {
+            GstState state = GST_STATE_NULL;
+            gst_message_parse_state_changed(message, nullptr, &state, nullptr);
+            if (state == GST_STATE_PLAYING) {
+                m_streaming = true;
+            }
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void GstVcx::setPreview(bool preview) {
+    m_preview = preview;
+    if (m_view != nullptr) {
+        m_view->setVisible(preview);
+    }
+    showPicture();
+}
+
+bool GstVcx::ApplyFrameSize(int width, int height) {
+    if (m_index < 0 || m_index >= CountVideoDevices()) {
+        return false;
+    }
+    GstCaps* offered = gst_device_get_caps(m_devices[m_index].device);
+    const std::vector<CameraChoice::Mode> modes = ModesOf(offered);
+    if (offered != nullptr) {
+        gst_caps_unref(offered);
+    }
+    if (!CameraChoice::Choose(modes, std::make_pair(width, height))) {
+        return false;
+    }
+    m_requestedSize = std::make_pair(width, height);
+    if (m_state != State::Closed && m_captureSize != QSize(width, height)) {
+        // Opened again in the new size; the window hears of it as of any start.
+        if (close()) {
+            emit connectedChanged(false);
+        }
+        open();
+    }
+    return true;
+}
+
+bool GstVcx::WriteFrameJpeg(const QString& path, int quality) {
+    if (m_state != State::Running || m_lastSample == nullptr) {
+        return false;
+    }
+    QByteArray jpeg;
+    {
+        const MappedPicture picture(m_lastSample);
+        if (!picture.isValid()) {
+            return false;
+        }
+        QString error;
+        jpeg = FrameJpeg::Encode(picture.view(), quality, &error);
+        if (jpeg.isEmpty()) {
+            return false;
+        }
+    }
+    // A complete file or none: written beside the target, then renamed over it.
+    // The photo is the officer's alone: made readable by its owner only (an
+    // old part left by a killed run is replaced, not reused with its mode).
+    const QString part = path + QStringLiteral(".part");
+    QFile::remove(part);
+    QFile file(part);
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                             QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+                   file.write(jpeg) == jpeg.size();
+    file.close(); // flushes: the bytes are in the file before it gets its name
+    written = written && file.error() == QFileDevice::NoError;
+    QString reason = file.errorString();
+    if (written && std::rename(QFile::encodeName(part).constData(),
+                               QFile::encodeName(path).constData()) != 0) {
+        written = false;
+        reason = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    if (!written) {
+        QFile::remove(part);
+        throw PhotoWriteError(QStringLiteral("the photo could not be written to %1: %2")
+                                  .arg(path, reason)
+                                  .toStdString());
+    }
+    return true;
+}
