@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -209,34 +210,110 @@ GstFlowReturn OnNewSample(GstAppSink* sink, gpointer data) {
 
 } // namespace
 
+// The system's video devices, watched by one device monitor for all the
+// controls of the process: a monitor stopped while another watches silences
+// the other's announcements, so controls that overlap (a window's and a
+// look at the list) share one. It lives while a control does.
+class GstVcx::DeviceWatch {
+public:
+    static std::shared_ptr<DeviceWatch> Get() {
+        static std::weak_ptr<DeviceWatch> shared;
+        std::shared_ptr<DeviceWatch> watch = shared.lock();
+        if (!watch) {
+            watch = std::shared_ptr<DeviceWatch>(new DeviceWatch);
+            shared = watch;
+        }
+        return watch;
+    }
+
+    ~DeviceWatch() {
+        gst_device_monitor_stop(m_monitor);
+        gst_object_unref(m_bus);
+        gst_object_unref(m_monitor);
+        for (GstDevice* device : m_devices) {
+            gst_object_unref(device);
+        }
+    }
+    DeviceWatch(const DeviceWatch&) = delete;
+    DeviceWatch& operator=(const DeviceWatch&) = delete;
+
+    // Takes in what was announced since the last look.
+    void poll() {
+        while (GstMessage* message = gst_bus_pop(m_bus)) {
+            GstDevice* device = nullptr;
+            if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_DEVICE_ADDED) {
+                gst_message_parse_device_added(message, &device);
+                add(device);
+            } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_DEVICE_REMOVED) {
+                gst_message_parse_device_removed(message, &device);
+                const auto found = find(device);
+                if (found != m_devices.end()) {
+                    gst_object_unref(*found);
+                    m_devices.erase(found);
+                }
+            }
+            if (device != nullptr) {
+                gst_object_unref(device);
+            }
+            gst_message_unref(message);
+        }
+    }
+
+    // The devices present, each once, in the order they were announced.
+    const std::vector<GstDevice*>& devices() const { return m_devices; }
+
+private:
+    DeviceWatch() {
+        m_monitor = gst_device_monitor_new();
+        gst_device_monitor_add_filter(m_monitor, "Video/Source", nullptr);
+        m_bus = gst_device_monitor_get_bus(m_monitor);
+        // Started, the monitor lists what is present now and then announces
+        // what comes and goes; the system's provider also announces what it
+        // found while starting, so a device is often both listed and announced.
+        gst_device_monitor_start(m_monitor);
+        GList* devices = gst_device_monitor_get_devices(m_monitor);
+        for (GList* item = devices; item != nullptr; item = item->next) {
+            add(GST_DEVICE(item->data));
+        }
+        g_list_free_full(devices, gst_object_unref);
+    }
+
+    std::vector<GstDevice*>::iterator find(GstDevice* device) {
+        const QString path = PropertyPath(device);
+        return std::find_if(m_devices.begin(), m_devices.end(), [&](GstDevice* known) {
+            return known == device || (!path.isEmpty() && PropertyPath(known) == path);
+        });
+    }
+
+    void add(GstDevice* device) {
+        if (find(device) == m_devices.end()) {
+            m_devices.push_back(GST_DEVICE(gst_object_ref(device)));
+        }
+    }
+
+    GstDeviceMonitor* m_monitor = nullptr;
+    GstBus* m_bus = nullptr;
+    std::vector<GstDevice*> m_devices;
+};
+
 GstVcx::GstVcx(int startTimeoutMs) : m_startTimeoutMs(startTimeoutMs) {
     m_ticker.setInterval(kTickMs);
     connect(&m_ticker, &QTimer::timeout, this, &GstVcx::tick);
     if (const QString problem = InitGstreamer(); !problem.isEmpty()) {
         throw VcxError(problem.toStdString());
     }
-    m_monitor = gst_device_monitor_new();
-    gst_device_monitor_add_filter(m_monitor, "Video/Source", nullptr);
-    m_monitorBus = gst_device_monitor_get_bus(m_monitor);
-    // Started, the monitor lists what is present now and then announces what
-    // comes and goes; a device may be both listed and announced, and counts once.
-    gst_device_monitor_start(m_monitor);
-    GList* devices = gst_device_monitor_get_devices(m_monitor);
-    for (GList* item = devices; item != nullptr; item = item->next) {
-        addDevice(GST_DEVICE(item->data));
+    // The list of this window: what is present now.
+    m_watch = DeviceWatch::Get();
+    m_watch->poll();
+    for (GstDevice* device : m_watch->devices()) {
+        addDevice(device);
     }
-    g_list_free_full(devices, gst_object_unref);
     m_ticker.start();
 }
 
 GstVcx::~GstVcx() {
     m_ticker.stop();
     close();
-    if (m_monitor != nullptr) {
-        gst_device_monitor_stop(m_monitor);
-        gst_object_unref(m_monitorBus);
-        gst_object_unref(m_monitor);
-    }
     for (Device& device : m_devices) {
         gst_object_unref(device.device);
     }
@@ -263,9 +340,8 @@ QString GstVcx::VideoDeviceNameAt(int index) {
 }
 
 int GstVcx::findDevice(GstDevice* device) const {
-    const QString path = PropertyPath(device);
     for (std::size_t i = 0; i < m_devices.size(); ++i) {
-        if (m_devices[i].device == device || (!path.isEmpty() && m_devices[i].path == path)) {
+        if (m_devices[i].device == device) {
             return static_cast<int>(i);
         }
     }
@@ -280,7 +356,6 @@ bool GstVcx::addDevice(GstDevice* device) {
     Device entry;
     entry.device = GST_DEVICE(gst_object_ref(device));
     entry.name = QString::fromStdString(CameraChoice::DisplayName(name != nullptr ? name : ""));
-    entry.path = PropertyPath(device);
     g_free(name);
     m_devices.push_back(entry);
     return true;
@@ -494,10 +569,7 @@ void GstVcx::tick() {
         return;
     }
     m_inTick = true;
-    while (GstMessage* message = m_monitorBus != nullptr ? gst_bus_pop(m_monitorBus) : nullptr) {
-        handleDeviceMessage(message);
-        gst_message_unref(message);
-    }
+    followDevices();
     while (GstMessage* message = m_pipelineBus != nullptr ? gst_bus_pop(m_pipelineBus) : nullptr) {
         handlePipelineMessage(message);
         gst_message_unref(message);
@@ -519,38 +591,35 @@ void GstVcx::tick() {
     m_inTick = false;
 }
 
-void GstVcx::handleDeviceMessage(GstMessage* message) {
-    GstDevice* device = nullptr;
-    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_DEVICE_ADDED) {
-        gst_message_parse_device_added(message, &device);
-        if (addDevice(device)) {
-            emit devicesChanged();
+void GstVcx::followDevices() {
+    m_watch->poll();
+    const std::vector<GstDevice*>& present = m_watch->devices();
+    bool changed = false;
+    bool openGone = false;
+    for (std::size_t i = m_devices.size(); i-- > 0;) {
+        if (std::find(present.begin(), present.end(), m_devices[i].device) != present.end()) {
+            continue;
         }
-    } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_DEVICE_REMOVED) {
-        gst_message_parse_device_removed(message, &device);
-        const int index = findDevice(device);
-        if (index >= 0) {
-            const bool inUse =
-                m_openDevice != nullptr && (m_openDevice == m_devices[index].device ||
-                                            (!m_devices[index].path.isEmpty() &&
-                                             PropertyPath(m_openDevice) == m_devices[index].path));
-            gst_object_unref(m_devices[index].device);
-            m_devices.erase(m_devices.begin() + index);
-            if (m_index == index) {
-                m_index = -1;
-            } else if (m_index > index) {
-                --m_index;
-            }
-            // The list first, so that the window's list is right while the
-            // officer reads why the picture stopped.
-            emit devicesChanged();
-            if (inUse && m_state != State::Closed) {
-                fail(QStringLiteral("the camera \"%1\" was unplugged").arg(m_openName));
-            }
+        openGone = openGone || m_devices[i].device == m_openDevice;
+        gst_object_unref(m_devices[i].device);
+        m_devices.erase(m_devices.begin() + static_cast<std::ptrdiff_t>(i));
+        if (m_index == static_cast<int>(i)) {
+            m_index = -1;
+        } else if (m_index > static_cast<int>(i)) {
+            --m_index;
         }
+        changed = true;
     }
-    if (device != nullptr) {
-        gst_object_unref(device);
+    for (GstDevice* device : present) {
+        changed = addDevice(device) || changed;
+    }
+    if (changed) {
+        // The list first, so that the window's list is right while the
+        // officer reads why the picture stopped.
+        emit devicesChanged();
+    }
+    if (openGone && m_state != State::Closed) {
+        fail(QStringLiteral("the camera \"%1\" was unplugged").arg(m_openName));
     }
 }
 
@@ -574,6 +643,10 @@ void GstVcx::handlePipelineMessage(GstMessage* message) {
     }
     case GST_MESSAGE_EOS:
         fail(QStringLiteral("the camera \"%1\" stopped delivering pictures").arg(m_openName));
+        break;
+    case GST_MESSAGE_STREAM_START:
+        // The camera streams; its first picture may take a while yet.
+        m_streaming = true;
         break;
     case GST_MESSAGE_STATE_CHANGED:
         if (GST_MESSAGE_SRC(message) == GST_OBJECT(m_pipeline)) {

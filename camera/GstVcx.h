@@ -1,7 +1,7 @@
 // The video-capture control over GStreamer.
 //
-// The devices come from a GStreamer device monitor of the control's own,
-// started when the control is made: each camera listed once, in the order the
+// The devices come from a GStreamer device monitor, listed anew for each
+// control: each camera once (by device and device node), in the order the
 // system announced it, unplugged cameras dropped and new ones added while the
 // window is open (devicesChanged). A camera opens as a pipeline
 //
@@ -28,6 +28,7 @@
 #include <QSize>
 #include <QTimer>
 
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -35,7 +36,6 @@
 class CameraView;
 typedef struct _GstBus GstBus;
 typedef struct _GstDevice GstDevice;
-typedef struct _GstDeviceMonitor GstDeviceMonitor;
 typedef struct _GstElement GstElement;
 typedef struct _GstMessage GstMessage;
 typedef struct _GstSample GstSample;
@@ -78,7 +78,6 @@ private:
     struct Device {
         GstDevice* device = nullptr; // a reference of the control's own
         QString name;
-        QString path; // the system's identity (device node), when it has one
     };
 
     void open();
@@ -88,15 +87,16 @@ private:
     void takeSample();
     void showPicture();
     void tick();
-    void handleDeviceMessage(GstMessage* message);
+    // Brings the list in line with the devices present.
+    void followDevices();
     void handlePipelineMessage(GstMessage* message);
     bool addDevice(GstDevice* device);
     int findDevice(GstDevice* device) const;
     QString openName() const;
 
+    class DeviceWatch;
+    std::shared_ptr<DeviceWatch> m_watch;
     std::vector<Device> m_devices;
-    GstDeviceMonitor* m_monitor = nullptr;
-    GstBus* m_monitorBus = nullptr;
     int m_index = 0;
     int m_startTimeoutMs;
     State m_state = State::Closed;

@@ -34,18 +34,19 @@ public:
 
     // Plugs in a new set of cameras in place of all before, and waits until a
     // camera window would list exactly them. Each line describes one camera.
-    static bool set(const QStringList& cameras) {
+    // names: what the list shows when it is not the names of the lines.
+    static bool set(const QStringList& cameras, const QStringList& names = {}) {
         // All unplugged first: the new cameras may carry the old ones' names.
         if (!change({})) {
             return false;
         }
         ++scene();
-        return change(cameras);
+        return change(cameras, names);
     }
 
     // Changes the cameras of the current set: a line whose id is gone is an
     // unplugged camera, a new id a camera plugged in. Waits until they are listed.
-    static bool change(const QStringList& cameras) {
+    static bool change(const QStringList& cameras, QStringList expected = {}) {
         QStringList lines;
         QStringList names;
         for (int i = 0; i < cameras.size(); ++i) {
@@ -60,6 +61,9 @@ public:
             names.append(name.hasMatch() ? name.captured(1) : QStringLiteral("Virtual Camera"));
         }
         write(lines);
+        if (!expected.isEmpty()) {
+            names = expected;
+        }
         if (!QTest::qWaitFor([&names] { return listed() == names; }, 15000)) {
             qWarning() << "cameras listed" << listed() << "instead of" << names;
             return false;

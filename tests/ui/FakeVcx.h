@@ -65,6 +65,16 @@ public:
         emit connectedChanged(false);
         emit errorOccurred(QStringLiteral("device unplugged"));
     }
+    // Cameras plugged in or unplugged: the new list, and the selected
+    // device's new number (-1 when it went).
+    void replug(const QStringList& now, int newIndex) {
+        devices = now;
+        index = newIndex;
+        if (newIndex < 0 && connected) {
+            lose();
+        }
+        emit devicesChanged();
+    }
     void setPreview(bool value) override {
         calls.append(QStringLiteral("preview"));
         preview = value;

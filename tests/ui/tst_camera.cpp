@@ -34,6 +34,7 @@ private slots:
     void connectingLeavesTheWindowToTheOfficer();
     void leavingWhileConnectingShowsNothingLater();
     void deviceLostAfterConnectingWritesNoPhoto();
+    void listFollowsCamerasPluggedAndUnplugged();
     void showingAgainDoesNotReconnect();
     void sameNamesAreTellApartByPosition();
     void choosingTheConnectedDeviceDoesNothing();
@@ -189,13 +190,65 @@ void tst_Camera::deviceLostAfterConnectingWritesNoPhoto() {
     camera.show();
     QVERIFY(m_vcx().preview);
     m_vcx().lose();
-    QVERIFY(m_dialogs.warnings.isEmpty());
+    // Told, and no photo until pictures come again.
+    QCOMPARE(m_dialogs.warnings,
+             QStringList{QStringLiteral(
+                 "【摄像头】没有连接或被其他程序使用,请先关闭这些程序或检查连接")});
     QVERIFY(
         LogText().contains(QStringLiteral("-----MAIN: 连接设备失败,原因:device unplugged\r\n")));
+    QVERIFY(!Named<QPushButton>(camera, "Btn_Save")->isEnabled());
     QTest::mouseClick(Named<QPushButton>(camera, "Btn_Save"), Qt::LeftButton);
     QVERIFY(camera.isVisible());
     QVERIFY(!camera.PhotoTaken());
+    // Choosing the same camera again connects it once more.
+    m_vcx().calls.clear();
+    Named<QComboBox>(camera, "Cb_Device")->setCurrentIndex(0);
+    emit Named<QComboBox>(camera, "Cb_Device")->activated(0);
+    QVERIFY(m_vcx().calls.contains(QStringLiteral("connect")));
+    QVERIFY(m_vcx().connected);
     QVERIFY(Named<QPushButton>(camera, "Btn_Save")->isEnabled());
+    QTest::mouseClick(Named<QPushButton>(camera, "Btn_Save"), Qt::LeftButton);
+    QVERIFY(camera.PhotoTaken());
+}
+
+void tst_Camera::listFollowsCamerasPluggedAndUnplugged() {
+    TFrm_Camera camera(m_vcx(), m_dialogs, appPath());
+    camera.show();
+    auto* box = Named<QComboBox>(camera, "Cb_Device");
+    auto* save = Named<QPushButton>(camera, "Btn_Save");
+    QCOMPARE(m_vcx().index, 0);
+    // A camera plugged in: offered, the one in use stays selected and connected.
+    m_vcx().calls.clear();
+    m_vcx().replug({QStringLiteral("USB Camera A"), QStringLiteral("USB Camera B"),
+                    QStringLiteral("高拍仪")},
+                   0);
+    QCOMPARE(box->count(), 3);
+    QCOMPARE(box->itemText(2), QStringLiteral("高拍仪"));
+    QCOMPARE(box->currentIndex(), 0);
+    QVERIFY(!m_vcx().calls.contains(QStringLiteral("connect")));
+    // The camera in front of the one in use unplugged: the selection follows it.
+    Named<QComboBox>(camera, "Cb_Device")->setCurrentIndex(1);
+    emit box->activated(1);
+    QCOMPARE(m_vcx().index, 1);
+    m_vcx().replug({QStringLiteral("USB Camera B"), QStringLiteral("高拍仪")}, 0);
+    QCOMPARE(box->currentText(), QStringLiteral("USB Camera B"));
+    QVERIFY(m_dialogs.warnings.isEmpty());
+    // Every camera unplugged: the window says there is none.
+    m_vcx().replug({}, -1);
+    QCOMPARE(m_dialogs.warnings.size(), 1);
+    QVERIFY(!box->isEnabled());
+    QCOMPARE(box->currentText(), QStringLiteral("没有可用的设备"));
+    QVERIFY(!save->isEnabled());
+    // A camera plugged in again: connected as when the window opened.
+    m_vcx().calls.clear();
+    m_vcx().replug({QStringLiteral("USB Camera C")}, -1);
+    QVERIFY(box->isEnabled());
+    QCOMPARE(box->currentText(), QStringLiteral("USB Camera C"));
+    QVERIFY(m_vcx().calls.contains(QStringLiteral("index=0")));
+    QVERIFY(m_vcx().connected);
+    QVERIFY(save->isEnabled());
+    QTest::mouseClick(save, Qt::LeftButton);
+    QVERIFY(camera.PhotoTaken());
 }
 
 void tst_Camera::showingAgainDoesNotReconnect() {
