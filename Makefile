@@ -23,7 +23,7 @@ DEBIAN_PACKAGES := cmake ninja-build g++ make pkg-config binutils clang clang-fo
                    libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libssl-dev \
                    qt6-base-dev qt6-declarative-dev qt6-webengine-dev libgl-dev libcpp-httplib-dev \
                    qt6-multimedia-dev gstreamer1.0-plugins-good gstreamer1.0-plugins-base \
-                   gstreamer1.0-plugins-base-apps libgstreamer1.0-dev libgl1-mesa-dri \
+                   gstreamer1.0-plugins-base-apps libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libgl1-mesa-dri \
                    libturbojpeg0-dev libjpeg-turbo-progs openssl qt6-translations-l10n \
                    libxcb1-dev libnss3-dev p11-kit-modules ca-certificates openbox xdotool lintian appstream desktop-file-utils \
                    fonts-arphic-uming xvfb xauth x11-utils imagemagick \

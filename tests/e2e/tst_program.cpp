@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+
+#include <cstdio>
 #include <QProcess>
 #include <QRect>
 #include <QRegularExpression>
@@ -190,6 +192,7 @@ private slots:
     void windowFitsTheScreenAtAnyScale();
     void cameraWindowOpensFromTheKeyboardAndFitsTheScreen_data();
     void cameraWindowOpensFromTheKeyboardAndFitsTheScreen();
+    void documentCameraPhotoAndUnpluggedCameraInTheRealProgram();
 
 private:
     // A program folder with a copy of tavlin; configured against the sample
@@ -641,6 +644,104 @@ void tst_Program::cameraWindowOpensFromTheKeyboardAndFitsTheScreen() {
                                                      .arg(geometry.width())
                                                      .arg(geometry.height())));
     Screenshot(QStringLiteral("desktop-camera-%1").arg(qRound(scale.toDouble() * 100)));
+    tavlin->terminate();
+    QVERIFY(tavlin->waitForFinished(30000));
+}
+
+void tst_Program::documentCameraPhotoAndUnpluggedCameraInTheRealProgram() {
+    // Cameras of the test's own: a document camera (its largest raw mode too
+    // slow to preview) and an HD webcam in BT.709.
+    const QString cameras = m_work->filePath(QStringLiteral("cameras.txt"));
+    const auto plug = [&cameras](const QByteArray& lines) {
+        QFile file(cameras + QStringLiteral(".part"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(lines);
+        file.close();
+        QVERIFY(std::rename(QFile::encodeName(file.fileName()).constData(),
+                            QFile::encodeName(cameras).constData()) == 0);
+    };
+    const QByteArray webcam = "id=web;name=Webcam HD;format=yuy2;size=1280x720;"
+                              "colorimetry=bt709;colour=c03020\n";
+    plug("id=doc;name=Document Camera;modes=YUY2:2592x1944@2,MJPG:2592x1944@15,"
+         "MJPG:640x480@30;colour=3060c0\n" +
+         webcam);
+    const QString folder = makeFolder(true, QStringLiteral("/photo"));
+    QVERIFY(QFile::copy(QStringLiteral(TAVLIN_BIN_DIR "/tavlin-camera.so"),
+                        folder + QStringLiteral("/tavlin-camera.so")));
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("GST_PLUGIN_PATH"), QStringLiteral(TAVLIN_VCAM_PLUGIN_DIR));
+    env.insert(QStringLiteral("GST_REGISTRY"), m_work->filePath(QStringLiteral("registry.bin")));
+    env.insert(QStringLiteral("GST_PLUGIN_FEATURE_RANK"),
+               QStringLiteral("v4l2deviceprovider:NONE,pipewiredeviceprovider:NONE,"
+                              "libcameraprovider:NONE"));
+    env.insert(QStringLiteral("TAVLIN_VCAM_FILE"), cameras);
+    QProcess* tavlin = startTavlin(folder, env);
+    QStringList seen;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (seen += m_site->takeRequests(),
+         !seen.filter(QRegularExpression(QStringLiteral("^/photo\\?"))).isEmpty()),
+        60000);
+    const QString window = WaitForWindow(tavlin->processId(), QStringLiteral("Tavlin"));
+    QVERIFY(!window.isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(IsMaximised(window), 10000);
+    const auto openCamera = [&]() {
+        XDoTool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
+        QString camera;
+        for (int attempt = 0; attempt < 5 && camera.isEmpty(); ++attempt) {
+            XDoTool({QStringLiteral("key"), QStringLiteral("F6")});
+            XDoTool({QStringLiteral("key"), QStringLiteral("Return")});
+            camera = WaitForWindow(tavlin->processId(), QStringLiteral("拍照"), 10000);
+            if (camera.isEmpty()) {
+                XDoTool({QStringLiteral("key"), QStringLiteral("Escape")});
+            }
+        }
+        return camera;
+    };
+    const auto previewColour = [this](const QString& camera) {
+        return WindowPicture(camera, m_work->path()).pixelColor(13 + 320, 40 + 240);
+    };
+    const auto near = [](QColor a, QColor b) {
+        return std::abs(a.red() - b.red()) <= 6 && std::abs(a.green() - b.green()) <= 6 &&
+               std::abs(a.blue() - b.blue()) <= 6;
+    };
+
+    // The document camera is the first: its picture, in its colours.
+    QString camera = openCamera();
+    QVERIFY2(!camera.isEmpty(), "no camera window");
+    QTRY_VERIFY2_WITH_TIMEOUT(near(previewColour(camera), QColor(0x30, 0x60, 0xc0)),
+                              qPrintable(previewColour(camera).name()), 20000);
+    Screenshot(QStringLiteral("desktop-camera-document"));
+    // 拍  照, clicked as the officer clicks it.
+    XDoTool({QStringLiteral("mousemove"), QStringLiteral("--window"), camera, QStringLiteral("537"),
+             QStringLiteral("23")});
+    XDoTool({QStringLiteral("click"), QStringLiteral("1")});
+    const QString photo = folder + QStringLiteral("/USB_Temp.jpg");
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(photo), 10000);
+    const QImage picture(photo);
+    QCOMPARE(picture.size(), QSize(2592, 1944));
+    QVERIFY2(near(picture.pixelColor(1296, 972), QColor(0x30, 0x60, 0xc0)),
+             qPrintable(picture.pixelColor(1296, 972).name()));
+
+    // Unplugged while previewed: the officer is told within seconds.
+    camera = openCamera();
+    QVERIFY2(!camera.isEmpty(), "no second camera window");
+    QTRY_VERIFY_WITH_TIMEOUT(near(previewColour(camera), QColor(0x30, 0x60, 0xc0)), 20000);
+    plug(webcam);
+    const QString box = WaitForWindow(tavlin->processId(), kCaption, 10000);
+    QVERIFY2(!box.isEmpty(), "no message box for the unplugged camera");
+    Screenshot(QStringLiteral("desktop-camera-unplugged"));
+    XDoTool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), box});
+    XDoTool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("Return")});
+    // The webcam, now the only camera, is chosen from the list with the keyboard.
+    XDoTool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), camera});
+    XDoTool({QStringLiteral("mousemove"), QStringLiteral("--window"), camera, QStringLiteral("300"),
+             QStringLiteral("23")});
+    XDoTool({QStringLiteral("click"), QStringLiteral("1")});
+    XDoTool({QStringLiteral("key"), QStringLiteral("Down")});
+    XDoTool({QStringLiteral("key"), QStringLiteral("Return")});
+    QTRY_VERIFY2_WITH_TIMEOUT(near(previewColour(camera), QColor(0xc0, 0x30, 0x20)),
+                              qPrintable(previewColour(camera).name()), 20000);
+    Screenshot(QStringLiteral("desktop-camera-webcam"));
     tavlin->terminate();
     QVERIFY(tavlin->waitForFinished(30000));
 }
