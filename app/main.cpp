@@ -172,10 +172,17 @@ int main(int argc, char** argv) {
     if (window.terminationRequested()) {
         return 0;
     }
-    // The photo's camera control: the one over Qt Multimedia, from the camera
-    // module beside the executable, loaded when the first photo is taken.
+    // The photo's camera control: the one over GStreamer, from the camera
+    // module beside the executable, loaded when the first photo is taken; the
+    // site's largest photo is read at each window, as IT last set it.
     CameraModuleLoader cameras;
-    window.setCameraFactory([&cameras] { return cameras.create(); });
+    window.setCameraFactory([&cameras, &appPath] {
+        std::unique_ptr<Vcx> vcx = cameras.create();
+        if (const auto largest = ShellConfig::ReadLargestPhoto(appPath)) {
+            vcx->setLargestPicture(largest->width, largest->height);
+        }
+        return vcx;
+    });
     window.setPhotoFolder(places.photoFolder);
     WindowPlacement::ShowMaximised(window);
     raise->setRaise([&window](const QByteArray& token) { window.showRunningCopy(token); });

@@ -16,7 +16,8 @@ auto Rank(const Mode& mode) {
 } // namespace
 
 std::optional<std::size_t> Choose(const std::vector<Mode>& modes,
-                                  std::optional<std::pair<int, int>> size) {
+                                  std::optional<std::pair<int, int>> size,
+                                  std::optional<std::pair<int, int>> largest) {
     std::optional<std::size_t> best;
     if (size) {
         for (std::size_t i = 0; i < modes.size(); ++i) {
@@ -31,14 +32,33 @@ std::optional<std::size_t> Choose(const std::vector<Mode>& modes,
         }
         return best;
     }
+    const auto within = [&largest](const Mode& mode) {
+        return !largest || (mode.width <= largest->first && mode.height <= largest->second);
+    };
+    if (largest && std::none_of(modes.begin(), modes.end(), within)) {
+        // Nothing within the cap: as close to it as the camera comes.
+        for (std::size_t i = 0; i < modes.size(); ++i) {
+            const auto area = [](const Mode& mode) {
+                return static_cast<long long>(mode.width) * mode.height;
+            };
+            if (!best || std::make_tuple(-area(modes[i]), modes[i].fps, !modes[i].compressed) >
+                             std::make_tuple(-area(modes[*best]), modes[*best].fps,
+                                             !modes[*best].compressed)) {
+                best = i;
+            }
+        }
+        return best;
+    }
     double fastest = 0;
     for (const Mode& mode : modes) {
-        fastest = std::max(fastest, mode.fps);
+        if (within(mode)) {
+            fastest = std::max(fastest, mode.fps);
+        }
     }
     const double usable = std::min(kUsableFps, fastest);
     for (std::size_t i = 0; i < modes.size(); ++i) {
         // A rate given as 14.985 (15000/1001) counts as 15.
-        if (modes[i].fps + 0.05 < usable) {
+        if (!within(modes[i]) || modes[i].fps + 0.05 < usable) {
             continue;
         }
         if (!best || Rank(modes[i]) > Rank(modes[*best])) {

@@ -25,9 +25,12 @@ inline constexpr double kUsableFps = 15.0;
 // camera has no mode of that size. Otherwise the largest picture among the
 // modes at a usable rate: at least 15 frames a second, or the camera's best
 // rate when it offers nothing that fast. Between equals, the faster, then the
-// raw one (nothing to decode, no compression).
+// raw one (nothing to decode, no compression). With a largest picture set
+// (the site's cap), modes wider or taller are left out, unless the camera
+// offers nothing within it: then its smallest picture is taken.
 std::optional<std::size_t> Choose(const std::vector<Mode>& modes,
-                                  std::optional<std::pair<int, int>> size = std::nullopt);
+                                  std::optional<std::pair<int, int>> size = std::nullopt,
+                                  std::optional<std::pair<int, int>> largest = std::nullopt);
 
 // A device name as cameras report it (UTF-8, often cut at a fixed length by
 // the driver): a character cut at the end is dropped, so that no replacement

@@ -387,9 +387,9 @@ void GstVcx::open() {
     if (offered != nullptr) {
         gst_caps_unref(offered);
     }
-    std::optional<std::size_t> chosen = CameraChoice::Choose(modes, m_requestedSize);
+    std::optional<std::size_t> chosen = CameraChoice::Choose(modes, m_requestedSize, m_largest);
     if (!chosen) {
-        chosen = CameraChoice::Choose(modes);
+        chosen = CameraChoice::Choose(modes, std::nullopt, m_largest);
     }
 
     m_pipeline = gst_pipeline_new("tavlin-camera");

@@ -63,6 +63,9 @@ public:
     void setConnected(bool connected) override;
     void setPreview(bool preview) override;
     bool ApplyFrameSize(int width, int height) override;
+    void setLargestPicture(int width, int height) override {
+        m_largest = std::make_pair(width, height);
+    }
     bool WriteFrameJpeg(const QString& path, int quality) override;
 
     // The mode the open camera captures with (its size), for the support
@@ -104,6 +107,7 @@ private:
     bool m_preview = false;
     bool m_inTick = false;
     std::optional<std::pair<int, int>> m_requestedSize;
+    std::optional<std::pair<int, int>> m_largest;
     QSize m_captureSize;
 
     GstElement* m_pipeline = nullptr;

@@ -58,6 +58,14 @@ public:
 
     virtual bool ApplyFrameSize(int width, int height) = 0;
 
+    // The largest picture the site wants taken (its back end's limit), set by
+    // the program before the window opens; the control captures within it.
+    // A control that cannot choose its picture size ignores it.
+    virtual void setLargestPicture(int width, int height) {
+        (void)width;
+        (void)height;
+    }
+
     // Writes the newest picture the device delivered as a JPEG file at path;
     // the file is complete when this returns, and no reader ever sees part of
     // it. Without a running device nothing is written and the result is false.

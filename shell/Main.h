@@ -49,7 +49,7 @@ public:
     void showRunningCopy(const QByteArray& activationToken = {});
 
     // Makes the video-capture control of each camera window: the program's
-    // entry gives the one over Qt Multimedia, tests a scripted one. The
+    // entry gives the one over GStreamer, tests a scripted one. The
     // camera window makes the control's preview as its own child.
     using CameraFactory = std::function<std::unique_ptr<Vcx>()>;
     void setCameraFactory(CameraFactory factory) { m_cameraFactory = std::move(factory); }

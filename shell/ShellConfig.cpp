@@ -190,6 +190,11 @@ std::string Refusal(const Values& values) {
                    std::to_string(kMaxLoadTimeoutSeconds);
         }
     }
+    if (const std::string* size = Find(values, "largest-photo"); size && !ParsePhotoSize(*size)) {
+        return std::string(KeyNamed("largest-photo").option) +
+               " must be WIDTHxHEIGHT in pixels, each from " + std::to_string(kMinPhotoSide) +
+               " to " + std::to_string(kMaxPhotoSide) + " (for example 1920x1080)";
+    }
     if (const std::string* origins = Find(values, "allowed-origins")) {
         for (const std::string& origin : SplitOrigins(*origins)) {
             if (!IsOrigin(origin)) {
@@ -324,6 +329,37 @@ BrowserSettings ReadBrowserSettings(const std::string& appPath) {
         settings.loadTimeoutSeconds = static_cast<int>(seconds);
     }
     return settings;
+}
+
+std::optional<PhotoSize> ParsePhotoSize(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+        text.remove_suffix(1);
+    }
+    const std::size_t x = text.find('x');
+    if (x == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const auto side = [](std::string_view digits) -> int {
+        if (digits.empty() || digits.size() > 5 ||
+            digits.find_first_not_of("0123456789") != std::string_view::npos) {
+            return 0;
+        }
+        const int value = std::stoi(std::string(digits));
+        return value >= kMinPhotoSide && value <= kMaxPhotoSide ? value : 0;
+    };
+    const int width = side(text.substr(0, x));
+    const int height = side(text.substr(x + 1));
+    if (width == 0 || height == 0) {
+        return std::nullopt;
+    }
+    return PhotoSize{width, height};
+}
+
+std::optional<PhotoSize> ReadLargestPhoto(const std::string& appPath) {
+    return ParsePhotoSize(ReadKey(appPath + std::string(kConfigFile), KeyNamed("largest-photo")));
 }
 
 } // namespace ShellConfig

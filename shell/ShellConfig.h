@@ -52,6 +52,18 @@ struct BrowserSettings {
 };
 BrowserSettings ReadBrowserSettings(const std::string& appPath);
 
+// The largest photo the camera takes, from section "Camera", key
+// "LargestPhoto" of Config.ini: WIDTHxHEIGHT, each 160 to 16384. Absent,
+// blank or unreadable: none (the camera's largest picture at a usable rate).
+struct PhotoSize {
+    int width = 0;
+    int height = 0;
+};
+inline constexpr int kMinPhotoSide = 160;
+inline constexpr int kMaxPhotoSide = 16384;
+std::optional<PhotoSize> ParsePhotoSize(std::string_view text);
+std::optional<PhotoSize> ReadLargestPhoto(const std::string& appPath);
+
 // The configuration of a program folder as the program uses it, read once.
 struct Configuration {
     LoadResult result = LoadResult::MissingFile;
@@ -74,7 +86,7 @@ struct Key {
     std::string_view file;    // kConfigFile or kIdentityFile
     std::string_view section; // the INI section
     std::string_view key;     // the INI key
-    bool optional;            // written only when given (Config.ini's [Browser])
+    bool optional;            // written only when given (Config.ini's [Browser], [Camera])
 };
 inline constexpr Key kKeys[] = {
     {"url", "--url", kConfigFile, "URL", "URL", false},
@@ -86,6 +98,7 @@ inline constexpr Key kKeys[] = {
     {"long-code", "--long-code", kIdentityFile, "Identity", "LongCode", false},
     {"allowed-origins", "--allowed-origins", kConfigFile, "Browser", "AllowedOrigins", true},
     {"load-timeout", "--load-timeout", kConfigFile, "Browser", "LoadTimeout", true},
+    {"largest-photo", "--largest-photo", kConfigFile, "Camera", "LargestPhoto", true},
 };
 // The Key of an option ("--url"), or null.
 const Key* FindOption(std::string_view option);

@@ -3,8 +3,8 @@
 // lines of a camera file (see tavlinvcam.c for the keys).
 #pragma once
 
-#include <QByteArray>
 #include "GstVcx.h"
+#include <QByteArray>
 
 #include <QCoreApplication>
 #include <QDir>

@@ -4,9 +4,9 @@
 #include "Camera.h"
 #include "CameraView.h"
 #include "Fakes.h"
+#include "GstVcx.h"
 #include "JpegTables.h"
 #include "Named.h"
-#include "GstVcx.h"
 #include "VirtualCameras.h"
 
 #include <QApplication>
@@ -160,8 +160,9 @@ void tst_RealCamera::everyWindowListsEachCameraOnce() {
             QTest::qWait(300);
         }
         QVERIFY2(entries(camera) == names,
-                 qPrintable(QStringLiteral("window %1: %2").arg(window).arg(entries(camera).join(
-                     QStringLiteral(" | ")))));
+                 qPrintable(QStringLiteral("window %1: %2")
+                                .arg(window)
+                                .arg(entries(camera).join(QStringLiteral(" | ")))));
     }
     // Unplugged, a camera is in no later window.
     QVERIFY(VirtualCameras::change({cameras.at(0), cameras.at(2)}));
@@ -260,8 +261,7 @@ void tst_RealCamera::coloursOfEveryFormatAndColourSpace() {
     for (const QColor& colour : colours) {
         QVERIFY(VirtualCameras::set({QStringLiteral("name=Camera;format=%1;size=%2;colorimetry=%3;"
                                                     "colour=%4")
-                                         .arg(format, size, colorimetry,
-                                              colour.name().mid(1))}));
+                                         .arg(format, size, colorimetry, colour.name().mid(1))}));
         GstVcx vcx;
         TFrm_Camera window(vcx, m_dialogs, appPath());
         QVERIFY(showConnected(window, vcx));
@@ -433,8 +433,8 @@ void tst_RealCamera::cameraPluggedInWhileTheWindowIsOpen() {
 
 void tst_RealCamera::nameCutInsideACharacter() {
     // The driver cut "高拍仪高" inside its last character (two of its three bytes).
-    QVERIFY(VirtualCameras::set({QStringLiteral("name=高拍仪\\351\\253")},
-                                {QStringLiteral("高拍仪")}));
+    QVERIFY(
+        VirtualCameras::set({QStringLiteral("name=高拍仪\\351\\253")}, {QStringLiteral("高拍仪")}));
     GstVcx vcx;
     TFrm_Camera camera(vcx, m_dialogs, appPath());
     QCOMPARE(entries(camera), QStringList{QStringLiteral("高拍仪")});

@@ -12,12 +12,12 @@
 #include <QFileInfo>
 #include <QImage>
 
-#include <cstdio>
 #include <QProcess>
 #include <QRect>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdio>
 
 #include <algorithm>
 #include <csignal>

@@ -5,8 +5,8 @@
 #include "CodePage.h"
 #include "FakeVcx.h"
 #include "Fakes.h"
-#include "Named.h"
 #include "GstVcx.h"
+#include "Named.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -192,8 +192,8 @@ void tst_Camera::deviceLostAfterConnectingWritesNoPhoto() {
     m_vcx().lose();
     // Told, and no photo until pictures come again.
     QCOMPARE(m_dialogs.warnings,
-             QStringList{QStringLiteral(
-                 "【摄像头】没有连接或被其他程序使用,请先关闭这些程序或检查连接")});
+             QStringList{
+                 QStringLiteral("【摄像头】没有连接或被其他程序使用,请先关闭这些程序或检查连接")});
     QVERIFY(
         LogText().contains(QStringLiteral("-----MAIN: 连接设备失败,原因:device unplugged\r\n")));
     QVERIFY(!Named<QPushButton>(camera, "Btn_Save")->isEnabled());
@@ -219,9 +219,9 @@ void tst_Camera::listFollowsCamerasPluggedAndUnplugged() {
     QCOMPARE(m_vcx().index, 0);
     // A camera plugged in: offered, the one in use stays selected and connected.
     m_vcx().calls.clear();
-    m_vcx().replug({QStringLiteral("USB Camera A"), QStringLiteral("USB Camera B"),
-                    QStringLiteral("高拍仪")},
-                   0);
+    m_vcx().replug(
+        {QStringLiteral("USB Camera A"), QStringLiteral("USB Camera B"), QStringLiteral("高拍仪")},
+        0);
     QCOMPARE(box->count(), 3);
     QCOMPARE(box->itemText(2), QStringLiteral("高拍仪"));
     QCOMPARE(box->currentIndex(), 0);

@@ -253,6 +253,23 @@ TEST(CameraChoice, ASizeAskedForWinsWhenTheCameraHasIt) {
     EXPECT_FALSE(CameraChoice::Choose(modes, std::make_pair(800, 600)));
 }
 
+TEST(CameraChoice, TheSitesLargestPhotoCapsTheChoice) {
+    using CameraChoice::Mode;
+    const std::vector<Mode> modes = {{true, "", 2592, 1944, 15},
+                                     {true, "", 1920, 1080, 30},
+                                     {false, "YUY2", 1280, 720, 10},
+                                     {true, "", 640, 480, 30}};
+    const auto cap = [](int width, int height) {
+        return std::make_optional(std::make_pair(width, height));
+    };
+    EXPECT_EQ(CameraChoice::Choose(modes, std::nullopt, cap(1920, 1080)), 1u);
+    EXPECT_EQ(CameraChoice::Choose(modes, std::nullopt, cap(1600, 1200)), 3u); // 1280x720 is slow
+    EXPECT_EQ(CameraChoice::Choose(modes, std::nullopt, cap(4000, 3000)), 0u);
+    // Nothing within the cap: the smallest picture the camera has.
+    const std::vector<Mode> large = {{true, "", 2592, 1944, 15}, {true, "", 1920, 1080, 30}};
+    EXPECT_EQ(CameraChoice::Choose(large, std::nullopt, cap(640, 480)), 1u);
+}
+
 TEST(CameraChoice, ANameCutInsideACharacterLosesOnlyThatCharacter) {
     const std::string gao = "\xE9\xAB\x98"; // 高: three bytes
     const std::string smile = "\xF0\x9F\x98\x80";

@@ -36,10 +36,16 @@ TEST_F(ConfigTool, WrittenFolderIsWhatCheckAndTavlinRead) {
     Run("write " + Folder() +
             " --url http://inspect.example/entry --type-code R02 --number 4401000001"
             " --serial SN-1 --name '平安宾馆' --other '前台' --long-code ABC4401000009XYZ"
-            " --allowed-origins 'https://b.example http://c.example:8080' --load-timeout 12",
+            " --allowed-origins 'https://b.example http://c.example:8080' --load-timeout 12"
+            " --largest-photo 1920x1080",
         code);
     ASSERT_EQ(code, 0) << Stderr();
     const std::string out = Run("check " + Folder(), code);
+    EXPECT_NE(out.find("photo:      at most 1920x1080\n"), std::string::npos) << out;
+    const auto largest = ShellConfig::ReadLargestPhoto((m_dir.path() / "pc/").string());
+    ASSERT_TRUE(largest);
+    EXPECT_EQ(largest->width, 1920);
+    EXPECT_EQ(largest->height, 1080);
     EXPECT_EQ(code, 0) << Stderr();
     EXPECT_NE(out.find("base URL:   http://inspect.example/entry\n"), std::string::npos) << out;
     EXPECT_NE(out.find("pages:      only the base URL's origin and https://b.example "
@@ -179,6 +185,10 @@ TEST_F(ConfigTool, RefusesWhatTavlinCouldNotUse) {
         {"--url '  '", "--url is required"},
         {"--url http://a/ --load-timeout 0", "--load-timeout must be"},
         {"--url http://a/ --load-timeout 12s", "--load-timeout must be"},
+        {"--url http://a/ --largest-photo 1920", "--largest-photo must be WIDTHxHEIGHT"},
+        {"--url http://a/ --largest-photo 100x80", "--largest-photo must be WIDTHxHEIGHT"},
+        {"--url http://a/ --largest-photo 1920X1080", "--largest-photo must be WIDTHxHEIGHT"},
+        {"--url http://a/ --largest-photo -1920x1080", "--largest-photo must be WIDTHxHEIGHT"},
         {"--url http://a/ --allowed-origins 'ftp://b'", "'ftp://b' is not an origin"},
         {"--url http://a/ --allowed-origins 'https://b/path'", "is not an origin"},
         {"--url ftp://inspect.example/", "--url must be an http:// or https:// address"},

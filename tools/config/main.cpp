@@ -42,6 +42,7 @@ constexpr const char* kUsage =
     "usage: tavlin-config write FOLDER --url URL [--type-code T] [--number N] [--serial S]\n"
     "                           [--name NAME] [--other TEXT] [--long-code L]\n"
     "                           [--allowed-origins \"ORIGIN ...\"] [--load-timeout SECONDS]\n"
+    "                           [--largest-photo WIDTHxHEIGHT]\n"
     "       tavlin-config check FOLDER\n"
     "       tavlin-config values FOLDER\n"
     "       tavlin-config autostart on|off\n"
@@ -68,12 +69,16 @@ int Help() {
         "       at the end; separated by blanks). The URL may hold text of any script.\n"
         "       --load-timeout is how long a page may take to load before Tavlin shows\n"
         "       its error panel (1 to 3600 s, default 30).\n"
+        "       --largest-photo caps the photo's size for a back end that cannot take\n"
+        "       large ones (each side 160 to 16384; default: the camera's largest\n"
+        "       picture at 15 frames a second or more).\n"
         "check  reads both files as Tavlin does and prints what it found, the pages\n"
         "       allowed (and AllowedOrigins entries left out), and the start URL exactly\n"
         "       as Tavlin sends it. Status 1 when Tavlin would refuse to start.\n"
         "values prints what the files hold, a line each: url=, type-code=,\n"
         "       enterprise-number=, identity-serial=, enterprise-name=, other-info=,\n"
-        "       long-code=, and allowed-origins= and load-timeout= where set. Status 1\n"
+        "       long-code=, and allowed-origins=, load-timeout= and largest-photo= where\n"
+        "       set. Status 1\n"
         "       when there is no Config.ini to read.\n"
         "autostart on|off\n"
         "       adds or removes an XDG autostart entry that starts Tavlin at login: for the\n"
@@ -201,6 +206,11 @@ int Check(const std::string& folder) {
                     CodePage::ToUtf8(origin).c_str());
     }
     std::printf("load limit: %d s\n", browser.loadTimeoutSeconds);
+    if (const auto largest = ShellConfig::ReadLargestPhoto(folder)) {
+        std::printf("photo:      at most %dx%d\n", largest->width, largest->height);
+    } else {
+        std::printf("photo:      the camera's largest picture at a usable rate\n");
+    }
 
     const std::string identityPath = folder + std::string(ShellConfig::kIdentityFile);
     const FileState identityFile = Inspect(identityPath);
