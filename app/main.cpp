@@ -132,9 +132,6 @@ int main(int argc, char** argv) {
     }
 
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    // The page's area and the panel over it are windows of their own (see
-    // TFrm_Tavlin); the widgets around them stay plain.
-    QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
     WebEngineBrowser::registerPhotoScheme();
     // Taken before the application object, which takes DESKTOP_STARTUP_ID.
     const QByteArray launchToken = TCheckOutInfo::LaunchToken();

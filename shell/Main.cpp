@@ -285,11 +285,6 @@ void TFrm_Tavlin::createComponents() {
 
     Pnl_Web = new QWidget(Panel1);
     Pnl_Web->setObjectName(QStringLiteral("Pnl_Web"));
-    // The page is drawn through the GPU (or its software stand-in) into a
-    // window of its own: a change of the title strip or the status bar then
-    // repaints those widgets alone, where in one window with the page every
-    // repaint composed the whole window again, page included.
-    Pnl_Web->setAttribute(Qt::WA_NativeWindow);
     auto* webLayout = new QVBoxLayout(Pnl_Web);
     webLayout->setContentsMargins(0, 0, 0, 0);
     webLayout->addWidget(m_browser.createView(Pnl_Web));
@@ -311,10 +306,6 @@ void TFrm_Tavlin::createComponents() {
 
     Pnl_Msg = new QWidget(Panel1);
     Pnl_Msg->setObjectName(QStringLiteral("Pnl_Msg"));
-    // Over the page's window, the panel must be a window too: a plain widget
-    // is drawn beneath a sibling window.
-    Pnl_Msg->setAttribute(Qt::WA_NativeWindow);
-    Pnl_Msg->raise();
     Pnl_Msg->setAutoFillBackground(true);
     Pnl_Msg->setAttribute(Qt::WA_StyledBackground, true); // the skin paints its background too
     QPalette window = Pnl_Msg->palette();
