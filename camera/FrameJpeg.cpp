@@ -1,6 +1,12 @@
 #include "FrameJpeg.h"
 
+#include <QFile>
+
 #include <turbojpeg.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include <array>
 #include <memory>
@@ -57,6 +63,28 @@ QByteArray Encode(const YuvPicture::View& picture, int quality, QString* error) 
     }
     tjFree(jpeg);
     return result;
+}
+
+bool WriteFile(const QString& path, const QByteArray& jpeg, QString* reason) {
+    // An old part left by a killed run is replaced, not reused with its mode.
+    const QString part = path + QStringLiteral(".part");
+    QFile::remove(part);
+    QFile file(part);
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                             QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+                   file.write(jpeg) == jpeg.size();
+    file.close(); // flushes: the bytes are in the file before it gets its name
+    written = written && file.error() == QFileDevice::NoError;
+    *reason = file.errorString();
+    if (written && std::rename(QFile::encodeName(part).constData(),
+                               QFile::encodeName(path).constData()) != 0) {
+        written = false;
+        *reason = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    if (!written) {
+        QFile::remove(part);
+    }
+    return written;
 }
 
 } // namespace FrameJpeg

@@ -17,4 +17,10 @@ namespace FrameJpeg {
 // The JPEG bytes of picture at quality (1..100); empty with *error set on failure.
 QByteArray Encode(const YuvPicture::View& picture, int quality, QString* error);
 
+// Writes jpeg as the file at path, complete or not at all: beside it first,
+// then renamed over it, so that no reader ever sees part of it. The photo is
+// the officer's alone: readable by its owner only. False with *reason (the
+// system's words) when it could not be written.
+bool WriteFile(const QString& path, const QByteArray& jpeg, QString* reason);
+
 } // namespace FrameJpeg

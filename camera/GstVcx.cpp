@@ -2,18 +2,15 @@
 
 #include "CameraView.h"
 #include "FrameJpeg.h"
+#include "GstParts.h"
 #include "YuvPicture.h"
 
-#include <QFile>
 #include <QImage>
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 #include <gst/video/video.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -25,182 +22,6 @@ constexpr int kTickMs = 100;
 // delivers is converted into one of them first.
 constexpr char kSinkCaps[] = "video/x-raw,format={I420,YV12,NV12,NV21,YUY2,UYVY}";
 
-QString InitGstreamer() {
-    static const QString problem = [] {
-        GError* error = nullptr;
-        if (gst_init_check(nullptr, nullptr, &error)) {
-            return QString();
-        }
-        QString text = QStringLiteral("GStreamer could not start: %1")
-                           .arg(QString::fromUtf8(error != nullptr ? error->message : "unknown"));
-        g_clear_error(&error);
-        return text;
-    }();
-    return problem;
-}
-
-// The largest value of a field that is a number, a range or a list.
-double LargestOf(const GValue* value) {
-    if (value == nullptr) {
-        return 0;
-    }
-    if (G_VALUE_HOLDS_INT(value)) {
-        return g_value_get_int(value);
-    }
-    if (GST_VALUE_HOLDS_INT_RANGE(value)) {
-        return gst_value_get_int_range_max(value);
-    }
-    if (GST_VALUE_HOLDS_FRACTION(value)) {
-        const int denominator = gst_value_get_fraction_denominator(value);
-        return denominator > 0 ? double(gst_value_get_fraction_numerator(value)) / denominator : 0;
-    }
-    if (GST_VALUE_HOLDS_FRACTION_RANGE(value)) {
-        return LargestOf(gst_value_get_fraction_range_max(value));
-    }
-    if (GST_VALUE_HOLDS_LIST(value)) {
-        double largest = 0;
-        for (guint i = 0; i < gst_value_list_get_size(value); ++i) {
-            largest = std::max(largest, LargestOf(gst_value_list_get_value(value, i)));
-        }
-        return largest;
-    }
-    return 0;
-}
-
-std::vector<CameraChoice::Mode> ModesOf(GstCaps* caps) {
-    std::vector<CameraChoice::Mode> modes;
-    if (caps == nullptr || gst_caps_is_any(caps)) {
-        return modes;
-    }
-    for (guint i = 0; i < gst_caps_get_size(caps); ++i) {
-        const GstStructure* structure = gst_caps_get_structure(caps, i);
-        CameraChoice::Mode mode;
-        if (gst_structure_has_name(structure, "image/jpeg")) {
-            mode.compressed = true;
-        } else if (gst_structure_has_name(structure, "video/x-raw")) {
-            const GValue* format = gst_structure_get_value(structure, "format");
-            if (format != nullptr && GST_VALUE_HOLDS_LIST(format) &&
-                gst_value_list_get_size(format) > 0) {
-                format = gst_value_list_get_value(format, 0);
-            }
-            if (format == nullptr || !G_VALUE_HOLDS_STRING(format)) {
-                continue;
-            }
-            mode.format = g_value_get_string(format);
-        } else {
-            continue; // H.264 and the like: not decoded here
-        }
-        mode.width = static_cast<int>(LargestOf(gst_structure_get_value(structure, "width")));
-        mode.height = static_cast<int>(LargestOf(gst_structure_get_value(structure, "height")));
-        mode.fps = LargestOf(gst_structure_get_value(structure, "framerate"));
-        if (mode.fps <= 0) {
-            mode.fps = CameraChoice::kUsableFps; // not said: taken as usable
-        }
-        if (mode.width > 0 && mode.height > 0) {
-            modes.push_back(mode);
-        }
-    }
-    return modes;
-}
-
-GstCaps* CapsOf(const CameraChoice::Mode& mode) {
-    // The rate is left to the camera: it settles on its fastest for the size.
-    if (mode.compressed) {
-        return gst_caps_new_simple("image/jpeg", "width", G_TYPE_INT, mode.width, "height",
-                                   G_TYPE_INT, mode.height, nullptr);
-    }
-    return gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, mode.format.c_str(), "width",
-                               G_TYPE_INT, mode.width, "height", G_TYPE_INT, mode.height, nullptr);
-}
-
-// A picture of a sample, mapped for reading while this lives.
-class MappedPicture {
-public:
-    explicit MappedPicture(GstSample* sample) {
-        GstCaps* caps = sample != nullptr ? gst_sample_get_caps(sample) : nullptr;
-        GstBuffer* buffer = sample != nullptr ? gst_sample_get_buffer(sample) : nullptr;
-        if (caps == nullptr || buffer == nullptr || !gst_video_info_from_caps(&m_info, caps)) {
-            return;
-        }
-        using YuvPicture::Layout;
-        switch (GST_VIDEO_INFO_FORMAT(&m_info)) {
-        case GST_VIDEO_FORMAT_I420:
-            m_view.layout = Layout::I420;
-            break;
-        case GST_VIDEO_FORMAT_YV12:
-            m_view.layout = Layout::YV12;
-            break;
-        case GST_VIDEO_FORMAT_NV12:
-            m_view.layout = Layout::NV12;
-            break;
-        case GST_VIDEO_FORMAT_NV21:
-            m_view.layout = Layout::NV21;
-            break;
-        case GST_VIDEO_FORMAT_YUY2:
-            m_view.layout = Layout::YUY2;
-            break;
-        case GST_VIDEO_FORMAT_UYVY:
-            m_view.layout = Layout::UYVY;
-            break;
-        default:
-            return;
-        }
-        if (!gst_video_frame_map(&m_frame, &m_info, buffer, GST_MAP_READ)) {
-            return;
-        }
-        m_mapped = true;
-        m_view.width = GST_VIDEO_FRAME_WIDTH(&m_frame);
-        m_view.height = GST_VIDEO_FRAME_HEIGHT(&m_frame);
-        for (guint plane = 0; plane < GST_VIDEO_FRAME_N_PLANES(&m_frame) && plane < 3; ++plane) {
-            m_view.data[plane] =
-                static_cast<const unsigned char*>(GST_VIDEO_FRAME_PLANE_DATA(&m_frame, plane));
-            m_view.stride[plane] = GST_VIDEO_FRAME_PLANE_STRIDE(&m_frame, plane);
-        }
-        // HD cameras and capture devices tag BT.709 (BT.2020 and SMPTE 240M
-        // are nearer to it than to BT.601); untagged pictures are BT.601.
-        const GstVideoColorMatrix matrix = m_info.colorimetry.matrix;
-        m_view.matrix = matrix == GST_VIDEO_COLOR_MATRIX_BT709 ||
-                                matrix == GST_VIDEO_COLOR_MATRIX_SMPTE240M ||
-                                matrix == GST_VIDEO_COLOR_MATRIX_BT2020
-                            ? YuvPicture::Matrix::Bt709
-                            : YuvPicture::Matrix::Bt601;
-        m_view.range = m_info.colorimetry.range == GST_VIDEO_COLOR_RANGE_0_255
-                           ? YuvPicture::Range::Full
-                           : YuvPicture::Range::Limited;
-    }
-    ~MappedPicture() {
-        if (m_mapped) {
-            gst_video_frame_unmap(&m_frame);
-        }
-    }
-    MappedPicture(const MappedPicture&) = delete;
-    MappedPicture& operator=(const MappedPicture&) = delete;
-
-    bool isValid() const { return m_mapped; }
-    const YuvPicture::View& view() const { return m_view; }
-
-private:
-    GstVideoInfo m_info{};
-    GstVideoFrame m_frame{};
-    bool m_mapped = false;
-    YuvPicture::View m_view;
-};
-
-QString PropertyPath(GstDevice* device) {
-    GstStructure* properties = gst_device_get_properties(device);
-    QString path;
-    if (properties != nullptr) {
-        for (const char* key : {"api.v4l2.path", "device.path", "object.path"}) {
-            if (const char* value = gst_structure_get_string(properties, key)) {
-                path = QString::fromUtf8(value);
-                break;
-            }
-        }
-        gst_structure_free(properties);
-    }
-    return path;
-}
-
 GstFlowReturn OnNewSample(GstAppSink* sink, gpointer data) {
     if (GstSample* sample = gst_app_sink_pull_sample(sink)) {
         static_cast<GstVcx*>(data)->offerSample(sample);
@@ -210,100 +31,14 @@ GstFlowReturn OnNewSample(GstAppSink* sink, gpointer data) {
 
 } // namespace
 
-// The system's video devices, watched by one device monitor for all the
-// controls of the process: a monitor stopped while another watches silences
-// the other's announcements, so controls that overlap (a window's and a
-// look at the list) share one. It lives while a control does.
-class GstVcx::DeviceWatch {
-public:
-    static std::shared_ptr<DeviceWatch> Get() {
-        static std::weak_ptr<DeviceWatch> shared;
-        std::shared_ptr<DeviceWatch> watch = shared.lock();
-        if (!watch) {
-            watch = std::shared_ptr<DeviceWatch>(new DeviceWatch);
-            shared = watch;
-        }
-        return watch;
-    }
-
-    ~DeviceWatch() {
-        gst_device_monitor_stop(m_monitor);
-        gst_object_unref(m_bus);
-        gst_object_unref(m_monitor);
-        for (GstDevice* device : m_devices) {
-            gst_object_unref(device);
-        }
-    }
-    DeviceWatch(const DeviceWatch&) = delete;
-    DeviceWatch& operator=(const DeviceWatch&) = delete;
-
-    // Takes in what was announced since the last look.
-    void poll() {
-        while (GstMessage* message = gst_bus_pop(m_bus)) {
-            GstDevice* device = nullptr;
-            if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_DEVICE_ADDED) {
-                gst_message_parse_device_added(message, &device);
-                add(device);
-            } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_DEVICE_REMOVED) {
-                gst_message_parse_device_removed(message, &device);
-                const auto found = find(device);
-                if (found != m_devices.end()) {
-                    gst_object_unref(*found);
-                    m_devices.erase(found);
-                }
-            }
-            if (device != nullptr) {
-                gst_object_unref(device);
-            }
-            gst_message_unref(message);
-        }
-    }
-
-    // The devices present, each once, in the order they were announced.
-    const std::vector<GstDevice*>& devices() const { return m_devices; }
-
-private:
-    DeviceWatch() {
-        m_monitor = gst_device_monitor_new();
-        gst_device_monitor_add_filter(m_monitor, "Video/Source", nullptr);
-        m_bus = gst_device_monitor_get_bus(m_monitor);
-        // Started, the monitor lists what is present now and then announces
-        // what comes and goes; the system's provider also announces what it
-        // found while starting, so a device is often both listed and announced.
-        gst_device_monitor_start(m_monitor);
-        GList* devices = gst_device_monitor_get_devices(m_monitor);
-        for (GList* item = devices; item != nullptr; item = item->next) {
-            add(GST_DEVICE(item->data));
-        }
-        g_list_free_full(devices, gst_object_unref);
-    }
-
-    std::vector<GstDevice*>::iterator find(GstDevice* device) {
-        const QString path = PropertyPath(device);
-        return std::find_if(m_devices.begin(), m_devices.end(), [&](GstDevice* known) {
-            return known == device || (!path.isEmpty() && PropertyPath(known) == path);
-        });
-    }
-
-    void add(GstDevice* device) {
-        if (find(device) == m_devices.end()) {
-            m_devices.push_back(GST_DEVICE(gst_object_ref(device)));
-        }
-    }
-
-    GstDeviceMonitor* m_monitor = nullptr;
-    GstBus* m_bus = nullptr;
-    std::vector<GstDevice*> m_devices;
-};
-
 GstVcx::GstVcx(int startTimeoutMs) : m_startTimeoutMs(startTimeoutMs) {
     m_ticker.setInterval(kTickMs);
     connect(&m_ticker, &QTimer::timeout, this, &GstVcx::tick);
-    if (const QString problem = InitGstreamer(); !problem.isEmpty()) {
+    if (const QString problem = GstParts::InitGstreamer(); !problem.isEmpty()) {
         throw VcxError(problem.toStdString());
     }
     // The list of this window: what is present now.
-    m_watch = DeviceWatch::Get();
+    m_watch = GstDeviceWatch::Get();
     m_watch->poll();
     for (GstDevice* device : m_watch->devices()) {
         addDevice(device);
@@ -382,11 +117,7 @@ void GstVcx::open() {
     m_openDevice = GST_DEVICE(gst_object_ref(device.device));
     m_openName = device.name;
 
-    GstCaps* offered = gst_device_get_caps(device.device);
-    const std::vector<CameraChoice::Mode> modes = ModesOf(offered);
-    if (offered != nullptr) {
-        gst_caps_unref(offered);
-    }
+    const std::vector<CameraChoice::Mode> modes = GstParts::ModesOf(device.device);
     std::optional<std::size_t> chosen = CameraChoice::Choose(modes, m_requestedSize, m_largest);
     if (!chosen) {
         chosen = CameraChoice::Choose(modes, std::nullopt, m_largest);
@@ -426,7 +157,7 @@ void GstVcx::open() {
         return;
     }
     if (chosen) {
-        GstCaps* caps = CapsOf(modes[*chosen]);
+        GstCaps* caps = GstParts::CapsOf(modes[*chosen]);
         g_object_set(filter, "caps", caps, nullptr);
         gst_caps_unref(caps);
         m_captureSize = QSize(modes[*chosen].width, modes[*chosen].height);
@@ -545,7 +276,7 @@ void GstVcx::showPicture() {
     if (!m_preview || m_view == nullptr || m_lastSample == nullptr) {
         return;
     }
-    const MappedPicture picture(m_lastSample);
+    const GstParts::MappedPicture picture(m_lastSample);
     if (!picture.isValid()) {
         return;
     }
@@ -674,11 +405,7 @@ bool GstVcx::ApplyFrameSize(int width, int height) {
     if (m_index < 0 || m_index >= CountVideoDevices()) {
         return false;
     }
-    GstCaps* offered = gst_device_get_caps(m_devices[m_index].device);
-    const std::vector<CameraChoice::Mode> modes = ModesOf(offered);
-    if (offered != nullptr) {
-        gst_caps_unref(offered);
-    }
+    const std::vector<CameraChoice::Mode> modes = GstParts::ModesOf(m_devices[m_index].device);
     if (!CameraChoice::Choose(modes, std::make_pair(width, height))) {
         return false;
     }
@@ -699,7 +426,7 @@ bool GstVcx::WriteFrameJpeg(const QString& path, int quality) {
     }
     QByteArray jpeg;
     {
-        const MappedPicture picture(m_lastSample);
+        const GstParts::MappedPicture picture(m_lastSample);
         if (!picture.isValid()) {
             return false;
         }
@@ -709,25 +436,8 @@ bool GstVcx::WriteFrameJpeg(const QString& path, int quality) {
             return false;
         }
     }
-    // A complete file or none: written beside the target, then renamed over it.
-    // The photo is the officer's alone: made readable by its owner only (an
-    // old part left by a killed run is replaced, not reused with its mode).
-    const QString part = path + QStringLiteral(".part");
-    QFile::remove(part);
-    QFile file(part);
-    bool written = file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
-                             QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
-                   file.write(jpeg) == jpeg.size();
-    file.close(); // flushes: the bytes are in the file before it gets its name
-    written = written && file.error() == QFileDevice::NoError;
-    QString reason = file.errorString();
-    if (written && std::rename(QFile::encodeName(part).constData(),
-                               QFile::encodeName(path).constData()) != 0) {
-        written = false;
-        reason = QString::fromLocal8Bit(std::strerror(errno));
-    }
-    if (!written) {
-        QFile::remove(part);
+    QString reason;
+    if (!FrameJpeg::WriteFile(path, jpeg, &reason)) {
         throw PhotoWriteError(QStringLiteral("the photo could not be written to %1: %2")
                                   .arg(path, reason)
                                   .toStdString());

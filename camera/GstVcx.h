@@ -34,6 +34,7 @@
 #include <vector>
 
 class CameraView;
+class GstDeviceWatch;
 typedef struct _GstBus GstBus;
 typedef struct _GstDevice GstDevice;
 typedef struct _GstElement GstElement;
@@ -97,8 +98,7 @@ private:
     int findDevice(GstDevice* device) const;
     QString openName() const;
 
-    class DeviceWatch;
-    std::shared_ptr<DeviceWatch> m_watch;
+    std::shared_ptr<GstDeviceWatch> m_watch;
     std::vector<Device> m_devices;
     int m_index = 0;
     int m_startTimeoutMs;
