@@ -6,6 +6,7 @@
 #pragma once
 
 #include "Browser.h"
+#include "RendererWatchdog.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -56,19 +57,13 @@ public:
 
     // How long a page may leave a script unanswered before its render process
     // is ended (10 s; tests make it shorter).
-    static constexpr int kHangTimeoutMs = 10000;
     void setHangTimeout(int milliseconds);
     // How long the watchdog goes on after the last reason to watch (30 s;
     // tests make it shorter), and whether it runs now.
-    void setWatchWindow(int milliseconds) { m_watchWindowMs = milliseconds; }
-    bool watching() const { return m_watchdog.isActive(); }
+    void setWatchWindow(int milliseconds) { m_watchdog->setWatchWindow(milliseconds); }
+    bool watching() const { return m_watchdog->watching(); }
 
 private:
-    static constexpr int kWatchdogIntervalMs = 1000;
-    // How long the watchdog goes on after the last load, operation of the
-    // shell's on the page, or input of the officer's.
-    static constexpr int kWatchWindowMs = 30000;
-
     void handleLoadStarted();
     void handleLoadingChanged(const QWebEngineLoadingInfo& info);
     void handleLoadFinished(bool ok);
@@ -98,7 +93,6 @@ private:
     // Says why a top-level load failed (loadFailed), within the page's log budget.
     void reportLoadFailure(const QWebEngineLoadingInfo& info);
     void handleLoadTimeout();
-    void handleWatchdog();
     // Something happened on the page: the watchdog watches for a while. While
     // nothing happens it does not run at all (no timer, no probe), so an idle
     // page costs what it costs in a bare browser.
@@ -137,14 +131,5 @@ private:
     QStringList m_completionIds;
     const QVariantMap* m_completing = nullptr;
     int m_loadTimeoutMs = 30000;
-    // The renderer is asked a trivial script now and then; one left
-    // unanswered too long means a page that never yields.
-    QTimer m_watchdog;
-    QElapsedTimer m_watchSince; // since the last reason to watch
-    int m_watchWindowMs = kWatchWindowMs;
-    QElapsedTimer m_probeTimer;
-    bool m_probeSent = false;
-    unsigned m_probe = 0;
-    int m_hangTimeoutMs = kHangTimeoutMs;
-    bool m_endedForHang = false;
+    RendererWatchdog* m_watchdog = nullptr; // the renderer still answers
 };

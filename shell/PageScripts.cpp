@@ -1,0 +1,185 @@
+#include "PageScripts.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace PageScripts {
+
+// A value as a script literal: JSON, never pasted text. A lone value is not a
+// JSON document, so it is written inside an array and the brackets are cut.
+QString Literal(const QJsonValue& value) {
+    const QByteArray json = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(json.mid(1, json.size() - 2));
+}
+
+// Appends bytes, read as Latin-1 characters, as a JSON string literal, in one
+// allocation and one pass: the same literal QJsonDocument would write, without
+// its three intermediate copies of a text that can run to megabytes.
+void AppendStringLiteral(QString& script, std::string_view bytes) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    qsizetype extra = 2;
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        extra += (u == '"' || u == '\\' || u == '\r' || u == '\n' || u == '\t') ? 1
+                 : (u < 0x20 || u >= 0x7F)                                      ? 5
+                                                                                : 0;
+    }
+    const qsizetype start = script.size();
+    script.resize(start + static_cast<qsizetype>(bytes.size()) + extra);
+    QChar* out = script.data() + start;
+    *out++ = QLatin1Char('"');
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u < 0x7F && u != '"' && u != '\\') {
+            *out++ = QLatin1Char(c);
+            continue;
+        }
+        *out++ = QLatin1Char('\\');
+        switch (u) {
+        case '"':
+            *out++ = QLatin1Char('"');
+            break;
+        case '\\':
+            *out++ = QLatin1Char('\\');
+            break;
+        case '\r':
+            *out++ = QLatin1Char('r');
+            break;
+        case '\n':
+            *out++ = QLatin1Char('n');
+            break;
+        case '\t':
+            *out++ = QLatin1Char('t');
+            break;
+        default:
+            *out++ = QLatin1Char('u');
+            *out++ = QLatin1Char('0');
+            *out++ = QLatin1Char('0');
+            *out++ = QLatin1Char(kHex[u >> 4]);
+            *out++ = QLatin1Char(kHex[u & 0xF]);
+        }
+    }
+    *out++ = QLatin1Char('"');
+}
+
+// A function for the page's isolated world, with the parameters params and
+// the statements body: without a document it answers {ok: false,
+// noDocument: true}; find(id) gives the element whose id or name is id (the
+// first in document order), or null.
+static QString IsolatedBody(const QString& params, const QString& body) {
+    return QStringLiteral("(function (%1) {"
+                          "  if (!document || !document.documentElement)"
+                          "    return {ok: false, noDocument: true};"
+                          "  function find(id) {"
+                          "    var all = document.querySelectorAll('[id],[name]');"
+                          "    for (var k = 0; k < all.length; ++k)"
+                          "      if (all[k].id === id || all[k].getAttribute('name') === id)"
+                          "        return all[k];"
+                          "    return null;"
+                          "  }"
+                          "%2})")
+        .arg(params, body);
+}
+
+// The start of a call of that function: the caller appends the arguments and
+// the closing parenthesis.
+QString IsolatedFunction(const QString& params, const QString& body) {
+    return IsolatedBody(params, body) + QLatin1Char('(');
+}
+
+// Reads the document's title and the texts of the elements ids names.
+static const QString kReadDocument =
+    QStringLiteral("var found = {};"
+                   "for (var i = 0; i < ids.length; ++i) {"
+                   "  var e = find(ids[i]);"
+                   "  if (e) found[ids[i]] = String(e.innerText);"
+                   "}"
+                   "return {ok: true, title: String(document.title),"
+                   "        texts: found};");
+
+static QString JsonList(const QStringList& items) {
+    return QString::fromUtf8(
+        QJsonDocument(QJsonArray::fromStringList(items)).toJson(QJsonDocument::Compact));
+}
+
+QString ReadDocument(const QStringList& ids) {
+    return IsolatedFunction(QStringLiteral("ids"), kReadDocument) + JsonList(ids) +
+           QLatin1Char(')');
+}
+
+QString LoadReport(const QString& token, const QStringList& ids) {
+    return QStringLiteral(
+               "(function (token, ids) {"
+               "  var read = %1;"
+               "  var claimed = false;"
+               "  var reportDue = 0;"
+               "  window.tavlinClaimDocument = function (atLoadEnd) {"
+               "    if (claimed) return {ok: true, claimed: true};"
+               "    if (atLoadEnd && Date.now() < reportDue) return {ok: true, pending: true};"
+               "    var facts = read(ids);"
+               "    claimed = facts.ok;"
+               "    return facts;"
+               "  };"
+               "  var words = crypto.getRandomValues(new Uint32Array(4));"
+               "  var id = Array.prototype.map.call(words, function (w) {"
+               "    return w.toString(16);"
+               "  }).join('-');"
+               "  window.tavlinDocumentId = id;"
+               "  console.log(token + JSON.stringify({created: true, id: id,"
+               "                                     origin: String(location.origin)}));"
+               "  if (location.protocol !== 'http:' && location.protocol !== 'https:') return;"
+               "  window.addEventListener('load', function (event) {"
+               "    if (!event.isTrusted) return;"
+               "    reportDue = Date.now() + 1000;"
+               "    setTimeout(function () {"
+               "      reportDue = 0;"
+               "      var facts = window.tavlinClaimDocument(false);"
+               "      if (facts.ok && !facts.claimed) console.log(token + JSON.stringify(facts));"
+               "    }, 0);"
+               "  });"
+               "})(%2, %3);")
+        .arg(IsolatedBody(QStringLiteral("ids"), kReadDocument), Literal(token), JsonList(ids));
+}
+
+QString ClaimAtLoadEnd() {
+    return IsolatedFunction({}, QStringLiteral("if (typeof window.tavlinClaimDocument !== "
+                                               "'function') return {ok: true, unread: true};"
+                                               "return window.tavlinClaimDocument(true);")) +
+           QLatin1Char(')');
+}
+
+QString NoDragOut() {
+    return QStringLiteral("window.addEventListener('dragstart', function (event) {"
+                          "  event.preventDefault();"
+                          "}, true);");
+}
+
+QString ImportPhoto(const QString& ticket, const QString& inputId, const std::string& text,
+                    const QString& imageId, const QString& imageUrl, const QString& gone) {
+    // The ticket is checked first and both lookups come before any write, so
+    // another document, or a failure, leaves every page untouched.
+    const QString head =
+        IsolatedFunction(
+            QStringLiteral("ticket, inputId, imageId, imageUrl, gone, text"),
+            QStringLiteral("if (!ticket || window.tavlinDocumentId !== ticket)"
+                           "  return {ok: false, error: gone};"
+                           "var input = find(inputId);"
+                           "if (input && !(input instanceof HTMLInputElement))"
+                           "  return {ok: false, error: inputId + ' is not an input element'};"
+                           "var image = find(imageId);"
+                           "if (image && !(image instanceof HTMLImageElement))"
+                           "  return {ok: false, error: imageId + ' is not an image element'};"
+                           "if (input) input.value = text;"
+                           "if (image) { image.src = ''; image.src = imageUrl; }"
+                           "return {ok: true, input: !!input, image: !!image};")) +
+        QStringLiteral("%1, %2, %3, %4, %5, ")
+            .arg(Literal(ticket), Literal(inputId), Literal(imageId), Literal(imageUrl),
+                 Literal(gone));
+    // The photo text is megabytes long: its literal is written straight into the script.
+    QString script = head;
+    AppendStringLiteral(script, text);
+    script += QLatin1Char(')');
+    return script;
+}
+
+} // namespace PageScripts

@@ -1,0 +1,57 @@
+// The scripts Tavlin runs in the page's isolated world, one function each:
+// what they read or write, and the answers they give. The page cannot see or
+// change them; every value is written into a script as a JSON literal, never
+// as pasted text.
+#pragma once
+
+#include <QJsonValue>
+#include <QString>
+#include <QStringList>
+
+#include <string>
+#include <string_view>
+
+namespace PageScripts {
+
+// The name of the load report among the page's scripts.
+inline const QString kLoadReportName = QStringLiteral("tavlin-load-report");
+
+// A value as a script literal.
+QString Literal(const QJsonValue& value);
+
+// Appends bytes, read as Latin-1 characters, as a JSON string literal.
+void AppendStringLiteral(QString& script, std::string_view bytes);
+
+// The start of a call of a function for the isolated world with the
+// parameters params and the statements body: without a document it answers
+// {ok: false, noDocument: true}; find(id) gives the element whose id or name
+// is id (the first in document order), or null. The caller appends the
+// arguments and the closing parenthesis.
+QString IsolatedFunction(const QString& params, const QString& body);
+
+// Reads the document's title and the texts of the elements ids names:
+// {ok: true, title, texts: {id: text}}.
+QString ReadDocument(const QStringList& ids);
+
+// Run in every top-level document as it is created: says that a document was
+// made (its random id and origin) under token through the console, and once
+// its load event is over reads it as ReadDocument(ids) does and reports that
+// too, unless the end of the load claimed it first
+// (window.tavlinClaimDocument(atLoadEnd)).
+QString LoadReport(const QString& token, const QStringList& ids);
+
+// Claims the document at the end of its load: its facts, {claimed: true} when
+// the report had them, {pending: true} while the report is due, {unread: true}
+// when the document has no report script.
+QString ClaimAtLoadEnd();
+
+// Keeps anything from being dragged out of a page.
+QString NoDragOut();
+
+// Writes the photo's text into the input inputId and points the image
+// imageId at imageUrl, in the document whose id is ticket only; otherwise
+// answers {ok: false, error: gone}.
+QString ImportPhoto(const QString& ticket, const QString& inputId, const std::string& text,
+                    const QString& imageId, const QString& imageUrl, const QString& gone);
+
+} // namespace PageScripts

@@ -1,0 +1,106 @@
+// The browser's operations on the document shown: scripts in the isolated
+// world, reading the title and the officer's texts, and putting the photo in.
+#include "InspectPage.h"
+#include "PageScripts.h"
+#include "PhotoSchemeHandler.h"
+#include "WebEngineBrowser.h"
+
+#include <QPointer>
+#include <QWebEngineScript>
+
+#include <algorithm>
+
+void WebEngineBrowser::runIsolated(const QString& script, Callback callback) {
+    m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                          [callback = std::move(callback)](const QVariant& value) {
+                              ScriptResult result;
+                              const QVariantMap map = value.toMap();
+                              if (map.isEmpty()) {
+                                  result.error = QStringLiteral("the page gave no answer");
+                              } else if (map.value(QStringLiteral("noDocument")).toBool()) {
+                                  result = ScriptResult::NoDocument();
+                              } else {
+                                  result.ok = map.value(QStringLiteral("ok")).toBool();
+                                  result.error = map.value(QStringLiteral("error")).toString();
+                                  result.values = map;
+                              }
+                              callback(result);
+                          });
+}
+
+void WebEngineBrowser::readTitle(Callback callback) {
+    if (m_completing != nullptr) {
+        ScriptResult result;
+        result.ok = true;
+        result.values.insert(QStringLiteral("title"),
+                             m_completing->value(QStringLiteral("title")).toString());
+        callback(result);
+        return;
+    }
+    // document.title, not QWebEnginePage::title(), which gives the URL for a page without one.
+    runIsolated(PageScripts::ReadDocument({}), std::move(callback));
+}
+
+void WebEngineBrowser::readElementTexts(const QStringList& ids, Callback callback) {
+    const bool read = std::all_of(
+        ids.begin(), ids.end(), [this](const QString& id) { return m_completionIds.contains(id); });
+    if (m_completing != nullptr && read) {
+        const QVariantMap texts = m_completing->value(QStringLiteral("texts")).toMap();
+        ScriptResult result;
+        result.ok = true;
+        for (const QString& id : ids) {
+            if (texts.contains(id)) {
+                result.values.insert(id, texts.value(id).toString());
+            }
+        }
+        callback(result);
+        return;
+    }
+    runIsolated(PageScripts::ReadDocument(ids),
+                [callback = std::move(callback)](const ScriptResult& raw) {
+                    ScriptResult result = raw;
+                    if (result.ok) {
+                        result.values = raw.values.value(QStringLiteral("texts")).toMap();
+                    }
+                    callback(result);
+                });
+}
+
+Browser::DocumentPin WebEngineBrowser::pinDocument() {
+    // The ticket is the document's own id, made by the program's script in
+    // its isolated world as it was created (the page's scripts cannot read
+    // it) and reported before any script of the page ran: nothing is written
+    // into the page, so a document the page moves on to in this instant can
+    // never receive the pin.
+    m_pinnedOrigin = m_documentOrigin;
+    return DocumentPin{m_document, m_documentId};
+}
+
+void WebEngineBrowser::handleDocumentCreated(const QString& id, const QUrl& origin) {
+    // A new top-level document: a photo taken for the last one goes nowhere,
+    // and the one given to it is no longer served.
+    ++m_document;
+    m_documentId = id;
+    m_documentOrigin = origin;
+    m_photos->forget();
+}
+
+void WebEngineBrowser::importPhoto(const DocumentPin& pin, const QString& inputId,
+                                   const std::string& text, const QString& imageId,
+                                   const QString& path, Callback callback) {
+    if (pin.document != m_document) {
+        callback(ScriptResult{false, kDocumentGone, {}});
+        return;
+    }
+    // For the pinned document, and for nothing after it.
+    const QUrl imageUrl = m_photos->serve(path, m_pinnedOrigin);
+    const QString script = PageScripts::ImportPhoto(
+        pin.ticket, inputId, text, imageId, imageUrl.toString(QUrl::FullyEncoded), kDocumentGone);
+    runIsolated(script, [self = QPointer<WebEngineBrowser>(this),
+                         callback = std::move(callback)](const ScriptResult& result) {
+        if (self && !result.ok) {
+            self->m_photos->forget(); // given to nobody
+        }
+        callback(result);
+    });
+}
