@@ -136,6 +136,13 @@ private:
     void WebBrowserDocumentComplete(bool ok);
 
     void createComponents();
+    // The parts createComponents makes, top to bottom.
+    void createTitleStrip();
+    void createWebArea();
+    void createMessagePanel();
+    void createStatusBar();
+    // The browser's reports, wired to the window's handlers.
+    void connectBrowser();
     void loadPictures();
     // Decodes the pictures and lets the window paint: run once, from the event
     // loop after the start page's request went out, or when the hold ends.
