@@ -50,35 +50,9 @@ QString Origin(const QUrl& url) {
            QLatin1Char(':') + QString::number(port);
 }
 
-QString Address(const QUrl& url) {
-    return QString::fromStdString(LogExcerpt(url.toString().toStdString(), kLoggedAddressBytes));
-}
-
 bool IsHttp(const QUrl& url) {
     const QString scheme = url.scheme().toLower();
     return scheme == QLatin1String("http") || scheme == QLatin1String("https");
-}
-
-const char* FeatureName(QWebEnginePage::Feature feature) {
-    switch (feature) {
-    case QWebEnginePage::Notifications:
-        return "notifications";
-    case QWebEnginePage::Geolocation:
-        return "location";
-    case QWebEnginePage::MediaAudioCapture:
-        return "microphone";
-    case QWebEnginePage::MediaVideoCapture:
-        return "camera";
-    case QWebEnginePage::MediaAudioVideoCapture:
-        return "camera and microphone";
-    case QWebEnginePage::MouseLock:
-        return "mouse lock";
-    case QWebEnginePage::DesktopVideoCapture:
-        return "screen capture";
-    case QWebEnginePage::DesktopAudioVideoCapture:
-        return "screen and sound capture";
-    }
-    return "an unknown feature";
 }
 
 // The question the browser asks before a page with an unload handler is left
@@ -177,102 +151,32 @@ void InspectPage::ApplySettings(QWebEngineSettings& s) {
 InspectPage::InspectPage(QWebEngineProfile* profile, QObject* parent)
     : QWebEnginePage(profile, parent) {
     ApplySettings(*settings());
-
     // Nothing the page does is heard at the enterprise: it needs no sound.
     setAudioMuted(true);
-
-    // Downloads: nothing of a page is saved on the PC.
-    connect(
-        profile, &QWebEngineProfile::downloadRequested, this,
-        [this](QWebEngineDownloadRequest* download) {
-            if (download->page() != this) {
-                return;
-            }
-            download->cancel();
-            refuse(
-                "download",
-                QStringLiteral("the page may not save %1 on the PC").arg(Address(download->url())));
-        });
-    // Certificate errors are refused, as any careful browser does; support
-    // reads in the log why the page did not come.
-    connect(
-        this, &QWebEnginePage::certificateError, this, [this](QWebEngineCertificateError error) {
-            error.rejectCertificate();
-            emit certificateRejected(
-                QStringLiteral("certificate error %1 (%2) at %3")
-                    .arg(static_cast<int>(error.type()))
-                    .arg(error.description(), Address(error.url().adjusted(QUrl::RemoveQuery))));
-        });
-    // No client certificate of the PC is offered to any server.
+    // What the page asks of the PC, each refused (InspectPageRefusals.cpp).
+    connect(profile, &QWebEngineProfile::downloadRequested, this, &InspectPage::refuseDownload);
+    connect(this, &QWebEnginePage::certificateError, this, &InspectPage::rejectCertificate);
     connect(this, &QWebEnginePage::selectClientCertificate, this,
-            [this](QWebEngineClientCertificateSelection selection) {
-                selection.selectNone();
-                refuse("client certificate",
-                       QStringLiteral("%1 asked for a client certificate; none is given")
-                           .arg(Address(selection.host())));
-            });
-    // HTTP and proxy sign-in: the web application signs in with its own form,
-    // and no password box appears over it.
-    connect(this, &QWebEnginePage::authenticationRequired, this,
-            [this](const QUrl& url, QAuthenticator* authenticator) {
-                *authenticator = QAuthenticator();
-                refuse("sign-in", QStringLiteral("%1 asked for a user name and password; none "
-                                                 "is given")
-                                      .arg(Address(url)));
-            });
-    // A proxy that asks gets the user name and password its own proxy
-    // variable gives (as curl and apt take them), once per load: asked again,
-    // it refused them, and the load ends without a loop of retries. Never a
-    // dialog; never the password in a log.
+            &InspectPage::refuseClientCertificate);
+    connect(this, &QWebEnginePage::authenticationRequired, this, &InspectPage::refuseSignIn);
     connect(this, &QWebEnginePage::proxyAuthenticationRequired, this, &InspectPage::answerProxy);
-    // Camera, microphone, location, notifications, mouse lock, screen capture:
-    // the page gets none of them.
-    connect(
-        this, &QWebEnginePage::featurePermissionRequested, this,
-        [this](const QUrl& origin, QWebEnginePage::Feature feature) {
-            setFeaturePermission(origin, feature, QWebEnginePage::PermissionDeniedByUser);
-            refuse(
-                "permission",
-                QStringLiteral("the page may not use %1").arg(QLatin1String(FeatureName(feature))));
-        });
-    connect(this, &QWebEnginePage::fullScreenRequested, this,
-            [this](QWebEngineFullScreenRequest request) {
-                request.reject();
-                refuse("full screen", QStringLiteral("the page may not go full screen"));
-            });
-    // The PC's files and folders, through the file system access API.
-    connect(this, &QWebEnginePage::fileSystemAccessRequested, this,
-            [this](QWebEngineFileSystemAccessRequest request) {
-                request.reject();
-                refuse("files", QStringLiteral("the page may not use files or folders of the PC"));
-            });
+    connect(this, &QWebEnginePage::featurePermissionRequested, this,
+            &InspectPage::refusePermission);
+    connect(this, &QWebEnginePage::fullScreenRequested, this, &InspectPage::refuseFullScreen);
+    connect(this, &QWebEnginePage::fileSystemAccessRequested, this, &InspectPage::refuseFiles);
     connect(this, &QWebEnginePage::registerProtocolHandlerRequested, this,
-            [this](QWebEngineRegisterProtocolHandlerRequest request) {
-                request.reject();
-                refuse(
-                    "protocol handler",
-                    QStringLiteral("the page may not handle %1 addresses").arg(request.scheme()));
-            });
+            &InspectPage::refuseProtocolHandler);
 #if QT_VERSION < QT_VERSION_CHECK(6, 5, 0)
-    connect(this, &QWebEnginePage::quotaRequested, this, [this](QWebEngineQuotaRequest request) {
-        request.reject();
-        refuse("storage", QStringLiteral("the page may not keep storage on the PC"));
-    });
+    connect(this, &QWebEnginePage::quotaRequested, this, &InspectPage::refuseStorage);
 #endif
-    // Windows the page would open (createWindow gives none) stay unopened.
-    connect(this, &QWebEnginePage::newWindowRequested, this,
-            [this](QWebEngineNewWindowRequest& request) {
-                refuse("new window", QStringLiteral("the page may not open a window for %1")
-                                         .arg(Address(request.requestedUrl())));
-            });
-    // Printing would open the PC's print dialog (and its "print to file").
-    connect(this, &QWebEnginePage::printRequested, this,
-            [this] { refuse("print", QStringLiteral("the page may not print")); });
-    // Only the officer closes Tavlin.
-    connect(this, &QWebEnginePage::windowCloseRequested, this,
-            [this] { refuse("close", QStringLiteral("the page may not close the window")); });
-
+    connect(this, &QWebEnginePage::newWindowRequested, this, &InspectPage::refuseNewWindow);
+    connect(this, &QWebEnginePage::printRequested, this, &InspectPage::refusePrint);
+    connect(this, &QWebEnginePage::windowCloseRequested, this, &InspectPage::refuseClose);
     connect(this, &QWebEnginePage::loadStarted, this, &InspectPage::handleLoadStarted);
+}
+
+QString InspectPage::Address(const QUrl& url) {
+    return QString::fromStdString(LogExcerpt(url.toString().toStdString(), kLoggedAddressBytes));
 }
 
 std::optional<QString> InspectPage::budgeted(std::string_view kind, const QString& what) {

@@ -16,7 +16,14 @@
 #include <QSet>
 #include <QStringList>
 #include <QUrl>
+#include <QWebEngineCertificateError>
+#include <QWebEngineClientCertificateSelection>
+#include <QWebEngineFileSystemAccessRequest>
+#include <QWebEngineFullScreenRequest>
+#include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
+#include <QWebEngineQuotaRequest>
+#include <QWebEngineRegisterProtocolHandlerRequest>
 
 #include <QDialog>
 #include <QEventLoop>
@@ -24,6 +31,7 @@
 #include <optional>
 
 class QAuthenticator;
+class QWebEngineDownloadRequest;
 
 class QWebEngineSettings;
 
@@ -116,6 +124,23 @@ private:
     // true when the officer accepted it.
     bool runDialog(QDialog* dialog);
     void handleLoadStarted();
+    // What the page asks of the PC, each refused (InspectPageRefusals.cpp).
+    void refuseDownload(QWebEngineDownloadRequest* download);
+    void rejectCertificate(QWebEngineCertificateError error);
+    void refuseClientCertificate(QWebEngineClientCertificateSelection selection);
+    void refuseSignIn(const QUrl& url, QAuthenticator* authenticator);
+    void refusePermission(const QUrl& origin, QWebEnginePage::Feature feature);
+    void refuseFullScreen(QWebEngineFullScreenRequest request);
+    void refuseFiles(QWebEngineFileSystemAccessRequest request);
+    void refuseProtocolHandler(QWebEngineRegisterProtocolHandlerRequest request);
+#if QT_VERSION < QT_VERSION_CHECK(6, 5, 0)
+    void refuseStorage(QWebEngineQuotaRequest request);
+#endif
+    void refuseNewWindow(QWebEngineNewWindowRequest& request);
+    void refusePrint();
+    void refuseClose();
+    // An address for the log, cut to a length.
+    static QString Address(const QUrl& url);
     void answerProxy(const QUrl& requestUrl, QAuthenticator* authenticator,
                      const QString& proxyHost);
     // The window a page dialog belongs to: the browser's.
