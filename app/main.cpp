@@ -105,6 +105,17 @@ struct PhotoRemoval {
     ~PhotoRemoval() { StatePlaces::RemovePhotos(places); }
 };
 
+// Before any thread: the certificate authorities IT put into the system
+// store are offered to the browser (registered once per user).
+void OfferSystemTrust() {
+    if (const std::string problem =
+            SystemTrust::Offer(HomeFolder(), SystemTrust::InstalledTrustModule());
+        !problem.empty()) {
+        std::fprintf(stderr, "tavlin: %s\n", problem.c_str());
+        TSysOper::WriteLog(CodePage::FromUtf8("信任系统证书失败,原因:") + problem);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -122,14 +133,7 @@ int main(int argc, char** argv) {
         StatePlaces::Choose(appPath, StatePlaces::IsPortableFolder(appPath), environment);
     TSysOper::SetLogFolder(places.logFolder);
     StatePlaces::MakeLogFolder(places);
-    // Before any thread: the certificate authorities IT put into the system
-    // store are offered to the browser (registered once per user).
-    if (const std::string problem =
-            SystemTrust::Offer(HomeFolder(), SystemTrust::InstalledTrustModule());
-        !problem.empty()) {
-        std::fprintf(stderr, "tavlin: %s\n", problem.c_str());
-        TSysOper::WriteLog(CodePage::FromUtf8("信任系统证书失败,原因:") + problem);
-    }
+    OfferSystemTrust();
 
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     WebEngineBrowser::registerPhotoScheme();

@@ -168,6 +168,30 @@ int Write(const std::string& folder, const ShellConfig::Values& values) {
     return 0;
 }
 
+// What Config.ini allows besides the base URL: pages, load limit, photo.
+void PrintSettings(const std::string& folder) {
+    const ShellConfig::BrowserSettings browser = ShellConfig::ReadBrowserSettings(folder);
+    std::string pages = "any http or https address";
+    if (browser.originsLimited) {
+        pages = "only the base URL's origin";
+        for (const std::string& origin : browser.allowedOrigins) {
+            pages += (origin == browser.allowedOrigins.front() ? " and " : " ") +
+                     CodePage::ToUtf8(origin);
+        }
+    }
+    std::printf("pages:      %s\n", pages.c_str());
+    for (const std::string& origin : browser.unreadableOrigins) {
+        std::printf("            left out of AllowedOrigins, not an origin: '%s'\n",
+                    CodePage::ToUtf8(origin).c_str());
+    }
+    std::printf("load limit: %d s\n", browser.loadTimeoutSeconds);
+    if (const auto largest = ShellConfig::ReadLargestPhoto(folder)) {
+        std::printf("photo:      at most %dx%d\n", largest->width, largest->height);
+    } else {
+        std::printf("photo:      the camera's largest picture at a usable rate\n");
+    }
+}
+
 int Check(const std::string& folder) {
     const std::string configPath = folder + std::string(ShellConfig::kConfigFile);
     const FileState configFile = Inspect(configPath);
@@ -191,26 +215,7 @@ int Check(const std::string& folder) {
         return 1;
     }
     std::printf("base URL:   %s\n", CodePage::ToUtf8(base.url).c_str());
-    const ShellConfig::BrowserSettings browser = ShellConfig::ReadBrowserSettings(folder);
-    std::string pages = "any http or https address";
-    if (browser.originsLimited) {
-        pages = "only the base URL's origin";
-        for (const std::string& origin : browser.allowedOrigins) {
-            pages += (origin == browser.allowedOrigins.front() ? " and " : " ") +
-                     CodePage::ToUtf8(origin);
-        }
-    }
-    std::printf("pages:      %s\n", pages.c_str());
-    for (const std::string& origin : browser.unreadableOrigins) {
-        std::printf("            left out of AllowedOrigins, not an origin: '%s'\n",
-                    CodePage::ToUtf8(origin).c_str());
-    }
-    std::printf("load limit: %d s\n", browser.loadTimeoutSeconds);
-    if (const auto largest = ShellConfig::ReadLargestPhoto(folder)) {
-        std::printf("photo:      at most %dx%d\n", largest->width, largest->height);
-    } else {
-        std::printf("photo:      the camera's largest picture at a usable rate\n");
-    }
+    PrintSettings(folder);
 
     const std::string identityPath = folder + std::string(ShellConfig::kIdentityFile);
     const FileState identityFile = Inspect(identityPath);
