@@ -3,8 +3,9 @@
 // Every capability the embedded browser offers a page is decided here, in one
 // place, denied unless an inspection page needs it: the page's settings
 // (ApplySettings), the requests the page and its profile make (the
-// constructor) and the page's own virtual functions below. The README's
-// table "Every capability, decided" lists the same decisions with their reasons.
+// constructor, InspectPageRefusals.cpp) and the page's own virtual functions
+// below. The table "Every capability, decided" of docs/security.md lists the
+// same decisions with their reasons.
 //
 // What a page is refused is written to the log as it happens, bounded by a
 // PageLogBudget: once per kind per document, then counted.

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <algorithm>
 #include <unistd.h>
 
@@ -328,4 +330,47 @@ TEST_F(ConfigTool, AutostartOnAndOff) {
     out = run("autostart off");
     EXPECT_EQ(code, 0);
     EXPECT_NE(out.find("autostart was off"), std::string::npos) << out;
+}
+
+TEST(ConfigKeys, TheReadmeTableNamesEveryKeyAsTavlinReadsIt) {
+    // One row per key of the configuration's table, in its order: file,
+    // section, key and tavlin-config's option as the program has them.
+    std::ifstream readme(std::string(TAVLIN_SOURCE_DIR) + "/README.md");
+    ASSERT_TRUE(readme);
+    std::string line;
+    bool inTable = false;
+    std::vector<std::vector<std::string>> rows;
+    while (std::getline(readme, line)) {
+        if (line == "<!-- keys-table -->") {
+            inTable = true;
+        } else if (line == "<!-- /keys-table -->") {
+            break;
+        } else if (inTable && line.rfind("| `", 0) == 0) {
+            std::vector<std::string> cells;
+            std::size_t from = 1;
+            for (std::size_t bar = line.find('|', from); bar != std::string::npos;
+                 from = bar + 1, bar = line.find('|', from)) {
+                std::string cell = line.substr(from, bar - from);
+                cell.erase(0, cell.find_first_not_of(' '));
+                cell.erase(cell.find_last_not_of(' ') + 1);
+                if (cell.size() >= 2 && cell.front() == '`' && cell.back() == '`') {
+                    cell = cell.substr(1, cell.size() - 2);
+                }
+                cells.push_back(cell);
+            }
+            rows.push_back(cells);
+        }
+    }
+    ASSERT_EQ(rows.size(), std::size(ShellConfig::kKeys));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const ShellConfig::Key& key = ShellConfig::kKeys[i];
+        const std::string file(key.file.substr(key.file.rfind('/') + 1));
+        ASSERT_GE(rows[i].size(), 7u) << i;
+        EXPECT_EQ(rows[i][0], file) << key.name;
+        EXPECT_EQ(rows[i][1], key.section) << key.name;
+        EXPECT_EQ(rows[i][2], key.key) << key.name;
+        EXPECT_EQ(rows[i][3], key.option) << key.name;
+        // Asked by debconf exactly when it is not optional.
+        EXPECT_EQ(rows[i][4] == "(not asked)", key.optional) << key.name;
+    }
 }
