@@ -34,23 +34,19 @@ std::string InstanceLock::RuntimeFolder() {
 
 InstanceLock::InstanceLock(const std::string& name) {
     const std::string path = RuntimeFolder() + "/" + name;
-    m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (m_fd < 0) {
+    m_fd.reset(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!m_fd.valid()) {
         return;
     }
-    if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+    if (::flock(m_fd.get(), LOCK_EX | LOCK_NB) == 0) {
         m_acquired = true;
     } else if (errno == EWOULDBLOCK) {
         m_heldElsewhere = true;
     }
 }
 
-InstanceLock::~InstanceLock() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-    }
-}
+InstanceLock::~InstanceLock() = default;
 
 void InstanceLock::keepForLife() {
-    m_fd = -1; // never closed: the kernel closes it, and releases the lock, at exit
+    m_fd.release(); // never closed: the kernel closes it, and releases the lock, at exit
 }

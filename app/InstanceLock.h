@@ -3,6 +3,8 @@
 // any way, a crash included, so no stale marker can block the next start.
 #pragma once
 
+#include "UniqueFd.h"
+
 #include <string>
 
 class InstanceLock {
@@ -25,7 +27,7 @@ public:
     void keepForLife();
 
 private:
-    int m_fd = -1;
+    UniqueFd m_fd;
     bool m_acquired = false;
     bool m_heldElsewhere = false;
 };

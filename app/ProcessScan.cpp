@@ -1,6 +1,7 @@
 #include "ProcessScan.h"
 
 #include "Ascii.h"
+#include "UniqueFd.h"
 
 #include <cerrno>
 #include <csignal>
@@ -20,10 +21,11 @@ bool StartsWithPrefix(std::string_view name) {
 // files of every process on the machine before Tavlin's window may open.
 std::string ReadSmallFile(const std::string& path) {
     std::string content;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.valid()) {
         return content;
     }
+    const int fd = file.get();
     char buffer[4096];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -38,7 +40,6 @@ std::string ReadSmallFile(const std::string& path) {
             break; // a name never needs more
         }
     }
-    ::close(fd);
     return content;
 }
 

@@ -4,6 +4,7 @@
 #include "FileOper.h"
 #include "ShellConfig.h"
 #include "SysOper.h"
+#include "UniqueFd.h"
 
 #include <cerrno>
 #include <cstring>
@@ -13,13 +14,12 @@
 EnterpriseIdentity IniIdentitySource::Read() {
     const std::string path = m_appPath + std::string(ShellConfig::kIdentityFile);
     // Tell a missing or unreadable file from one that is merely incomplete.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.valid()) {
         TSysOper::WriteLog(CodePage::FromUtf8("读取企业身份信息失败,原因:") +
                            CodePage::FromUtf8(path + ": " + std::strerror(errno)));
         return {};
     }
-    ::close(fd);
     const auto value = [&path](const char* key) {
         return CodePage::FromUtf8(TFileOper::ReadIniString(path, "Identity", key));
     };

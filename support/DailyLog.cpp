@@ -1,6 +1,7 @@
 #include "DailyLog.h"
 
 #include "Ascii.h"
+#include "UniqueFd.h"
 
 #include "QormdesLib.h"
 
@@ -17,21 +18,7 @@ namespace DailyLog {
 namespace {
 
 // Closes a descriptor on every path; closing also releases its lock.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
+using FileDescriptor = UniqueFd;
 
 // Whether folder is a real folder (not a link) of this user, which nobody
 // else may enter; one that others may is tightened to 0700. errno says why

@@ -2,6 +2,7 @@
 
 #include "Base64.h"
 #include "HugePages.h"
+#include "UniqueFd.h"
 
 #include <algorithm>
 #include <array>
@@ -23,10 +24,7 @@ void TMemoryStream::LoadFromFile(const std::string& path) {
     if (fd < 0) {
         fail(errno);
     }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
+    const UniqueFd closer(fd);
 
     struct stat st {};
     if (::fstat(fd, &st) != 0) {

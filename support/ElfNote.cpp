@@ -1,5 +1,7 @@
 #include "ElfNote.h"
 
+#include "UniqueFd.h"
+
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
@@ -18,25 +20,19 @@ constexpr std::uint64_t kMaxNoteSection = 1 << 20;
 class File {
 public:
     explicit File(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-    ~File() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
 
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const { return m_fd.valid(); }
     std::uint64_t size() const {
         struct stat st {};
-        return ::fstat(m_fd, &st) == 0 && st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size)
-                                                         : 0;
+        return ::fstat(m_fd.get(), &st) == 0 && st.st_size > 0
+                   ? static_cast<std::uint64_t>(st.st_size)
+                   : 0;
     }
     // Reads exactly count bytes at offset, or fails.
     bool readAt(std::uint64_t offset, void* buffer, std::size_t count) const {
         auto* to = static_cast<char*>(buffer);
         while (count > 0) {
-            const ssize_t n = ::pread(m_fd, to, count, static_cast<off_t>(offset));
+            const ssize_t n = ::pread(m_fd.get(), to, count, static_cast<off_t>(offset));
             if (n < 0 && errno == EINTR) {
                 continue;
             }
@@ -51,7 +47,7 @@ public:
     }
 
 private:
-    int m_fd;
+    UniqueFd m_fd;
 };
 
 // Reads unsigned integers of the file's byte order.

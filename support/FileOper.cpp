@@ -1,6 +1,7 @@
 #include "FileOper.h"
 
 #include "Ascii.h"
+#include "UniqueFd.h"
 
 #include "CodePage.h"
 #include "ElfNote.h"
@@ -51,15 +52,8 @@ class LineReader {
 public:
     explicit LineReader(const std::string& path)
         : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-    ~LineReader() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    LineReader(const LineReader&) = delete;
-    LineReader& operator=(const LineReader&) = delete;
 
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const { return m_fd.valid(); }
 
     bool next(Line& line) {
         line.kept.clear();
@@ -93,7 +87,7 @@ public:
 private:
     bool fill() {
         for (;;) {
-            const ssize_t n = ::read(m_fd, m_buffer, sizeof m_buffer);
+            const ssize_t n = ::read(m_fd.get(), m_buffer, sizeof m_buffer);
             if (n < 0 && errno == EINTR) {
                 continue;
             }
@@ -106,7 +100,7 @@ private:
         }
     }
 
-    int m_fd;
+    UniqueFd m_fd;
     char m_buffer[16 * 1024];
     std::size_t m_at = 0;
     std::size_t m_size = 0;
