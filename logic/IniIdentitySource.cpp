@@ -20,15 +20,17 @@ EnterpriseIdentity IniIdentitySource::Read() {
                            CodePage::FromUtf8(path + ": " + std::strerror(errno)));
         return {};
     }
-    const auto value = [&path](const char* key) {
-        return CodePage::FromUtf8(TFileOper::ReadIniString(path, "Identity", key));
+    // Each key as the configuration's table names it.
+    const auto value = [&path](std::string_view name) {
+        const ShellConfig::Key& key = ShellConfig::KeyNamed(name);
+        return CodePage::FromUtf8(TFileOper::ReadIniString(path, key.section, key.key));
     };
     EnterpriseIdentity identity;
-    identity.TypeCode = value("TypeCode");
-    identity.EnterpriseNumber = value("EnterpriseNumber");
-    identity.IdentitySerial = value("IdentitySerial");
-    identity.EnterpriseName = value("EnterpriseName");
-    identity.OtherInfo = value("OtherInfo");
-    identity.LongCode = value("LongCode");
+    identity.TypeCode = value("type-code");
+    identity.EnterpriseNumber = value("enterprise-number");
+    identity.IdentitySerial = value("identity-serial");
+    identity.EnterpriseName = value("enterprise-name");
+    identity.OtherInfo = value("other-info");
+    identity.LongCode = value("long-code");
     return identity;
 }

@@ -72,8 +72,6 @@ const std::string* Find(const Values& values, std::string_view name) {
     return nullptr;
 }
 
-namespace {
-
 const Key& KeyNamed(std::string_view name) {
     for (const Key& key : kKeys) {
         if (key.name == name) {
@@ -82,6 +80,8 @@ const Key& KeyNamed(std::string_view name) {
     }
     std::abort(); // only the table's own names are asked for
 }
+
+namespace {
 
 std::string ReadKey(const std::string& path, const Key& key) {
     return TFileOper::ReadIniString(path, key.section, key.key);
@@ -179,18 +179,19 @@ std::string Refusal(const Values& values) {
                    std::to_string(TFileOper::kMaxIniValue) + " (it would be cut)";
         }
     }
-    if (const std::string* timeout = Find(values, "load-timeout")) {
+    // An optional value given as empty clears it: Tavlin's default applies.
+    if (const std::string* timeout = Find(values, "load-timeout"); timeout && !timeout->empty()) {
         char* rest = nullptr;
         const long seconds = std::strtol(timeout->c_str(), &rest, 10);
-        if (timeout->empty() || *rest != '\0' || seconds < kMinLoadTimeoutSeconds ||
-            seconds > kMaxLoadTimeoutSeconds) {
+        if (*rest != '\0' || seconds < kMinLoadTimeoutSeconds || seconds > kMaxLoadTimeoutSeconds) {
             return std::string(KeyNamed("load-timeout").option) +
                    " must be a whole number of seconds from " +
                    std::to_string(kMinLoadTimeoutSeconds) + " to " +
                    std::to_string(kMaxLoadTimeoutSeconds);
         }
     }
-    if (const std::string* size = Find(values, "largest-photo"); size && !ParsePhotoSize(*size)) {
+    if (const std::string* size = Find(values, "largest-photo");
+        size && !size->empty() && !ParsePhotoSize(*size)) {
         return std::string(KeyNamed("largest-photo").option) +
                " must be WIDTHxHEIGHT in pixels, each from " + std::to_string(kMinPhotoSide) +
                " to " + std::to_string(kMaxPhotoSide) + " (for example 1920x1080)";

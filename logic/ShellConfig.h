@@ -102,6 +102,8 @@ inline constexpr Key kKeys[] = {
 };
 // The Key of an option ("--url"), or null.
 const Key* FindOption(std::string_view option);
+// The Key of a name of the table ("type-code"); only the table's names.
+const Key& KeyNamed(std::string_view name);
 
 // The values to write or that were read, by Key name, in UTF-8 (Config.ini
 // holds them in the code page, Identity.ini in UTF-8); the URL as text (the

@@ -55,31 +55,35 @@ int Usage() {
 }
 
 int Help() {
+    // The limits are the program's own: what Tavlin reads is what is said here.
     std::fputs(kUsage, stdout);
+    std::printf("\n"
+                "write  stores the base URL (Base64) in FOLDER/InspectConfig/Config.ini and the\n"
+                "       enterprise identity in FOLDER/InspectConfig/Identity.ini; what the files\n"
+                "       hold already stays unless an option gives it anew (an option given as\n"
+                "       empty clears it). FOLDER is the program folder: /usr/lib/tavlin for the\n"
+                "       installed package (run with sudo), whose InspectConfig is /etc/tavlin.\n"
+                "       The URL must be http or https; no value may be longer than %zu bytes.\n"
+                "       --allowed-origins limits the pages Tavlin may show to the base URL's\n"
+                "       origin and these (scheme://host[:port], IPv6 in brackets, an optional /\n"
+                "       at the end; separated by blanks). The URL may hold text of any script.\n"
+                "       --load-timeout is how long a page may take to load before Tavlin shows\n"
+                "       its error panel (%ld to %ld s, default %d).\n"
+                "       --largest-photo caps the photo's size for a back end that cannot take\n"
+                "       large ones (each side %d to %d; default: the camera's largest\n"
+                "       picture at 15 frames a second or more).\n",
+                TFileOper::kMaxIniValue, ShellConfig::kMinLoadTimeoutSeconds,
+                ShellConfig::kMaxLoadTimeoutSeconds,
+                ShellConfig::BrowserSettings::kDefaultLoadTimeoutSeconds,
+                ShellConfig::kMinPhotoSide, ShellConfig::kMaxPhotoSide);
     std::fputs(
-        "\n"
-        "write  stores the base URL (Base64) in FOLDER/InspectConfig/Config.ini and the\n"
-        "       enterprise identity in FOLDER/InspectConfig/Identity.ini; what the files\n"
-        "       hold already stays unless an option gives it anew. FOLDER is the\n"
-        "       program folder: /usr/lib/tavlin for the installed package (run with\n"
-        "       sudo), whose InspectConfig is /etc/tavlin.\n"
-        "       The URL must be http or https; no value may be longer than 2047 bytes.\n"
-        "       --allowed-origins limits the pages Tavlin may show to the base URL's\n"
-        "       origin and these (scheme://host[:port], IPv6 in brackets, an optional /\n"
-        "       at the end; separated by blanks). The URL may hold text of any script.\n"
-        "       --load-timeout is how long a page may take to load before Tavlin shows\n"
-        "       its error panel (1 to 3600 s, default 30).\n"
-        "       --largest-photo caps the photo's size for a back end that cannot take\n"
-        "       large ones (each side 160 to 16384; default: the camera's largest\n"
-        "       picture at 15 frames a second or more).\n"
         "check  reads both files as Tavlin does and prints what it found, the pages\n"
         "       allowed (and AllowedOrigins entries left out), and the start URL exactly\n"
         "       as Tavlin sends it. Status 1 when Tavlin would refuse to start.\n"
         "values prints what the files hold, a line each: url=, type-code=,\n"
         "       enterprise-number=, identity-serial=, enterprise-name=, other-info=,\n"
         "       long-code=, and allowed-origins=, load-timeout= and largest-photo= where\n"
-        "       set. Status 1\n"
-        "       when there is no Config.ini to read.\n"
+        "       set. Status 1 when there is no Config.ini to read.\n"
         "autostart on|off\n"
         "       adds or removes an XDG autostart entry that starts Tavlin at login: for the\n"
         "       current user ($XDG_CONFIG_HOME/autostart, ~/.config/autostart by default),\n"
