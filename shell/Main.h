@@ -172,9 +172,28 @@ private:
     bool focusTitleButton(const ImageButton* from, int step);
     // A key pressed on a title button; true when the strip took it.
     bool handleTitleStripKey(ImageButton* button, int key);
-    // The four title buttons in the order of ImgList_Title's faces.
+    // The title buttons, in the design's order (which is also the order of
+    // their faces in ImgList_Title: normal, then highlighted): design name,
+    // caption, face (the pictures btn_<face>.png and btn_<face>_hi.png),
+    // left edge in the strip, shown when the window opens, click handler.
+    // One table for creation, places, faces and the keyboard's order.
+    struct TitleButton {
+        ImageButton* TFrm_Tavlin::*member;
+        const char* name;
+        const char* caption; // UTF-8
+        const char* face;
+        int left;
+        bool shown;
+        void (TFrm_Tavlin::*click)();
+    };
+    static const std::array<TitleButton, 4> kTitleButtons;
+    // The buttons made from kTitleButtons, in its order.
     std::array<ImageButton*, 4> titleButtons() const {
-        return {Img_Photo, Img_Close, Img_Index, Img_Login};
+        std::array<ImageButton*, 4> buttons{};
+        for (std::size_t i = 0; i < kTitleButtons.size(); ++i) {
+            buttons[i] = this->*kTitleButtons[i].member;
+        }
+        return buttons;
     }
 
     Browser& m_browser;

@@ -45,6 +45,17 @@
 #include <QVBoxLayout>
 #include <malloc.h>
 
+const std::array<TFrm_Tavlin::TitleButton, 4> TFrm_Tavlin::kTitleButtons = {{
+    {&TFrm_Tavlin::Img_Photo, "Img_Photo", "拍照", "photo", 673, false,
+     &TFrm_Tavlin::Img_PhotoClick},
+    {&TFrm_Tavlin::Img_Close, "Img_Close", "关闭", "close", 930, true,
+     &TFrm_Tavlin::Img_CloseClick},
+    {&TFrm_Tavlin::Img_Index, "Img_Index", "首页", "index", 758, false,
+     &TFrm_Tavlin::Img_IndexClick},
+    {&TFrm_Tavlin::Img_Login, "Img_Login", "登录", "login", 844, true,
+     &TFrm_Tavlin::Img_LoginClick},
+}};
+
 namespace {
 
 // The page's labels with the logged-in officer's details.
@@ -121,22 +132,15 @@ void TFrm_Tavlin::createTitleStrip() {
 
     // The pictures are decoded in loadPictures(), once the start page's request
     // went out; the buttons' places are set in layoutComponents().
-    const auto makeButton = [this](const char* name, const QString& caption, bool visible) {
-        auto* button = new ImageButton(caption, this);
-        button->setObjectName(QString::fromLatin1(name));
-        button->setVisible(visible);
+    for (const TitleButton& row : kTitleButtons) {
+        auto* button = new ImageButton(QString::fromUtf8(row.caption), this);
+        button->setObjectName(QString::fromLatin1(row.name));
+        button->setVisible(row.shown);
         connect(button, &ImageButton::entered, this, [this, button] { Image_MouseEnter(button); });
         connect(button, &ImageButton::left, this, [this, button] { Image_MouseLeave(button); });
-        return button;
-    };
-    Img_Photo = makeButton("Img_Photo", QStringLiteral("拍照"), false);
-    Img_Close = makeButton("Img_Close", QStringLiteral("关闭"), true);
-    Img_Index = makeButton("Img_Index", QStringLiteral("首页"), false);
-    Img_Login = makeButton("Img_Login", QStringLiteral("登录"), true);
-    connect(Img_Close, &ImageButton::clicked, this, &TFrm_Tavlin::Img_CloseClick);
-    connect(Img_Index, &ImageButton::clicked, this, &TFrm_Tavlin::Img_IndexClick);
-    connect(Img_Login, &ImageButton::clicked, this, &TFrm_Tavlin::Img_LoginClick);
-    connect(Img_Photo, &ImageButton::clicked, this, &TFrm_Tavlin::Img_PhotoClick);
+        connect(button, &ImageButton::clicked, this, row.click);
+        this->*row.member = button;
+    }
 }
 
 void TFrm_Tavlin::createWebArea() {
@@ -219,9 +223,8 @@ void TFrm_Tavlin::layoutComponents() {
     // they need (a large scaling factor) moved left together, in their order
     // and spacing, so that 关闭 ends inside the window.
     const int shift = WindowPlacement::ShiftToFit(kTitleButtonsRight, width());
-    for (const auto& [button, left] : {std::pair{Img_Photo, 673}, std::pair{Img_Index, 758},
-                                       std::pair{Img_Login, 844}, std::pair{Img_Close, 930}}) {
-        button->move(left - shift, 3);
+    for (const TitleButton& row : kTitleButtons) {
+        (this->*row.member)->move(row.left - shift, 3);
     }
     StatusBar->setGeometry(0, height() - kStatusHeight, width(), kStatusHeight);
     // Widths 200, 250, 400 and 50; the last reaches to the window's edge, as
@@ -248,13 +251,11 @@ void TFrm_Tavlin::loadPictures() {
     const auto picture = [](const QString& path) { return QPixmap(path); };
     Img_Title->setPixmap(picture(QStringLiteral(":/pictures/title.jpg")));
     // Normal and highlighted faces: Photo 0 1, Close 2 3, Index 4 5, Login 6 7.
-    const char* faces[] = {"photo", "close", "index", "login"};
-    const auto buttons = titleButtons();
-    for (std::size_t i = 0; i < buttons.size(); ++i) {
-        ImgList_Title[2 * i] = picture(QStringLiteral(":/pictures/btn_%1.png").arg(faces[i]));
-        ImgList_Title[2 * i + 1] =
-            picture(QStringLiteral(":/pictures/btn_%1_hi.png").arg(faces[i]));
-        buttons[i]->setPixmap(ImgList_Title[2 * i]);
+    for (std::size_t i = 0; i < kTitleButtons.size(); ++i) {
+        const QString face = QString::fromLatin1(kTitleButtons[i].face);
+        ImgList_Title[2 * i] = picture(QStringLiteral(":/pictures/btn_%1.png").arg(face));
+        ImgList_Title[2 * i + 1] = picture(QStringLiteral(":/pictures/btn_%1_hi.png").arg(face));
+        (this->*kTitleButtons[i].member)->setPixmap(ImgList_Title[2 * i]);
     }
     Img_back->setPixmap(picture(QStringLiteral(":/pictures/back.jpg")));
     // The program's icon, for this window and every window after it.

@@ -135,9 +135,15 @@ bool TFrm_Tavlin::ApplicationEvents1Message(QObject* receiver, QEvent* event) {
 bool TFrm_Tavlin::focusTitleButton(const ImageButton* from, int step) {
     // The shown buttons from the left: the strip's order, not the design's
     // creation order.
+    std::vector<const TitleButton*> rows;
+    for (const TitleButton& row : kTitleButtons) {
+        rows.push_back(&row);
+    }
+    std::sort(rows.begin(), rows.end(),
+              [](const TitleButton* a, const TitleButton* b) { return a->left < b->left; });
     std::vector<ImageButton*> shown;
-    for (ImageButton* button : {Img_Photo, Img_Index, Img_Login, Img_Close}) {
-        if (!button->isHidden()) {
+    for (const TitleButton* row : rows) {
+        if (ImageButton* button = this->*row->member; !button->isHidden()) {
             shown.push_back(button);
         }
     }
