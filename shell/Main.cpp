@@ -197,14 +197,9 @@ void TFrm_Tavlin::FormDestroy() {
 }
 
 void TFrm_Tavlin::ReadIdentity() {
-    const IdentityFields fields = NormaliseIdentity(m_identity.Read());
-    TypeCode = fields.TypeCode;
-    EnterpriseNumber = fields.EnterpriseNumber;
-    EnterpriseName = fields.EnterpriseName;
-    IdentitySerial = fields.IdentitySerial;
-    OtherInfo = fields.OtherInfo;
-    setStatusPanel(0, EnterpriseNumberPanel(EnterpriseNumber));
-    setStatusPanel(3, EnterpriseName);
+    Identity = NormaliseIdentity(m_identity.Read());
+    setStatusPanel(0, EnterpriseNumberPanel(Identity.EnterpriseNumber));
+    setStatusPanel(3, Identity.EnterpriseName);
 }
 
 bool TFrm_Tavlin::LoadConfig(const ShellConfig::Configuration& config) {
@@ -232,9 +227,7 @@ void TFrm_Tavlin::NavigateToStart() {
     // Whether a page was shown, for a start that never comes.
     m_pageShownBeforeStart = Pnl_Msg->isHidden();
     applyStates(WindowStates::kLoading);
-    const IdentityFields fields{TypeCode, EnterpriseNumber, EnterpriseName, IdentitySerial,
-                                OtherInfo};
-    m_lastStartUrl = ComposeStartUrl(BaseUrl, fields, TFileOper::GetVersion());
+    m_lastStartUrl = ComposeStartUrl(BaseUrl, Identity, TFileOper::GetVersion());
     m_startPending = true;
     m_startFailureLogged = false;
     m_forgetEarlierPages = true;

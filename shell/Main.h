@@ -119,12 +119,10 @@ private:
     std::array<QLabel*, 4> StatusPanels{};
     std::array<QPixmap, 8> ImgList_Title;
 
-    // The fields, 8-bit texts in the code page.
-    std::string TypeCode;
-    std::string EnterpriseNumber;
-    std::string EnterpriseName;
-    std::string IdentitySerial;
-    std::string OtherInfo;
+    // The fields, 8-bit texts in the code page: the enterprise's identity
+    // (TypeCode, EnterpriseNumber, EnterpriseName, IdentitySerial, OtherInfo)
+    // and the base URL.
+    IdentityFields Identity;
     std::string BaseUrl;
 
     // The officer's actions, wired to the components, and the browser's report.
