@@ -1,5 +1,6 @@
 // tavlin-config as an IT person runs it: write, check, and what it refuses.
 #include "CodePage.h"
+#include "FileOper.h"
 #include "ShellConfig.h"
 
 #include "TestSupport.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 
 #include <algorithm>
 #include <unistd.h>
@@ -389,5 +391,38 @@ TEST(ConfigKeys, TheReadmeTableNamesEveryKeyAsTavlinReadsIt) {
         EXPECT_EQ(rows[i][3], key.option) << key.name;
         // Asked by debconf exactly when it is not optional.
         EXPECT_EQ(rows[i][4] == "(not asked)", key.optional) << key.name;
+    }
+}
+
+TEST(ConfigKeys, TheManualPagesGiveTheProgramsLimitsAndEveryOption) {
+    // Written by hand, checked against the constants Tavlin and the tool use.
+    const auto read = [](const char* page) {
+        std::ifstream file(std::string(TAVLIN_SOURCE_DIR) + "/packaging/man/" + page);
+        std::string text((std::istreambuf_iterator<char>(file)), {});
+        // Troff's escaped hyphens read as plain ones.
+        for (std::size_t at = text.find("\\-"); at != std::string::npos; at = text.find("\\-")) {
+            text.erase(at, 1);
+        }
+        return text;
+    };
+    const std::string config = read("tavlin-config.1");
+    const std::string tavlin = read("tavlin.1");
+    ASSERT_FALSE(config.empty());
+    ASSERT_FALSE(tavlin.empty());
+    const std::string timeout = std::to_string(ShellConfig::kMinLoadTimeoutSeconds) + " to " +
+                                std::to_string(ShellConfig::kMaxLoadTimeoutSeconds);
+    EXPECT_NE(config.find(timeout), std::string::npos);
+    EXPECT_NE(tavlin.find(timeout), std::string::npos);
+    EXPECT_NE(config.find(std::to_string(ShellConfig::BrowserSettings::kDefaultLoadTimeoutSeconds) +
+                          " by default"),
+              std::string::npos);
+    EXPECT_NE(config.find(std::to_string(ShellConfig::kMinPhotoSide) + " to " +
+                          std::to_string(ShellConfig::kMaxPhotoSide)),
+              std::string::npos);
+    EXPECT_NE(config.find("longer than " + std::to_string(TFileOper::kMaxIniValue)),
+              std::string::npos);
+    for (const ShellConfig::Key& key : ShellConfig::kKeys) {
+        EXPECT_NE(config.find(std::string(key.option)), std::string::npos) << key.option;
+        EXPECT_NE(tavlin.find(std::string(key.key)), std::string::npos) << key.key;
     }
 }
