@@ -132,7 +132,7 @@ void TFrm_Camera::FormShow() {
 void TFrm_Camera::handleVcxDevicesChanged() {
     // A camera was plugged in or unplugged while the window is open: the list
     // shows what is there now, the selected camera stays selected.
-    const bool wasEmpty = m_noDevice;
+    const bool wasEmpty = showsNoDevice();
     Cb_Device->clear();
     LoadDevices();
     if (!m_formShown) {
@@ -144,7 +144,6 @@ void TFrm_Camera::handleVcxDevicesChanged() {
     }
     if (wasEmpty) {
         // The first camera plugged into a computer without one: as at the showing.
-        m_noDevice = false;
         Cb_Device->setEnabled(true);
         Btn_Save->setEnabled(true);
         Cb_Device->setCurrentIndex(0);
@@ -189,7 +188,6 @@ void TFrm_Camera::applyState(State state) {
     //   no capture  as it is                  disabled (the list or the device failed)
     switch (state) {
     case State::NoDevice:
-        m_noDevice = true;
         Cb_Device->setEnabled(false);
         Cb_Device->setEditText(kNoDevice);
         Btn_Save->setEnabled(false);
@@ -198,6 +196,10 @@ void TFrm_Camera::applyState(State state) {
         Btn_Save->setEnabled(false);
         break;
     }
+}
+
+bool TFrm_Camera::showsNoDevice() const {
+    return !Cb_Device->isEnabled();
 }
 
 void TFrm_Camera::handleVcxConnectedChanged(bool connected) {
@@ -225,7 +227,7 @@ void TFrm_Camera::handleVcxError(const QString& description) {
     TSysOper::WriteLog(CodePage::FromUtf8("连接设备失败,原因:") + QtText::ToCodePage(description));
     const bool wasConnecting = m_connecting;
     m_connecting = false;
-    if (!wasConnecting && Btn_Save->isEnabled() && !m_noDevice) {
+    if (!wasConnecting && Btn_Save->isEnabled()) {
         m_savingHeld = true;
         Btn_Save->setEnabled(false);
     }

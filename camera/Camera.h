@@ -63,6 +63,9 @@ private:
     // The window's states after its start, in one place.
     enum class State { NoDevice, NoCapture };
     void applyState(State state);
+    // The window shows that there is no camera (the no-device state alone
+    // disables the device box).
+    bool showsNoDevice() const;
 
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
@@ -81,6 +84,4 @@ private:
     bool m_connecting = false;
     // 拍  照 is disabled because the running camera stopped.
     bool m_savingHeld = false;
-    // The window shows that there is no camera.
-    bool m_noDevice = false;
 };

@@ -379,15 +379,6 @@ void GstVcx::handlePipelineMessage(GstMessage* message) {
         // The camera streams; its first picture may take a while yet.
         m_streaming = true;
         break;
-    case GST_MESSAGE_STATE_CHANGED:
-        if (GST_MESSAGE_SRC(message) == GST_OBJECT(m_pipeline)) {
-            GstState state = GST_STATE_NULL;
-            gst_message_parse_state_changed(message, nullptr, &state, nullptr);
-            if (state == GST_STATE_PLAYING) {
-                m_streaming = true;
-            }
-        }
-        break;
     default:
         break;
     }

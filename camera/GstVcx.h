@@ -103,7 +103,7 @@ private:
     int m_index = 0;
     int m_startTimeoutMs;
     State m_state = State::Closed;
-    bool m_streaming = false; // the pipeline reached PLAYING
+    bool m_streaming = false; // the camera started its stream
     bool m_preview = false;
     bool m_inTick = false;
     std::optional<std::pair<int, int>> m_requestedSize;
