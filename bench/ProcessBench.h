@@ -34,7 +34,10 @@ inline std::string ReadFile(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-inline pid_t Spawn(const std::vector<std::string>& args, const std::string& workdir = {}) {
+// Starts args[0] with the given arguments in workdir; its output goes nowhere,
+// its standard error to errorFile when one is named.
+inline pid_t Spawn(const std::vector<std::string>& args, const std::string& workdir = {},
+                   const std::string& errorFile = {}) {
     std::vector<char*> argv;
     for (const auto& a : args) {
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -43,7 +46,9 @@ inline pid_t Spawn(const std::vector<std::string>& args, const std::string& work
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2,
+                                     errorFile.empty() ? "/dev/null" : errorFile.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (!workdir.empty()) {
         posix_spawn_file_actions_addchdir_np(&actions, workdir.c_str());
     }

@@ -29,6 +29,8 @@
 
 // The page's console on standard error, as "tavlin.page" (bounded).
 Q_LOGGING_CATEGORY(lcPage, "tavlin.page")
+// Off unless asked for: see NavigationTrace.
+Q_LOGGING_CATEGORY(lcNavigation, "tavlin.navigation", QtWarningMsg)
 
 namespace {
 
@@ -271,7 +273,11 @@ bool InspectPage::acceptNavigationRequest(const QUrl& url, NavigationType type, 
                QStringLiteral("the page may not go to %1").arg(Address(url)));
         return false;
     }
-    return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+    const bool go = QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+    if (go && isMainFrame) {
+        m_trace.asked();
+    }
+    return go;
 }
 
 void InspectPage::handleLoadStarted() {

@@ -11,6 +11,7 @@
 // PageLogBudget: once per kind per document, then counted.
 #pragma once
 
+#include "NavigationTrace.h"
 #include "PageLogBudget.h"
 
 #include <QPointer>
@@ -48,6 +49,9 @@ public:
 
     // The settings every page of the shell runs with.
     static void ApplySettings(QWebEngineSettings& settings);
+
+    // The clock of the main frame's navigations (see NavigationTrace).
+    const NavigationTrace& trace() const { return m_trace; }
 
     // The main frame may go to http(s) addresses; when limited, only to
     // those of base's origin and of allowedOrigins (which may be empty: the
@@ -113,6 +117,7 @@ protected:
                                   int lineNumber, const QString& sourceId) override;
 
 private:
+    NavigationTrace m_trace;
     // Whether one more dialog may open for the current document; says once
     // per document when not.
     bool mayOpenDialog();

@@ -113,6 +113,7 @@ void WebEngineBrowser::setHangTimeout(int milliseconds) {
 }
 
 void WebEngineBrowser::handleLoadStarted() {
+    m_page->trace().stage("started");
     watchForAWhile();
     // The document shown may leave: the photo given to it is no longer served.
     // A photo taken for it still reaches it while it stays (a load that brings
@@ -305,6 +306,7 @@ void WebEngineBrowser::claimAtLoadEnd(quint64 document) {
 }
 
 void WebEngineBrowser::handleDocumentLoaded(const QVariantMap& facts) {
+    m_page->trace().stage("loaded");
     ++m_arrived;
     m_navigationStart.stop();
     endLoad();
@@ -315,7 +317,7 @@ void WebEngineBrowser::handleDocumentLoaded(const QVariantMap& facts) {
 void WebEngineBrowser::completeWith(const QVariantMap* facts) {
     watchForAWhile();
     m_completing = facts;
-    emit documentComplete(true);
+    m_page->trace().timed("shown", [this] { emit documentComplete(true); });
     m_completing = nullptr;
 }
 

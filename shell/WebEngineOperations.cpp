@@ -77,6 +77,7 @@ Browser::DocumentPin WebEngineBrowser::pinDocument() {
 }
 
 void WebEngineBrowser::handleDocumentCreated(const QString& id, const QUrl& origin) {
+    m_page->trace().stage("document");
     // A new top-level document: a photo taken for the last one goes nowhere,
     // and the one given to it is no longer served.
     ++m_document;

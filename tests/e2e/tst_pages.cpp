@@ -13,6 +13,7 @@
 #include "WebEngineBrowser.h"
 
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QMap>
 #include <QProcess>
 #include <QSignalSpy>
@@ -33,6 +34,7 @@ private slots:
 
     void pageKindsFollowTheTitles();
     void everyDocumentCompletesOnce();
+    void navigationTraceOnlyWhenAskedFor();
     void framesInsideAPageChangeNothing();
     void officerPanelsFollowTheLabels();
     void homeRunsThePagesOwnFunction();
@@ -119,6 +121,54 @@ void tst_Pages::everyDocumentCompletesOnce() {
     QVERIFY(!Named<ImageButton>(*m_shell->window, "Img_Index")->isHidden());
     QVERIFY(Named<QWidget>(*m_shell->window, "Pnl_Msg")->isHidden());
     QCOMPARE(panel(1), QStringLiteral("警员信息：【110231-张建国】"));
+}
+
+namespace {
+QStringList g_trace;
+void KeepTrace(QtMsgType, const QMessageLogContext& context, const QString& message) {
+    if (QByteArray(context.category) == "tavlin.navigation") {
+        g_trace.append(message);
+    }
+}
+} // namespace
+
+void tst_Pages::navigationTraceOnlyWhenAskedFor() {
+    QSignalSpy completed(m_shell->browser.get(), &Browser::documentComplete);
+    g_trace.clear();
+    const QtMessageHandler before = qInstallMessageHandler(KeepTrace);
+    const auto walk = [&] {
+        completed.clear();
+        m_shell->browser->navigate(QUrl(m_base + QStringLiteral("/chain/3/0")));
+        QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 3, 20000);
+    };
+    walk(); // off by default
+    QVERIFY2(g_trace.isEmpty(), qPrintable(g_trace.join(QLatin1Char('|'))));
+
+    QLoggingCategory::setFilterRules(QStringLiteral("tavlin.navigation.debug=true"));
+    walk();
+    QLoggingCategory::setFilterRules({});
+    qInstallMessageHandler(before);
+    // Each page: asked, then its document, its load event and the window's
+    // handling (which says its own time too); a later page may be asked for
+    // before the last one's load event is reported.
+    QStringList stages;
+    for (const QString& line : g_trace) {
+        const QStringList words = line.split(QLatin1Char(' '));
+        QVERIFY2(words.size() >= 2 && words.at(1).toDouble() >= 0, qPrintable(line));
+        QCOMPARE(words.size(), words.at(0) == QLatin1String("shown") ? 3 : 2);
+        stages.append(words.at(0));
+    }
+    QCOMPARE(stages.count(QStringLiteral("asked")), 3);
+    QCOMPARE(stages.count(QStringLiteral("document")), 3);
+    QCOMPARE(stages.count(QStringLiteral("loaded")), 3);
+    QCOMPARE(stages.count(QStringLiteral("shown")), 3);
+    QCOMPARE(stages.first(), QStringLiteral("asked"));
+    QCOMPARE(stages.last(), QStringLiteral("shown"));
+    for (qsizetype i = 0, asked = 0, documents = 0; i < stages.size(); ++i) {
+        asked += stages.at(i) == QLatin1String("asked");
+        documents += stages.at(i) == QLatin1String("document");
+        QVERIFY2(documents <= asked, qPrintable(stages.join(QLatin1Char(' '))));
+    }
 }
 
 void tst_Pages::framesInsideAPageChangeNothing() {
