@@ -6,7 +6,9 @@
 
 #include "PageTitle.h"
 
+#include <algorithm>
 #include <span>
+#include <vector>
 
 namespace WindowStates {
 
@@ -85,5 +87,22 @@ inline constexpr Change kErrorTextsHidden[] = {
     {Img_back, false}, {Lb_Base, false}, {Lb_Ref, false}, {Lb_cs, false}};
 inline constexpr Change kPanelUp[] = {{Pnl_Msg, true}};
 inline constexpr Change kPanelDown[] = {{Pnl_Msg, false}};
+
+// Changes made one after another, as one: each component once, at its last
+// state, in the order of its first change.
+inline std::vector<Change> Net(std::span<const Change> changes) {
+    std::vector<Change> net;
+    for (const Change& change : changes) {
+        const auto same = std::find_if(net.begin(), net.end(), [&](const Change& c) {
+            return c.component == change.component;
+        });
+        if (same == net.end()) {
+            net.push_back(change);
+        } else {
+            same->shown = change.shown;
+        }
+    }
+    return net;
+}
 
 } // namespace WindowStates

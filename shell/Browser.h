@@ -96,6 +96,11 @@ public:
     // The address of the document shown (empty when none is known).
     virtual QUrl documentUrl() const { return {}; }
 
+    // Whether every change of the window's own widgets composes the whole
+    // window again, web view included, on the processor: OpenGL through a
+    // software rasteriser.
+    virtual bool composesOnTheProcessor() const { return false; }
+
     // Runs code in the page's own script world; every error is dropped.
     virtual void runPageScript(const QString& code) = 0;
 

@@ -34,14 +34,24 @@ std::optional<std::string> OpenGLRenderer() {
     return renderer;
 }
 
+// OpenGL was chosen from outside on a display whose OpenGL is a software
+// rasteriser.
+bool g_openGLOnTheProcessor = false;
+
 } // namespace
 
 void WebEngineBrowser::chooseComposition() {
-    if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND") ||
-        qEnvironmentVariableIsSet("QSG_RHI_BACKEND")) {
-        return; // Qt's own choice, made by whoever set them
+    if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND")) {
+        return; // Qt's own choice, made by whoever set it
     }
-    if (ChooseWebComposition(OpenGLRenderer()) == WebComposition::Software) {
+    const bool software = ChooseWebComposition(OpenGLRenderer()) == WebComposition::Software;
+    if (qEnvironmentVariableIsSet("QSG_RHI_BACKEND")) {
+        g_openGLOnTheProcessor = software; // Qt's own choice all the same
+    } else if (software) {
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     }
+}
+
+bool WebEngineBrowser::composesOnTheProcessor() const {
+    return g_openGLOnTheProcessor && QQuickWindow::graphicsApi() != QSGRendererInterface::Software;
 }

@@ -91,6 +91,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private slots:
@@ -158,6 +159,16 @@ private:
     // Part of the states' table (WindowStates) applied, in its order.
     void applyPageKind(PageKind kind);
     void applyStates(std::span<const WindowStates::Change> changes);
+    // Where every change of the window's own widgets composes the whole
+    // window on the processor (Browser::composesOnTheProcessor), a completed
+    // page's states wait for the window's next drawing (the page's next
+    // frame, as a rule), at most kPageStatesHoldMs, and only what then
+    // differs from the screen changes: the states of pages gone within that
+    // time (a chain of redirects) are never drawn, and cost no composition.
+    // Any other change of the states applies the held ones first.
+    void holdPageStates(std::span<const WindowStates::Change> changes);
+    void applyHeldPageStates();
+    static constexpr int kPageStatesHoldMs = 100;
     void animateLoadingWhileShown();
     QWidget* component(WindowStates::Component which) const;
     void setStatusPanel(std::size_t index, const std::string& codePageText);
@@ -222,4 +233,7 @@ private:
     bool m_outage = false;
     NetworkFailure::RetrySchedule m_retrySchedule;
     QTimer* m_retry = nullptr;
+    // A completed page's state changes held for the next drawing, in order.
+    std::vector<WindowStates::Change> m_heldPageStates;
+    QTimer* m_pageStatesHold = nullptr;
 };

@@ -296,6 +296,9 @@ void TFrm_Tavlin::connectBrowser() {
     connect(&m_browser, &Browser::refused, this, &TFrm_Tavlin::handleBrowserRefused);
     connect(&m_browser, &Browser::documentKept, this, &TFrm_Tavlin::handleBrowserDocumentKept);
     connect(&m_browser, &Browser::loadFailed, this, &TFrm_Tavlin::handleBrowserLoadFailed);
+    m_pageStatesHold = new QTimer(this);
+    m_pageStatesHold->setSingleShot(true);
+    connect(m_pageStatesHold, &QTimer::timeout, this, &TFrm_Tavlin::applyHeldPageStates);
     m_retry = new QTimer(this);
     m_retry->setSingleShot(true);
     connect(m_retry, &QTimer::timeout, this, [this] {

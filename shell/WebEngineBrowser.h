@@ -34,7 +34,8 @@ public:
 
     // Decides how web views are composed into their windows (see
     // WebComposition.h) from the OpenGL this display offers, unless Qt's own
-    // QT_QUICK_BACKEND or QSG_RHI_BACKEND says. Call once, after the
+    // QT_QUICK_BACKEND or QSG_RHI_BACKEND says (with QSG_RHI_BACKEND, whether
+    // its OpenGL runs on the processor is noted). Call once, after the
     // application object and before the first view.
     static void chooseComposition();
 
@@ -52,6 +53,7 @@ public:
     void runPageScript(const QString& code) override;
     void noteOfficerInput() override;
     QUrl documentUrl() const override;
+    bool composesOnTheProcessor() const override;
     void clearHistory() override;
     void setPagePolicy(const QUrl& base, const ShellConfig::BrowserSettings& settings) override;
 

@@ -94,6 +94,9 @@ public:
         emit documentComplete(true);
     }
 
+    bool composesOnTheProcessor() const override { return onTheProcessor; }
+    bool onTheProcessor = false;
+
     QList<QUrl> navigated;
     QStringList pageScripts;
     QString title;

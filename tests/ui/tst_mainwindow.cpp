@@ -42,6 +42,7 @@ private slots:
     void loadingPictureMovesOnlyWhileShown();
     void pageKinds_data();
     void pageKinds();
+    void pageStatesWaitForTheNextDrawing();
     void officerPanels();
     void officerPanelsArePlainTextOnOneLine();
     void officerIdWithoutNameWritesNothing();
@@ -73,6 +74,7 @@ void tst_MainWindow::init() {
     m_browser.navigated.clear();
     m_browser.pageScripts.clear();
     m_browser.hasDocument = true;
+    m_browser.onTheProcessor = false;
     m_browser.elements.clear();
     m_dialogs.warnings.clear();
     m_identity.reads = 0;
@@ -263,6 +265,63 @@ void tst_MainWindow::pageKinds() {
     QTEST(Shown(Named<QLabel>(*window, "Img_Gif")), "loading");
     QCOMPARE(Shown(Named<ImageButton>(*window, "Img_Login")), QStringLiteral("shown"));
     QCOMPARE(Shown(Named<ImageButton>(*window, "Img_Close")), QStringLiteral("shown"));
+}
+
+namespace {
+// Counts the times a widget is shown or hidden.
+class ShowHideCounter : public QObject {
+public:
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::Show || event->type() == QEvent::Hide;
+        return false;
+    }
+};
+} // namespace
+
+void tst_MainWindow::pageStatesWaitForTheNextDrawing() {
+    m_browser.onTheProcessor = true;
+    auto window = makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    auto* photo = Named<ImageButton>(*window, "Img_Photo");
+    auto* panel = Named<QWidget>(*window, "Pnl_Msg");
+    ShowHideCounter photoChanges;
+    photo->installEventFilter(&photoChanges);
+    const auto draw = [&] {
+        QEvent update(QEvent::UpdateRequest);
+        QCoreApplication::sendEvent(window.get(), &update);
+    };
+
+    // Held until the window draws, then drawn in that same pass.
+    m_browser.complete(QStringLiteral("照片"));
+    QCOMPARE(Shown(photo), QStringLiteral("hidden"));
+    draw();
+    QCOMPARE(Shown(photo), QStringLiteral("shown"));
+    QCOMPARE(Shown(panel), QStringLiteral("hidden"));
+    QCOMPARE(photoChanges.count, 1);
+
+    // A page gone before the window drew: its states never change a widget.
+    m_browser.complete(QStringLiteral("首页"));
+    m_browser.complete(QStringLiteral("照片"));
+    draw();
+    QCOMPARE(photoChanges.count, 1);
+
+    // Nothing draws: the states go alone, soon.
+    m_browser.complete(QStringLiteral("首页"));
+    QCOMPARE(Shown(photo), QStringLiteral("shown"));
+    QTRY_COMPARE_WITH_TIMEOUT(Shown(photo), QStringLiteral("hidden"), 2000);
+
+    // A change made meanwhile comes after the held ones: 登录 pressed before
+    // the window drew the login page's states leaves the loading panel up.
+    emit m_browser.documentComplete(false);
+    draw();
+    m_browser.complete(QStringLiteral("民警登录"));
+    emit Named<ImageButton>(*window, "Img_Login")->clicked();
+    draw();
+    QCOMPARE(Shown(panel), QStringLiteral("shown"));
+    QCOMPARE(Shown(Named<QLabel>(*window, "Img_Gif")), QStringLiteral("shown"));
+    QCOMPARE(Shown(Named<ImageButton>(*window, "Img_Index")), QStringLiteral("hidden"));
 }
 
 void tst_MainWindow::officerPanelsArePlainTextOnOneLine() {
