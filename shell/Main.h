@@ -13,6 +13,7 @@
 #include <QByteArray>
 #include <QWidget>
 
+#include <QKeyEvent>
 #include <array>
 #include <functional>
 #include <memory>
@@ -181,6 +182,13 @@ private:
     bool focusTitleButton(const ImageButton* from, int step);
     // A key pressed on a title button; true when the strip took it.
     bool handleTitleStripKey(ImageButton* button, int key);
+    // F6 goes to the page first, which answers later: keys typed meanwhile
+    // (Enter right after F6) wait for its answer and then go, in order, to
+    // where the focus is (the strip when the page left F6 alone). A page
+    // that keeps F6 gets them after kF6AnswerMs.
+    bool holdKeyWhileThePageHasF6(QWidget* target, QEvent* event, bool inPage);
+    void releaseKeysAfterF6();
+    static constexpr int kF6AnswerMs = 250;
     // The title buttons, in the design's order (which is also the order of
     // their faces in ImgList_Title: normal, then highlighted): design name,
     // caption, face (the pictures btn_<face>.png and btn_<face>_hi.png),
@@ -233,6 +241,9 @@ private:
     bool m_outage = false;
     NetworkFailure::RetrySchedule m_retrySchedule;
     QTimer* m_retry = nullptr;
+    // F6 was given to the page and its answer has not come; the keys since.
+    QTimer* m_f6Answer = nullptr;
+    std::vector<std::unique_ptr<QKeyEvent>> m_keysAfterF6;
     // A completed page's state changes held for the next drawing, in order.
     std::vector<WindowStates::Change> m_heldPageStates;
     QTimer* m_pageStatesHold = nullptr;

@@ -299,6 +299,9 @@ void TFrm_Tavlin::connectBrowser() {
     m_pageStatesHold = new QTimer(this);
     m_pageStatesHold->setSingleShot(true);
     connect(m_pageStatesHold, &QTimer::timeout, this, &TFrm_Tavlin::applyHeldPageStates);
+    m_f6Answer = new QTimer(this);
+    m_f6Answer->setSingleShot(true);
+    connect(m_f6Answer, &QTimer::timeout, this, &TFrm_Tavlin::releaseKeysAfterF6);
     m_retry = new QTimer(this);
     m_retry->setSingleShot(true);
     connect(m_retry, &QTimer::timeout, this, [this] {

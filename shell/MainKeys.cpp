@@ -115,6 +115,9 @@ bool TFrm_Tavlin::ApplicationEvents1Message(QObject* receiver, QEvent* event) {
     default:
         break;
     }
+    if (holdKeyWhileThePageHasF6(target, event, inPage)) {
+        return true;
+    }
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         const auto buttons = titleButtons();
@@ -126,10 +129,37 @@ bool TFrm_Tavlin::ApplicationEvents1Message(QObject* receiver, QEvent* event) {
         // view hands on what the page leaves (to its parent, Pnl_Web).
         if (key == Qt::Key_F6 && static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier &&
             target->window() == this && !inPage) {
-            return focusTitleButton(nullptr, 1); // from the page (or the window) to the strip
+            // from the page (or the window) to the strip
+            const bool moved = focusTitleButton(nullptr, 1);
+            releaseKeysAfterF6();
+            return moved;
         }
     }
     return inPage && IsHeldFromPage(event);
+}
+
+bool TFrm_Tavlin::holdKeyWhileThePageHasF6(QWidget* target, QEvent* event, bool inPage) {
+    if (!inPage || (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)) {
+        return false;
+    }
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (m_f6Answer->isActive()) {
+        m_keysAfterF6.emplace_back(key->clone());
+        return true;
+    }
+    if (event->type() == QEvent::KeyPress && key->key() == Qt::Key_F6 &&
+        key->modifiers() == Qt::NoModifier && target->window() == this) {
+        m_f6Answer->start(kF6AnswerMs); // the page has it; its answer comes later
+    }
+    return false;
+}
+
+void TFrm_Tavlin::releaseKeysAfterF6() {
+    m_f6Answer->stop();
+    for (std::unique_ptr<QKeyEvent>& key : std::exchange(m_keysAfterF6, {})) {
+        QWidget* focus = QApplication::focusWidget();
+        QCoreApplication::sendEvent(focus != nullptr ? focus : this, key.get());
+    }
 }
 
 bool TFrm_Tavlin::focusTitleButton(const ImageButton* from, int step) {
