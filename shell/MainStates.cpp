@@ -79,12 +79,9 @@ void TFrm_Tavlin::applyHeldPageStates() {
         return;
     }
     m_pageStatesHold->stop();
-    // A widget shown or hidden as it is already is left alone by Qt.
-    for (const WindowStates::Change& change :
-         WindowStates::Net(std::exchange(m_heldPageStates, {}))) {
-        component(change.component)->setVisible(change.shown);
-    }
-    animateLoadingWhileShown();
+    // Nothing is held once taken, so applyStates goes straight to the
+    // changes; a widget shown or hidden as it is already is left alone by Qt.
+    applyStates(WindowStates::Net(std::exchange(m_heldPageStates, {})));
 }
 
 bool TFrm_Tavlin::event(QEvent* event) {
