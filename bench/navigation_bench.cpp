@@ -182,7 +182,14 @@ int main(int argc, char** argv) {
 
         const double ratio = Median(ratios);
         const double tp = Median(tavlinPss), bp = Median(barePss);
-        std::printf("%s%s:\n", composition.name, chosen ? " (as set)" : "");
+        if (chosen) {
+            const char* quick = std::getenv("QT_QUICK_BACKEND");
+            const char* rhi = std::getenv("QSG_RHI_BACKEND");
+            std::printf("as set:%s%s%s%s\n", quick ? " QT_QUICK_BACKEND=" : "", quick ? quick : "",
+                        rhi ? " QSG_RHI_BACKEND=" : "", rhi ? rhi : "");
+        } else {
+            std::printf("%s:\n", composition.name);
+        }
         std::printf("  Tavlin %.1f ms per page, bare QWebEngineView %.1f ms: median of the paired "
                     "ratios %.2f x (bound 1.05 x: %s)\n",
                     Median(tavlinMs), Median(bareMs), ratio, ratio <= 1.05 ? "met" : "NOT MET");

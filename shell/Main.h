@@ -92,7 +92,6 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private slots:
@@ -162,11 +161,11 @@ private:
     void applyStates(std::span<const WindowStates::Change> changes);
     // Where every change of the window's own widgets composes the whole
     // window on the processor (Browser::composesOnTheProcessor), a completed
-    // page's states wait for the window's next drawing (the page's next
-    // frame, as a rule), at most kPageStatesHoldMs, and only what then
-    // differs from the screen changes: the states of pages gone within that
-    // time (a chain of redirects) are never drawn, and cost no composition.
-    // Any other change of the states applies the held ones first.
+    // page's states are held for kPageStatesHoldMs from the first one held,
+    // and only what then differs from the screen changes: the states of
+    // pages gone within that time (a chain of redirects) are never drawn,
+    // and cost no composition. Any other change of the states applies the
+    // held ones first.
     void holdPageStates(std::span<const WindowStates::Change> changes);
     void applyHeldPageStates();
     static constexpr int kPageStatesHoldMs = 100;
@@ -244,7 +243,7 @@ private:
     // F6 was given to the page and its answer has not come; the keys since.
     QTimer* m_f6Answer = nullptr;
     std::vector<std::unique_ptr<QKeyEvent>> m_keysAfterF6;
-    // A completed page's state changes held for the next drawing, in order.
+    // A completed page's state changes held, in order.
     std::vector<WindowStates::Change> m_heldPageStates;
     QTimer* m_pageStatesHold = nullptr;
 };

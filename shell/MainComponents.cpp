@@ -297,6 +297,7 @@ void TFrm_Tavlin::connectBrowser() {
     connect(&m_browser, &Browser::documentKept, this, &TFrm_Tavlin::handleBrowserDocumentKept);
     connect(&m_browser, &Browser::loadFailed, this, &TFrm_Tavlin::handleBrowserLoadFailed);
     m_pageStatesHold = new QTimer(this);
+    m_pageStatesHold->setObjectName(QStringLiteral("pageStatesHold"));
     m_pageStatesHold->setSingleShot(true);
     connect(m_pageStatesHold, &QTimer::timeout, this, &TFrm_Tavlin::applyHeldPageStates);
     m_f6Answer = new QTimer(this);

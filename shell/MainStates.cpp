@@ -4,10 +4,10 @@
 
 #include "ImageButton.h"
 
-#include <QEvent>
 #include <QLabel>
 #include <QMovie>
 #include <QTimer>
+#include <algorithm>
 #include <utility>
 
 void TFrm_Tavlin::applyPageKind(PageKind kind) {
@@ -66,9 +66,22 @@ void TFrm_Tavlin::applyStates(std::span<const WindowStates::Change> changes) {
 }
 
 void TFrm_Tavlin::holdPageStates(std::span<const WindowStates::Change> changes) {
-    // The hold runs from the first change held: pages that follow each other
-    // faster than it still show their states.
     if (m_heldPageStates.empty()) {
+        // Nothing held: a page whose states are already on the screen starts
+        // no hold, so the next hold begins at a real change, and a page gone
+        // within it takes that change back before it is drawn.
+        const bool changesTheScreen =
+            std::any_of(changes.begin(), changes.end(), [this](const WindowStates::Change& c) {
+                return component(c.component)->isHidden() == c.shown;
+            });
+        if (!changesTheScreen) {
+            return;
+        }
+        // The hold runs from the first change held: pages that follow each
+        // other faster than it still show their states. The page's own
+        // frames do not end it: a drawing that has the window's widgets to
+        // paint besides a new frame of the page paints the page's whole area
+        // into the window again.
         m_pageStatesHold->start(kPageStatesHoldMs);
     }
     m_heldPageStates.insert(m_heldPageStates.end(), changes.begin(), changes.end());
@@ -82,15 +95,6 @@ void TFrm_Tavlin::applyHeldPageStates() {
     // Nothing is held once taken, so applyStates goes straight to the
     // changes; a widget shown or hidden as it is already is left alone by Qt.
     applyStates(WindowStates::Net(std::exchange(m_heldPageStates, {})));
-}
-
-bool TFrm_Tavlin::event(QEvent* event) {
-    // The window is about to draw what changed (a page's frame among it):
-    // the held states are drawn in the same pass.
-    if (event->type() == QEvent::UpdateRequest) {
-        applyHeldPageStates();
-    }
-    return QWidget::event(event);
 }
 
 void TFrm_Tavlin::animateLoadingWhileShown() {
