@@ -141,11 +141,14 @@ QString LoadReport(const QString& token, const QStringList& ids) {
         .arg(IsolatedBody(QStringLiteral("ids"), kReadDocument), Literal(token), JsonList(ids));
 }
 
-QString ClaimAtLoadEnd() {
-    return IsolatedFunction({}, QStringLiteral("if (typeof window.tavlinClaimDocument !== "
-                                               "'function') return {ok: true, unread: true};"
-                                               "return window.tavlinClaimDocument(true);")) +
-           QLatin1Char(')');
+QString ClaimAtLoadEnd(const QString& documentId) {
+    return IsolatedFunction(QStringLiteral("id"),
+                            QStringLiteral("if (typeof window.tavlinClaimDocument !== 'function')"
+                                           "  return {ok: true, unread: true};"
+                                           "if (id !== '' && window.tavlinDocumentId !== id)"
+                                           "  return {ok: true, otherDocument: true};"
+                                           "return window.tavlinClaimDocument(true);")) +
+           Literal(documentId) + QLatin1Char(')');
 }
 
 QString NoDragOut() {

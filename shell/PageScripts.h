@@ -40,10 +40,12 @@ QString ReadDocument(const QStringList& ids);
 // (window.tavlinClaimDocument(atLoadEnd)).
 QString LoadReport(const QString& token, const QStringList& ids);
 
-// Claims the document at the end of its load: its facts, {claimed: true} when
-// the report had them, {pending: true} while the report is due, {unread: true}
-// when the document has no report script.
-QString ClaimAtLoadEnd();
+// Claims the document whose id is documentId (any document when empty) at the
+// end of its load: its facts, {claimed: true} when the report had them,
+// {pending: true} while the report is due, {unread: true} when the document
+// has no report script, {otherDocument: true} when another document is shown
+// by now, which is left to complete for itself.
+QString ClaimAtLoadEnd(const QString& documentId);
 
 // Keeps anything from being dragged out of a page.
 QString NoDragOut();

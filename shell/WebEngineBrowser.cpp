@@ -272,13 +272,18 @@ void WebEngineBrowser::handleLoadFinished(bool ok) {
     // The document completes here unless its load report came first, or
     // another document arrives before the answer. A navigation that only
     // starts (and may be refused) leaves this one shown, and its answer valid.
-    claimAtLoadEnd(++m_arrived);
+    claimAtLoadEnd(++m_arrived, m_documentId);
 }
 
-void WebEngineBrowser::claimAtLoadEnd(quint64 document) {
-    runIsolated(PageScripts::ClaimAtLoadEnd(), [self = QPointer<WebEngineBrowser>(this),
-                                                document](const ScriptResult& result) {
-        if (!self || self->m_arrived != document) {
+void WebEngineBrowser::claimAtLoadEnd(quint64 document, const QString& documentId) {
+    // The claim names the document it is for: a claim asked again after the
+    // page has moved on must not take the next document's completion (its
+    // load report would then find it claimed, and it would never complete).
+    runIsolated(PageScripts::ClaimAtLoadEnd(documentId), [self = QPointer<WebEngineBrowser>(this),
+                                                          document,
+                                                          documentId](const ScriptResult& result) {
+        if (!self || self->m_arrived != document ||
+            result.values.value(QStringLiteral("otherDocument")).toBool()) {
             return; // a newer document completes for itself
         }
         if (result.ok && result.values.value(QStringLiteral("claimed")).toBool()) {
@@ -290,9 +295,9 @@ void WebEngineBrowser::claimAtLoadEnd(quint64 document) {
             // handlers and timers of that moment: asked again
             // shortly, when the report has claimed it (or, if the
             // page kept it from coming, claimed here).
-            QTimer::singleShot(kClaimRetryMs, self.data(), [self, document] {
-                if (self) {
-                    self->claimAtLoadEnd(document);
+            QTimer::singleShot(kClaimRetryMs, self.data(), [self, document, documentId] {
+                if (self && self->m_arrived == document) {
+                    self->claimAtLoadEnd(document, documentId);
                 }
             });
             return;

@@ -71,9 +71,10 @@ private:
     void handleLoadFinished(bool ok);
     // The program's script in the isolated world reported the document shown
     // at its load event, with its title and texts.
-    // Claims the document whose load ended (document: m_arrived then) unless
-    // its load report claims it first.
-    void claimAtLoadEnd(quint64 document);
+    // Claims the document whose load ended (document: m_arrived then;
+    // documentId: the id it reported as it was created) unless its load
+    // report claims it first.
+    void claimAtLoadEnd(quint64 document, const QString& documentId);
     static constexpr int kClaimRetryMs = 100;
     void handleDocumentLoaded(const QVariantMap& facts);
     // A new top-level document was made, with the id and origin its script gave.

@@ -9,6 +9,7 @@
 #include "LiveShell.h"
 #include "Main.h"
 #include "Named.h"
+#include "PageScripts.h"
 #include "SampleSite.h"
 #include "WebEngineBrowser.h"
 
@@ -35,6 +36,7 @@ private slots:
     void pageKindsFollowTheTitles();
     void everyDocumentCompletesOnce();
     void navigationTraceOnlyWhenAskedFor();
+    void aClaimAtLoadEndTakesOnlyItsOwnDocument();
     void framesInsideAPageChangeNothing();
     void officerPanelsFollowTheLabels();
     void homeRunsThePagesOwnFunction();
@@ -374,6 +376,22 @@ int main(int argc, char** argv) {
     WebEngineBrowser::chooseComposition(); // as the program does
     tst_Pages test;
     return QTest::qExec(&test, argc, argv);
+}
+
+void tst_Pages::aClaimAtLoadEndTakesOnlyItsOwnDocument() {
+    // A claim asked again for the last document after the page has moved on
+    // (its load report came while the claim waited) finds another document:
+    // it leaves it unclaimed, or that document would never complete.
+    QVERIFY(m_shell->open(QStringLiteral("/list")));
+    const QString own = m_shell->browser->pinDocument().ticket;
+    QVERIFY(!own.isEmpty());
+    const QVariantMap other =
+        m_shell->evaluate(PageScripts::ClaimAtLoadEnd(QStringLiteral("an-earlier-document")))
+            .toMap();
+    QVERIFY(other.value(QStringLiteral("otherDocument")).toBool());
+    const QVariantMap mine = m_shell->evaluate(PageScripts::ClaimAtLoadEnd(own)).toMap();
+    QVERIFY(!mine.value(QStringLiteral("otherDocument")).toBool());
+    QVERIFY(mine.value(QStringLiteral("claimed")).toBool()); // by its load report
 }
 
 #include "tst_pages.moc"
