@@ -182,9 +182,8 @@ int main(int argc, char** argv) {
     CameraModuleLoader cameras;
     window.setCameraFactory([&cameras, &appPath] {
         std::unique_ptr<Vcx> vcx = cameras.create();
-        if (const auto largest = ShellConfig::ReadLargestPhoto(appPath)) {
-            vcx->setLargestPicture(largest->width, largest->height);
-        }
+        const ShellConfig::PhotoSize largest = ShellConfig::ReadLargestPhoto(appPath);
+        vcx->setLargestPicture(largest.width, largest.height);
         return vcx;
     });
     window.setPhotoFolder(places.photoFolder);

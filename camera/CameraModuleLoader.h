@@ -18,8 +18,9 @@ public:
     // The module at path; by default the one beside the executable.
     explicit CameraModuleLoader(QString path = {});
 
-    // A new control, owned by the caller. Throws VcxError naming the module
-    // and the system's reason when the module cannot be loaded.
+    // A new control, owned by the caller. When the module cannot be loaded
+    // (or makes no control), a control without cameras whose listing fails
+    // with the module's name and the system's reason.
     std::unique_ptr<Vcx> create();
 
 private:

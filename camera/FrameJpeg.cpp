@@ -26,7 +26,8 @@ QString TjError(void* handle) {
 
 namespace FrameJpeg {
 
-QByteArray Encode(const YuvPicture::View& picture, int quality, QString* error) {
+QByteArray Encode(const YuvPicture::View& picture, int quality, QString* error,
+                  std::optional<YuvPicture::Size> largest) {
     if (picture.width <= 0 || picture.height <= 0) {
         *error = QStringLiteral("the picture is empty");
         return {};
@@ -39,7 +40,15 @@ QByteArray Encode(const YuvPicture::View& picture, int quality, QString* error) 
     std::array<const unsigned char*, 3> planes{};
     std::array<int, 3> strides{};
     YuvPicture::JfifPlanes converted;
-    if (YuvPicture::IsJfif(picture)) {
+    const YuvPicture::Size fitted =
+        largest ? YuvPicture::FitWithin(picture.width, picture.height, largest->width,
+                                        largest->height)
+                : YuvPicture::Size{picture.width, picture.height};
+    if (fitted.width < picture.width || fitted.height < picture.height) {
+        YuvPicture::Shrink(picture, fitted, converted);
+        planes = {converted.y.data(), converted.u.data(), converted.v.data()};
+        strides = {converted.width, converted.chromaWidth(), converted.chromaWidth()};
+    } else if (YuvPicture::IsJfif(picture)) {
         // Already what the encoder takes (a decoded MJPEG picture): no copy.
         const bool swapped = picture.layout == YuvPicture::Layout::YV12;
         planes = {picture.data[0], picture.data[swapped ? 2 : 1], picture.data[swapped ? 1 : 2]};
@@ -53,8 +62,8 @@ QByteArray Encode(const YuvPicture::View& picture, int quality, QString* error) 
     unsigned char* jpeg = nullptr;
     unsigned long size = 0;
     const int status =
-        tjCompressFromYUVPlanes(handle.get(), planes.data(), picture.width, strides.data(),
-                                picture.height, TJSAMP_420, &jpeg, &size, quality, 0);
+        tjCompressFromYUVPlanes(handle.get(), planes.data(), fitted.width, strides.data(),
+                                fitted.height, TJSAMP_420, &jpeg, &size, quality, 0);
     QByteArray result;
     if (status == 0) {
         result = QByteArray(reinterpret_cast<const char*>(jpeg), static_cast<qsizetype>(size));

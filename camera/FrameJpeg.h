@@ -12,10 +12,14 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 namespace FrameJpeg {
 
-// The JPEG bytes of picture at quality (1..100); empty with *error set on failure.
-QByteArray Encode(const YuvPicture::View& picture, int quality, QString* error);
+// The JPEG bytes of picture at quality (1..100); empty with *error set on
+// failure. A picture larger than largest (when set) is scaled down to fit.
+QByteArray Encode(const YuvPicture::View& picture, int quality, QString* error,
+                  std::optional<YuvPicture::Size> largest = std::nullopt);
 
 // Writes jpeg as the file at path, complete or not at all: beside it first,
 // then renamed over it, so that no reader ever sees part of it. The photo is

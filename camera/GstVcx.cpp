@@ -34,8 +34,11 @@ GstFlowReturn OnNewSample(GstAppSink* sink, gpointer data) {
 GstVcx::GstVcx(int startTimeoutMs) : m_startTimeoutMs(startTimeoutMs) {
     m_ticker.setInterval(kTickMs);
     connect(&m_ticker, &QTimer::timeout, this, &GstVcx::tick);
-    if (const QString problem = GstParts::InitGstreamer(); !problem.isEmpty()) {
-        throw VcxError(problem.toStdString());
+    // GStreamer that cannot start leaves a control without cameras whose
+    // listing fails with the reason: the window says so as for any listing.
+    m_problem = GstParts::InitGstreamer();
+    if (!m_problem.isEmpty()) {
+        return;
     }
     // The list of this window: what is present now.
     m_watch = GstDeviceWatch::Get();
@@ -64,6 +67,9 @@ QWidget* GstVcx::previewWidget() {
 }
 
 int GstVcx::CountVideoDevices() {
+    if (!m_problem.isEmpty()) {
+        throw VcxError(m_problem.toStdString());
+    }
     return static_cast<int>(m_devices.size());
 }
 
@@ -323,6 +329,9 @@ void GstVcx::tick() {
 }
 
 void GstVcx::followDevices() {
+    if (!m_watch) {
+        return;
+    }
     m_watch->poll();
     const std::vector<GstDevice*>& present = m_watch->devices();
     bool changed = false;
@@ -422,7 +431,12 @@ bool GstVcx::WriteFrameJpeg(const QString& path, int quality) {
             return false;
         }
         QString error;
-        jpeg = FrameJpeg::Encode(picture.view(), quality, &error);
+        // The photo is at most the site's largest, whatever the camera captures.
+        std::optional<YuvPicture::Size> largest;
+        if (m_largest) {
+            largest = YuvPicture::Size{m_largest->first, m_largest->second};
+        }
+        jpeg = FrameJpeg::Encode(picture.view(), quality, &error, largest);
         if (jpeg.isEmpty()) {
             return false;
         }

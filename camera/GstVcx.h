@@ -98,7 +98,8 @@ private:
     int findDevice(GstDevice* device) const;
     QString openName() const;
 
-    std::shared_ptr<GstDeviceWatch> m_watch;
+    std::shared_ptr<GstDeviceWatch> m_watch; // none when GStreamer could not start
+    QString m_problem;                       // why GStreamer could not start
     std::vector<Device> m_devices;
     int m_index = 0;
     int m_startTimeoutMs;

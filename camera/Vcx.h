@@ -58,9 +58,10 @@ public:
 
     virtual bool ApplyFrameSize(int width, int height) = 0;
 
-    // The largest picture the site wants taken (its back end's limit), set by
-    // the program before the window opens; the control captures within it.
-    // A control that cannot choose its picture size ignores it.
+    // The largest photo the site wants (its back end's limit), set by the
+    // program before the window opens: the control captures within it where
+    // the camera can, and scales a larger picture down to fit as it writes
+    // the photo. A control that cannot choose its picture size ignores it.
     virtual void setLargestPicture(int width, int height) {
         (void)width;
         (void)height;

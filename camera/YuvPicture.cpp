@@ -264,4 +264,96 @@ void ToJfif(const View& view, JfifPlanes& planes) {
     }
 }
 
+Size FitWithin(int width, int height, int maxWidth, int maxHeight) {
+    if (width <= maxWidth && height <= maxHeight) {
+        return {width, height};
+    }
+    // The side that is furthest over its limit decides the scale.
+    if (static_cast<long long>(width) * maxHeight >= static_cast<long long>(height) * maxWidth) {
+        const long long h = (static_cast<long long>(height) * maxWidth + width / 2) / width;
+        return {maxWidth, static_cast<int>(std::max(1LL, h))};
+    }
+    const long long w = (static_cast<long long>(width) * maxHeight + height / 2) / height;
+    return {static_cast<int>(std::max(1LL, w)), maxHeight};
+}
+
+namespace {
+
+// One plane scaled down by box averaging: out sample x covers the input
+// samples from x * inWidth / outWidth to (x + 1) * inWidth / outWidth.
+void ShrinkPlane(const unsigned char* in, int inStride, int inWidth, int inHeight,
+                 unsigned char* out, int outWidth, int outHeight) {
+    std::vector<std::uint32_t> sums(static_cast<std::size_t>(outWidth));
+    std::vector<int> firstColumn(static_cast<std::size_t>(outWidth) + 1);
+    for (int x = 0; x <= outWidth; ++x) {
+        firstColumn[static_cast<std::size_t>(x)] =
+            static_cast<int>(static_cast<long long>(x) * inWidth / outWidth);
+    }
+    for (int y = 0; y < outHeight; ++y) {
+        const int top = static_cast<int>(static_cast<long long>(y) * inHeight / outHeight);
+        const int bottom = std::max(
+            top + 1, static_cast<int>(static_cast<long long>(y + 1) * inHeight / outHeight));
+        std::fill(sums.begin(), sums.end(), 0);
+        for (int row = top; row < bottom; ++row) {
+            const unsigned char* line = in + static_cast<std::ptrdiff_t>(row) * inStride;
+            for (int x = 0; x < outWidth; ++x) {
+                const int left = firstColumn[static_cast<std::size_t>(x)];
+                const int right = std::max(left + 1, firstColumn[static_cast<std::size_t>(x) + 1]);
+                std::uint32_t sum = 0;
+                for (int column = left; column < right; ++column) {
+                    sum += line[column];
+                }
+                sums[static_cast<std::size_t>(x)] += sum;
+            }
+        }
+        unsigned char* target = out + static_cast<std::ptrdiff_t>(y) * outWidth;
+        for (int x = 0; x < outWidth; ++x) {
+            const int left = firstColumn[static_cast<std::size_t>(x)];
+            const int right = std::max(left + 1, firstColumn[static_cast<std::size_t>(x) + 1]);
+            const auto count = static_cast<std::uint32_t>((right - left) * (bottom - top));
+            target[x] = static_cast<unsigned char>((sums[static_cast<std::size_t>(x)] + count / 2) /
+                                                   count);
+        }
+    }
+}
+
+} // namespace
+
+void Shrink(const View& view, Size size, JfifPlanes& planes) {
+    // In JFIF's planes first (a decoded JPEG already is), then each plane alone.
+    JfifPlanes converted;
+    const unsigned char* source[3];
+    int stride[3];
+    if (IsJfif(view)) {
+        const bool swapped = view.layout == Layout::YV12;
+        source[0] = view.data[0];
+        source[1] = view.data[swapped ? 2 : 1];
+        source[2] = view.data[swapped ? 1 : 2];
+        stride[0] = view.stride[0];
+        stride[1] = view.stride[swapped ? 2 : 1];
+        stride[2] = view.stride[swapped ? 1 : 2];
+    } else {
+        ToJfif(view, converted);
+        source[0] = converted.y.data();
+        source[1] = converted.u.data();
+        source[2] = converted.v.data();
+        stride[0] = converted.width;
+        stride[1] = stride[2] = converted.chromaWidth();
+    }
+    const int width = std::min(size.width, view.width);
+    const int height = std::min(size.height, view.height);
+    planes.width = width;
+    planes.height = height;
+    planes.y.resize(static_cast<std::size_t>(width) * height);
+    planes.u.resize(static_cast<std::size_t>(planes.chromaWidth()) * planes.chromaHeight());
+    planes.v.resize(planes.u.size());
+    const int inChromaWidth = (view.width + 1) / 2;
+    const int inChromaHeight = (view.height + 1) / 2;
+    ShrinkPlane(source[0], stride[0], view.width, view.height, planes.y.data(), width, height);
+    ShrinkPlane(source[1], stride[1], inChromaWidth, inChromaHeight, planes.u.data(),
+                planes.chromaWidth(), planes.chromaHeight());
+    ShrinkPlane(source[2], stride[2], inChromaWidth, inChromaHeight, planes.v.data(),
+                planes.chromaWidth(), planes.chromaHeight());
+}
+
 } // namespace YuvPicture

@@ -61,4 +61,19 @@ void ToRgb32(const View& view, int outWidth, int outHeight, std::uint32_t* out,
 // averaged into one.
 void ToJfif(const View& view, JfifPlanes& planes);
 
+// The size a width x height picture takes to fit within maxWidth x
+// maxHeight, its shape kept (each side rounded, at least 1); the picture's own
+// size when it fits already.
+struct Size {
+    int width = 0;
+    int height = 0;
+    bool operator==(const Size&) const = default;
+};
+Size FitWithin(int width, int height, int maxWidth, int maxHeight);
+
+// The picture's planes scaled down to size (no larger than the picture): each
+// sample the mean of the samples it covers, so that fine print stays legible
+// and no pattern shimmers as with nearest-pixel scaling.
+void Shrink(const View& view, Size size, JfifPlanes& planes);
+
 } // namespace YuvPicture

@@ -4,6 +4,7 @@
 #include "CodePage.h"
 #include "FileOper.h"
 #include "StrOper.h"
+#include "WholeFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -50,6 +51,8 @@ Configuration Load(const std::string& appPath) {
     config.refusal = DescribeRefusal(appPath, base.result);
     if (base.result == LoadResult::Loaded) {
         config.browser = ReadBrowserSettings(appPath);
+        config.largestPhoto = ReadLargestPhoto(appPath);
+        config.unreadable = UnreadableValues(appPath);
     }
     return config;
 }
@@ -85,6 +88,19 @@ namespace {
 
 std::string ReadKey(const std::string& path, const Key& key) {
     return TFileOper::ReadIniString(path, key.section, key.key);
+}
+
+// LoadTimeout's seconds: a whole number in the allowed range, nothing else.
+std::optional<int> ParseLoadTimeout(const std::string& text) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
+        text.size() > 9) {
+        return std::nullopt;
+    }
+    const long seconds = std::strtol(text.c_str(), nullptr, 10);
+    if (seconds < kMinLoadTimeoutSeconds || seconds > kMaxLoadTimeoutSeconds) {
+        return std::nullopt;
+    }
+    return static_cast<int>(seconds);
 }
 
 // Whether text is an http or https address with something after the scheme.
@@ -139,21 +155,6 @@ std::string Compose(std::string_view file, const Values& values) {
     return text;
 }
 
-// Writes a whole file; on failure says which file and the system's reason.
-std::string WriteWholeFile(const std::string& path, const std::string& content) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        return "cannot write " + path + ": " + std::strerror(errno);
-    }
-    const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-    const int writeError = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        return "cannot write " + path + ": " + std::strerror(written ? errno : writeError);
-    }
-    return {};
-}
-
 } // namespace
 
 std::string Refusal(const Values& values) {
@@ -180,15 +181,12 @@ std::string Refusal(const Values& values) {
         }
     }
     // An optional value given as empty clears it: Tavlin's default applies.
-    if (const std::string* timeout = Find(values, "load-timeout"); timeout && !timeout->empty()) {
-        char* rest = nullptr;
-        const long seconds = std::strtol(timeout->c_str(), &rest, 10);
-        if (*rest != '\0' || seconds < kMinLoadTimeoutSeconds || seconds > kMaxLoadTimeoutSeconds) {
-            return std::string(KeyNamed("load-timeout").option) +
-                   " must be a whole number of seconds from " +
-                   std::to_string(kMinLoadTimeoutSeconds) + " to " +
-                   std::to_string(kMaxLoadTimeoutSeconds);
-        }
+    if (const std::string* timeout = Find(values, "load-timeout");
+        timeout && !timeout->empty() && !ParseLoadTimeout(*timeout)) {
+        return std::string(KeyNamed("load-timeout").option) +
+               " must be a whole number of seconds from " +
+               std::to_string(kMinLoadTimeoutSeconds) + " to " +
+               std::to_string(kMaxLoadTimeoutSeconds);
     }
     if (const std::string* size = Find(values, "largest-photo");
         size && !size->empty() && !ParsePhotoSize(*size)) {
@@ -223,7 +221,7 @@ std::string Write(const std::string& appPath, const Values& values) {
     }
     for (const std::string_view file : {kConfigFile, kIdentityFile}) {
         if (std::string failure =
-                WriteWholeFile(appPath + std::string(file), Compose(file, values));
+                WholeFile::Replace(appPath + std::string(file), Compose(file, values));
             !failure.empty()) {
             return failure;
         }
@@ -322,12 +320,8 @@ BrowserSettings ReadBrowserSettings(const std::string& appPath) {
         settings.originsLimited = true;
         (IsOrigin(origin) ? settings.allowedOrigins : settings.unreadableOrigins).push_back(origin);
     }
-    const std::string timeout = ReadKey(path, KeyNamed("load-timeout"));
-    char* rest = nullptr;
-    const long seconds = std::strtol(timeout.c_str(), &rest, 10);
-    if (!timeout.empty() && rest != nullptr && *rest == '\0' && seconds >= kMinLoadTimeoutSeconds &&
-        seconds <= kMaxLoadTimeoutSeconds) {
-        settings.loadTimeoutSeconds = static_cast<int>(seconds);
+    if (const auto seconds = ParseLoadTimeout(ReadKey(path, KeyNamed("load-timeout")))) {
+        settings.loadTimeoutSeconds = *seconds;
     }
     return settings;
 }
@@ -359,8 +353,42 @@ std::optional<PhotoSize> ParsePhotoSize(std::string_view text) {
     return PhotoSize{width, height};
 }
 
-std::optional<PhotoSize> ReadLargestPhoto(const std::string& appPath) {
-    return ParsePhotoSize(ReadKey(appPath + std::string(kConfigFile), KeyNamed("largest-photo")));
+PhotoSize ReadLargestPhoto(const std::string& appPath) {
+    return ParsePhotoSize(ReadKey(appPath + std::string(kConfigFile), KeyNamed("largest-photo")))
+        .value_or(kDefaultLargestPhoto);
+}
+
+std::vector<std::string> UnreadableValues(const std::string& appPath) {
+    const std::string path = appPath + std::string(kConfigFile);
+    std::vector<std::string> found;
+    const auto named = [](const Key& key, const std::string& value) {
+        return std::string(key.section) + " " + std::string(key.key) + ": '" +
+               CodePage::ToUtf8(value) + "'";
+    };
+    const Key& origins = KeyNamed("allowed-origins");
+    for (const std::string& entry : ReadBrowserSettings(appPath).unreadableOrigins) {
+        found.push_back(named(origins, entry) +
+                        " is not an origin and is left out; pages stay within the base URL's "
+                        "origin and the origins read");
+    }
+    const Key& timeout = KeyNamed("load-timeout");
+    if (const std::string value = ReadKey(path, timeout);
+        !TrimControls(value).empty() && !ParseLoadTimeout(value)) {
+        found.push_back(named(timeout, value) + " is not a whole number of seconds from " +
+                        std::to_string(kMinLoadTimeoutSeconds) + " to " +
+                        std::to_string(kMaxLoadTimeoutSeconds) + "; " +
+                        std::to_string(BrowserSettings::kDefaultLoadTimeoutSeconds) +
+                        " s are used");
+    }
+    const Key& largest = KeyNamed("largest-photo");
+    if (const std::string value = ReadKey(path, largest);
+        !TrimControls(value).empty() && !ParsePhotoSize(value)) {
+        found.push_back(named(largest, value) + " is not WIDTHxHEIGHT, each from " +
+                        std::to_string(kMinPhotoSide) + " to " + std::to_string(kMaxPhotoSide) +
+                        "; photos are at most " + std::to_string(kDefaultLargestPhoto.width) + "x" +
+                        std::to_string(kDefaultLargestPhoto.height));
+    }
+    return found;
 }
 
 } // namespace ShellConfig

@@ -52,23 +52,35 @@ struct BrowserSettings {
 };
 BrowserSettings ReadBrowserSettings(const std::string& appPath);
 
-// The largest photo the camera takes, from section "Camera", key
+// The largest photo put into the page, from section "Camera", key
 // "LargestPhoto" of Config.ini: WIDTHxHEIGHT, each 160 to 16384. Absent,
-// blank or unreadable: none (the camera's largest picture at a usable rate).
+// blank or unreadable: 640x480, what the back end has always received (a
+// camera whose modes are all larger still previews in one of them, and its
+// photo is scaled down to fit).
 struct PhotoSize {
     int width = 0;
     int height = 0;
+    bool operator==(const PhotoSize&) const = default;
 };
 inline constexpr int kMinPhotoSide = 160;
 inline constexpr int kMaxPhotoSide = 16384;
+inline constexpr PhotoSize kDefaultLargestPhoto{640, 480};
 std::optional<PhotoSize> ParsePhotoSize(std::string_view text);
-std::optional<PhotoSize> ReadLargestPhoto(const std::string& appPath);
+PhotoSize ReadLargestPhoto(const std::string& appPath);
+
+// The values of Config.ini that are set but cannot be read, each said as
+// "Section Key: 'value' is not ...; <what is used instead>" (UTF-8), for the
+// log and tavlin-config check. AllowedOrigins' entries are named one by one.
+std::vector<std::string> UnreadableValues(const std::string& appPath);
 
 // The configuration of a program folder as the program uses it, read once.
 struct Configuration {
     LoadResult result = LoadResult::MissingFile;
     std::string baseUrl; // decoded, untrimmed; empty unless the file was there
     BrowserSettings browser;
+    PhotoSize largestPhoto = kDefaultLargestPhoto;
+    // Values set but not readable (see UnreadableValues), for the log.
+    std::vector<std::string> unreadable;
     // Why the start is refused, for standard error (see DescribeRefusal);
     // empty when result is Loaded.
     std::string refusal;

@@ -90,6 +90,10 @@ public:
     // watches for a page that stopped answering watches for a while.
     virtual void noteOfficerInput() {}
 
+    // Asks again for the page whose load failed and is shown now, when it was
+    // a plain GET (never a form sent); false when there is no such page.
+    virtual bool repeatFailedLoad() { return false; }
+
     // Forgets the pages before the one shown: none can be gone back to.
     virtual void clearHistory() {}
 
@@ -101,8 +105,11 @@ public:
     // software rasteriser.
     virtual bool composesOnTheProcessor() const { return false; }
 
-    // Runs code in the page's own script world; every error is dropped.
-    virtual void runPageScript(const QString& code) = 0;
+    // Runs code in the page's own script world; every error is dropped. ran
+    // (when given) hears whether the code ran to its end without an error (a
+    // function the page does not define is an error).
+    virtual void runPageScript(const QString& code, std::function<void(bool ran)> ran) = 0;
+    void runPageScript(const QString& code) { runPageScript(code, {}); }
 
     // The configuration's browser settings, whole: where the main frame may
     // go (http(s) only; with allowed origins, only to base's origin and
@@ -120,6 +127,10 @@ signals:
     // answering, its load did not finish in time, or its certificate was
     // refused. reason says which, for the log.
     void pageFailed(const QString& reason);
+    // A top-level load brought not a byte of an answer within the load limit
+    // (the line drops packets, or the back end went silent) and was stopped:
+    // the document shown before stays. reason says so, for the log.
+    void loadTimedOut(const QString& reason);
     // A top-level load failed without a document of the back end's (the
     // documentComplete(false) that follows shows it), or a proxy refused the
     // credentials it was given. reason says why, with the address without its

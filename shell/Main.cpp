@@ -122,14 +122,11 @@ void TFrm_Tavlin::FormCreate() {
         return;
     }
     m_browser.setPagePolicy(QUrl(QtText::FromCodePage(BaseUrl).trimmed()), config.browser);
-    // An entry of AllowedOrigins Tavlin cannot read narrows the pages (it is
-    // left out): IT reads here why a page of that origin is refused.
-    for (const std::string& entry : config.browser.unreadableOrigins) {
-        const std::string why = "AllowedOrigins: '" + entry +
-                                "' is not an origin and is left out; pages stay within the base "
-                                "URL's origin and the origins read";
-        std::fprintf(stderr, "tavlin: %s\n", CodePage::ToUtf8(why).c_str());
-        TSysOper::WriteLog(CodePage::FromUtf8("读取配置失败,原因:") + why);
+    // A value Tavlin cannot read is replaced by its default (an entry of
+    // AllowedOrigins is left out, which narrows the pages): IT reads here why.
+    for (const std::string& why : config.unreadable) {
+        std::fprintf(stderr, "tavlin: %s\n", why.c_str());
+        TSysOper::WriteLog(CodePage::FromUtf8("读取配置失败,原因:" + why));
     }
 }
 
@@ -159,7 +156,35 @@ void TFrm_Tavlin::handleBrowserLoadFailed(const QString& reason, bool outage) {
         m_outage = true;
         m_retrySchedule.reset();
     }
+    // The start (or whatever failed while its error panel is up) is tried
+    // again; a page inside the application is asked again in its place, and
+    // only when that cannot send a form again (see repeatFailedLoad): the
+    // officer is never moved to the start by itself.
+    m_retryStart = m_startPending || !Pnl_Msg->isHidden();
     m_retry->start(m_retrySchedule.next());
+}
+
+void TFrm_Tavlin::handleBrowserLoadTimedOut(const QString& reason) {
+    // The start without a byte of an answer is an outage like a refused
+    // connection, tried again by itself. An inner page that timed out is the
+    // officer's to try again, as any page that did not finish loading.
+    if (!m_startPending) {
+        handleBrowserPageFailed(reason);
+        return;
+    }
+    handleBrowserLoadFailed(reason, true);
+    WebBrowserDocumentComplete(false);
+}
+
+void TFrm_Tavlin::retryAfterOutage() {
+    if (!m_retryStart) {
+        m_browser.repeatFailedLoad();
+        return;
+    }
+    // Only while the officer still looks at the error panel and its link.
+    if (!Pnl_Msg->isHidden() && !Lb_Ref->isHidden()) {
+        Lb_RefClick();
+    }
 }
 
 void TFrm_Tavlin::handleBrowserDocumentKept() {
@@ -256,9 +281,15 @@ void TFrm_Tavlin::Img_CloseClick() {
 }
 
 void TFrm_Tavlin::Img_IndexClick() {
-    // The page's own function moves it to its index page; the client navigates nowhere.
-    m_forgetEarlierPages = true;
-    m_browser.runPageScript(QStringLiteral("Func_RedirectIndex()"));
+    // The page's own function moves it to its index page; the client
+    // navigates nowhere. Only when the page has the function do the pages
+    // before the next one go: 首页 that does nothing changes nothing.
+    m_browser.runPageScript(QStringLiteral("Func_RedirectIndex()"),
+                            [self = QPointer<TFrm_Tavlin>(this)](bool ran) {
+                                if (self && ran) {
+                                    self->m_forgetEarlierPages = true;
+                                }
+                            });
 }
 
 void TFrm_Tavlin::Img_PhotoClick() {

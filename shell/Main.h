@@ -99,6 +99,7 @@ private slots:
     void handleBrowserRefused(const QString& what);
     void handleBrowserDocumentKept();
     void handleBrowserLoadFailed(const QString& reason, bool outage);
+    void handleBrowserLoadTimedOut(const QString& reason);
 
 private:
     // Components, by the names of the design.
@@ -240,6 +241,9 @@ private:
     bool m_outage = false;
     NetworkFailure::RetrySchedule m_retrySchedule;
     QTimer* m_retry = nullptr;
+    // The try due is the start's (else the failed inner page's, in its place).
+    bool m_retryStart = true;
+    void retryAfterOutage();
     // F6 was given to the page and its answer has not come; the keys since.
     QTimer* m_f6Answer = nullptr;
     std::vector<std::unique_ptr<QKeyEvent>> m_keysAfterF6;

@@ -296,6 +296,7 @@ void TFrm_Tavlin::connectBrowser() {
     connect(&m_browser, &Browser::refused, this, &TFrm_Tavlin::handleBrowserRefused);
     connect(&m_browser, &Browser::documentKept, this, &TFrm_Tavlin::handleBrowserDocumentKept);
     connect(&m_browser, &Browser::loadFailed, this, &TFrm_Tavlin::handleBrowserLoadFailed);
+    connect(&m_browser, &Browser::loadTimedOut, this, &TFrm_Tavlin::handleBrowserLoadTimedOut);
     m_pageStatesHold = new QTimer(this);
     m_pageStatesHold->setObjectName(QStringLiteral("pageStatesHold"));
     m_pageStatesHold->setSingleShot(true);
@@ -305,12 +306,7 @@ void TFrm_Tavlin::connectBrowser() {
     connect(m_f6Answer, &QTimer::timeout, this, &TFrm_Tavlin::releaseKeysAfterF6);
     m_retry = new QTimer(this);
     m_retry->setSingleShot(true);
-    connect(m_retry, &QTimer::timeout, this, [this] {
-        // Only while the officer still looks at the error panel.
-        if (!Lb_Ref->isHidden()) {
-            Lb_RefClick();
-        }
-    });
+    connect(m_retry, &QTimer::timeout, this, &TFrm_Tavlin::retryAfterOutage);
 }
 
 void TFrm_Tavlin::ReadOfficerInfo() {

@@ -15,6 +15,9 @@ void PageRequestGuard::interceptRequest(QWebEngineUrlRequestInfo& info) {
         return;
     }
     if (info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame) {
-        emit documentRequested();
+        emit documentRequested(info.requestUrl(),
+                               info.requestMethod() == "GET" &&
+                                   info.navigationType() !=
+                                       QWebEngineUrlRequestInfo::NavigationTypeFormSubmitted);
     }
 }

@@ -13,8 +13,9 @@ public:
     void interceptRequest(QWebEngineUrlRequestInfo& info) override;
 
 signals:
-    // A main frame's request passed the guard (it is called on the window's thread).
-    void documentRequested();
+    // A main frame's request passed the guard, with its address and whether
+    // it is a plain GET, no form sent (it is called on the window's thread).
+    void documentRequested(const QUrl& url, bool plainGet);
     // A request was refused; what says which (for the log).
     void refused(const QString& what);
 };

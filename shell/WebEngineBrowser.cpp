@@ -55,7 +55,13 @@ WebEngineBrowser::WebEngineBrowser(QObject* parent)
     m_profile->setSpellCheckEnabled(false);
     auto* guard = new PageRequestGuard(m_profile);
     m_profile->setUrlRequestInterceptor(guard);
-    connect(guard, &PageRequestGuard::documentRequested, this, &Browser::documentRequested);
+    connect(guard, &PageRequestGuard::documentRequested, this,
+            [this](const QUrl& url, bool plainGet) {
+                // A page whose load fails may be asked again only when asking
+                // again cannot repeat what the officer did (a form sent).
+                m_requestedGet = plainGet ? url : QUrl();
+                emit documentRequested();
+            });
     connect(guard, &PageRequestGuard::refused, this,
             [this](const QString& what) { m_page->refuse("service worker", what); });
 
@@ -121,6 +127,8 @@ void WebEngineBrowser::handleLoadStarted() {
     m_photos->forget();
     m_navigationStart.stop();
     m_loading = true;
+    m_answered = false;
+    m_repeatable.clear(); // a failed page shown before is left, or asked again
     m_loadTimer.start(m_loadTimeoutMs);
     m_watchdog->forgetQuestion(); // a new document answers for itself
 }
@@ -160,7 +168,12 @@ void WebEngineBrowser::handleLoadingChanged(const QWebEngineLoadingInfo& info) {
 void WebEngineBrowser::reportLoadFailure(const QWebEngineLoadingInfo& info) {
     // Support reads why: the engine's error by name and number, and where
     // (without the query, which carries the enterprise's identity).
-    const std::string name = NetworkFailure::ErrorName(info.errorString().toStdString());
+    // An HTTP error without a body of its own gets the engine's page, whose
+    // "error text" is that page's template: the status says what happened.
+    const bool http = info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain;
+    const std::string name =
+        http ? std::string("HTTP error with an empty body")
+             : NetworkFailure::ErrorName(info.errorString().toStdString());
     const QString reason =
         QStringLiteral("%1 (%2) at %3")
             .arg(QString::fromStdString(LogExcerpt(name, 120)))
@@ -170,9 +183,25 @@ void WebEngineBrowser::reportLoadFailure(const QWebEngineLoadingInfo& info) {
                     .adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo)
                     .toString(QUrl::FullyEncoded)
                     .toStdString())));
+    // The failed page may be asked again by itself if it was a plain GET of
+    // that address (a form sent, even with GET, is the officer's to send).
+    m_repeatable = m_requestedGet.adjusted(QUrl::RemoveFragment) ==
+                           info.url().adjusted(QUrl::RemoveFragment)
+                       ? info.url()
+                       : QUrl();
     if (const std::optional<QString> line = m_page->budgeted("failed load", reason)) {
         emit loadFailed(*line, NetworkFailure::IsOutage(info.errorCode()));
     }
+}
+
+bool WebEngineBrowser::repeatFailedLoad() {
+    if (m_repeatable.isEmpty() || m_loading) {
+        return false;
+    }
+    const QUrl url = m_repeatable;
+    watchForAWhile();
+    m_page->load(url);
+    return true;
 }
 
 void WebEngineBrowser::clearHistory() {
@@ -327,9 +356,22 @@ void WebEngineBrowser::completeWith(const QVariantMap* facts) {
 }
 
 void WebEngineBrowser::handleLoadTimeout() {
-    emit pageFailed(
-        QStringLiteral("the page did not finish loading within %1 s").arg(m_loadTimeoutMs / 1000));
     m_stoppedByShell = true;
+    const int seconds = m_loadTimeoutMs / 1000;
+    if (m_answered) {
+        emit pageFailed(QStringLiteral("the page did not finish loading within %1 s").arg(seconds));
+    } else {
+        // Not a byte of an answer: a line that drops packets, or a back end
+        // that took the connection and went silent.
+        emit loadTimedOut(
+            QStringLiteral("no answer within %1 s at %2")
+                .arg(seconds)
+                .arg(QString::fromStdString(LogExcerpt(
+                    m_page->requestedUrl()
+                        .adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo)
+                        .toString(QUrl::FullyEncoded)
+                        .toStdString()))));
+    }
     m_page->triggerAction(QWebEnginePage::Stop);
 }
 
@@ -395,8 +437,19 @@ void WebEngineBrowser::navigate(const QUrl& url) {
     m_page->load(url);
 }
 
-void WebEngineBrowser::runPageScript(const QString& code) {
+void WebEngineBrowser::runPageScript(const QString& code, std::function<void(bool ran)> ran) {
     watchForAWhile(); // the page's own function may never return
-    m_page->runJavaScript(QStringLiteral("try { %1 } catch (e) {}").arg(code),
-                          QWebEngineScript::MainWorld);
+    const QString script = QStringLiteral("(function () { try { %1; } catch (e) { return false; }"
+                                          " return true; })()")
+                               .arg(code);
+    if (!ran) {
+        m_page->runJavaScript(script, QWebEngineScript::MainWorld);
+        return;
+    }
+    // The answer is a value the page cannot forge: the function's own
+    // result is not passed on.
+    m_page->runJavaScript(script, QWebEngineScript::MainWorld,
+                          [ran = std::move(ran)](const QVariant& value) {
+                              ran(value.typeId() == QMetaType::Bool && value.toBool());
+                          });
 }

@@ -50,12 +50,14 @@ public:
     DocumentPin pinDocument() override;
     void importPhoto(const DocumentPin& pin, const QString& inputId, const std::string& text,
                      const QString& imageId, const QString& path, Callback callback) override;
-    void runPageScript(const QString& code) override;
+    using Browser::runPageScript;
+    void runPageScript(const QString& code, std::function<void(bool ran)> ran) override;
     void noteOfficerInput() override;
     QUrl documentUrl() const override;
     bool composesOnTheProcessor() const override;
     void clearHistory() override;
     void setPagePolicy(const QUrl& base, const ShellConfig::BrowserSettings& settings) override;
+    bool repeatFailedLoad() override;
 
     // How long a page may leave a script unanswered before its render process
     // is ended (10 s; tests make it shorter).
@@ -113,6 +115,9 @@ private:
     QTimer m_loadTimer;
     bool m_loading = false;        // a top-level load runs
     bool m_stoppedByShell = false; // the load limit stopped the load: already reported
+    bool m_answered = false;       // the top-level load running has brought a document
+    QUrl m_requestedGet;           // the last top-level request, when it was a plain GET
+    QUrl m_repeatable;             // the failed page shown, when it may be asked again
     // A navigation was asked for and has not started: the page's unload
     // handler may cancel it without a question (Chromium asks only once per
     // use of the page), which nothing else reports.

@@ -81,6 +81,7 @@ void WebEngineBrowser::handleDocumentCreated(const QString& id, const QUrl& orig
     // A new top-level document: a photo taken for the last one goes nowhere,
     // and the one given to it is no longer served.
     ++m_document;
+    m_answered = true;
     m_documentId = id;
     m_documentOrigin = origin;
     m_photos->forget();

@@ -107,6 +107,24 @@ std::string FormatEntry(const std::tm& when, std::string_view message) {
     return entry;
 }
 
+namespace {
+
+// What must come before an entry appended to the file: nothing when the file
+// is empty or ends its last line, else the rest of a line end.
+std::string_view LineEndBefore(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_size == 0) {
+        return {};
+    }
+    char last = '\n';
+    if (::pread(fd, &last, 1, st.st_size - 1) != 1 || last == '\n') {
+        return {};
+    }
+    return last == '\r' ? "\n" : "\r\n";
+}
+
+} // namespace
+
 bool Append(const std::string& appFolder, std::string_view message, const std::tm& when) {
     if (appFolder.empty()) {
         return false; // without the program folder there is no log folder to write in
@@ -146,6 +164,10 @@ bool AppendToFolder(const std::string& logFolder, std::string_view message, cons
         if (!LockWithin(file.get(), kLockWait)) {
             return false;
         }
+        // A cut (power, a kill) may have left a line without its end, or a tail of
+        // zero bytes whose size reached the disk before the data did: the entry
+        // then starts on a line of its own, and what is there stays as it is.
+        line.insert(0, LineEndBefore(file.get()));
         ssize_t written;
         do {
             written = ::write(file.get(), line.data(), line.size());

@@ -38,7 +38,8 @@ std::string FormatEntry(const std::tm& when, std::string_view message);
 // Appends the entry and CR LF to <appFolder>LogFiles/<FileName(when)> with one
 // write on a descriptor opened for appending, under an exclusive advisory lock,
 // creating the folder (last level only) and the file when needed. A write cut
-// short is taken back, so the file never holds half a line. Returns whether
+// short is taken back, so the file never holds half a line; a file whose last
+// line a cut left open (or ended in zero bytes) gets a line end first. Returns whether
 // the entry was written; never throws.
 bool Append(const std::string& appFolder, std::string_view message, const std::tm& when);
 

@@ -92,6 +92,37 @@ ParsedLine Parse(std::string_view line) {
     return parsed;
 }
 
+std::vector<std::string> Pieces(std::string_view line, std::size_t& zeroBytes) {
+    std::string text;
+    text.reserve(line.size());
+    for (const char c : line) {
+        if (c == '\0') {
+            ++zeroBytes;
+        } else {
+            text.push_back(c);
+        }
+    }
+    std::vector<std::string> pieces;
+    if (text.empty() && !line.empty()) {
+        return pieces; // nothing but zero bytes
+    }
+    // An entry starts where a timestamp is followed by the marker.
+    const std::string_view all(text);
+    const std::string_view marker = DailyLog::kCipherMarker;
+    const std::size_t stamp = DailyLog::kTimestampLength;
+    std::size_t begin = 0;
+    for (std::size_t at = all.find(marker, stamp + 1); at != std::string_view::npos;
+         at = all.find(marker, at + 1)) {
+        const std::size_t start = at - stamp;
+        if (start > begin && IsTimestamp(all.substr(start, stamp))) {
+            pieces.emplace_back(all.substr(begin, start - begin));
+            begin = start;
+        }
+    }
+    pieces.emplace_back(all.substr(begin));
+    return pieces;
+}
+
 bool Decipher(std::string_view hexBody, std::string& message) {
     message.clear();
     if (hexBody.empty() || hexBody.size() % 16 != 0) {

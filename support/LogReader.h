@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace LogReader {
 
@@ -21,6 +22,12 @@ struct ParsedLine {
 
 // Classifies one file line, given without its CR LF.
 ParsedLine Parse(std::string_view line);
+
+// The entries of one file line (given without its CR LF) that a cut spoiled:
+// zero bytes left by a power cut are dropped (and counted in zeroBytes), and
+// the line is split before every entry that starts inside it, since an entry
+// appended after a cut line was glued onto it. An unspoiled line is one piece.
+std::vector<std::string> Pieces(std::string_view line, std::size_t& zeroBytes);
 
 // Deciphers the hexadecimal body of an enciphered entry under the log key:
 // pairs of digits to bytes, DES decryption block by block, then the padding

@@ -75,7 +75,14 @@ public:
     QList<PhotoWrite> photoWrites;
     ScriptResult photoResult{true, {}, {}};
     quint64 document = 1; // the document shown: a new number is a new document
-    void runPageScript(const QString& code) override { pageScripts.append(code); }
+    using Browser::runPageScript;
+    void runPageScript(const QString& code, std::function<void(bool ran)> ran) override {
+        pageScripts.append(code);
+        if (ran) {
+            ran(pageScriptsRun);
+        }
+    }
+    bool pageScriptsRun = true; // the page defines what the scripts call
     void setPagePolicy(const QUrl& base, const ShellConfig::BrowserSettings& settings) override {
         policyBase = base;
         allowedOrigins.clear();

@@ -387,9 +387,12 @@ void tst_Camera::realControlWithoutACamera() {
 }
 
 void tst_Camera::cameraModuleLoadsOrSaysWhyNot() {
+    // A module that cannot be loaded gives a control without cameras whose
+    // listing fails with the reason.
     const auto failure = [](CameraModuleLoader& loader) {
+        const std::unique_ptr<Vcx> control = loader.create();
         try {
-            loader.create();
+            control->CountVideoDevices();
         } catch (const VcxError& e) {
             return QString::fromUtf8(e.what());
         }
@@ -399,8 +402,24 @@ void tst_Camera::cameraModuleLoadsOrSaysWhyNot() {
     QVERIFY(dir.isValid());
     // No module: the error names the file, and asking again says it again.
     CameraModuleLoader missing(dir.filePath(QStringLiteral("tavlin-camera.so")));
-    QVERIFY(failure(missing).contains(dir.filePath(QStringLiteral("tavlin-camera.so"))));
-    QVERIFY(!failure(missing).isEmpty());
+    const QString why = failure(missing);
+    QVERIFY2(why.contains(dir.filePath(QStringLiteral("tavlin-camera.so"))), qPrintable(why));
+    QCOMPARE(failure(missing), why);
+    // The camera window takes the listing's failure road: its box, its log
+    // line with the reason, 拍  照 disabled, and it still closes.
+    {
+        const std::unique_ptr<Vcx> control = missing.create();
+        TFrm_Camera camera(*control, m_dialogs, appPath());
+        camera.show();
+        QCOMPARE(m_dialogs.warnings, QStringList{QStringLiteral("加载设备失败")});
+        QVERIFY(m_dialogs.errors.isEmpty());
+        QVERIFY(!Named<QPushButton>(camera, "Btn_Save")->isEnabled());
+        QVERIFY(Named<QPushButton>(camera, "Btn_Exit")->isEnabled());
+        QVERIFY2(LogText().contains(QStringLiteral("-----MAIN: 加载USB摄像头信息失败,原因：") + why),
+                 qPrintable(LogText()));
+        camera.close();
+        QVERIFY(!camera.PhotoTaken());
+    }
     // A file that is no shared library.
     const QString text = dir.filePath(QStringLiteral("not-a-module.so"));
     WriteFile(text, "not a module");

@@ -219,6 +219,59 @@ TEST(CameraPicture, PreviewScalesByNearestPixelAndOddSizesStayInside) {
     EXPECT_TRUE(Near(DecodeJfif(jfif.y[2 * 7 + 6], jfif.u[4 + 3], jfif.v[4 + 3]), {0, 0, 255}, 3));
 }
 
+TEST(CameraPicture, ThePhotoFitsTheSitesLargestWithItsShapeKept) {
+    using YuvPicture::FitWithin;
+    using YuvPicture::Size;
+    EXPECT_EQ(FitWithin(2592, 1944, 640, 480), (Size{640, 480}));
+    EXPECT_EQ(FitWithin(1920, 1080, 640, 480), (Size{640, 360}));
+    EXPECT_EQ(FitWithin(1944, 2592, 640, 480), (Size{360, 480}));
+    EXPECT_EQ(FitWithin(640, 480, 640, 480), (Size{640, 480}));
+    EXPECT_EQ(FitWithin(320, 240, 640, 480), (Size{320, 240}));
+    EXPECT_EQ(FitWithin(100000, 2, 640, 480), (Size{640, 1}));
+}
+
+TEST(CameraPicture, AShrunkPhotoAveragesWhatEachSampleCovers) {
+    // 8x4 full-range BT.601 I420: left half dark, right half light, with a
+    // one-pixel line in the light half that must blend in, not vanish or stay.
+    const int w = 8;
+    const int h = 4;
+    std::vector<unsigned char> y(w * h);
+    std::vector<unsigned char> u((w / 2) * (h / 2), 90);
+    std::vector<unsigned char> v((w / 2) * (h / 2), 170);
+    for (int row = 0; row < h; ++row) {
+        for (int x = 0; x < w; ++x) {
+            y[row * w + x] = x < w / 2 ? 20 : (x == 6 && row == 1 ? 0 : 200);
+        }
+    }
+    u[0] = 50; // one chroma sample of the top left differs
+    YuvPicture::View view;
+    view.layout = Layout::I420;
+    view.width = w;
+    view.height = h;
+    view.data[0] = y.data();
+    view.data[1] = u.data();
+    view.data[2] = v.data();
+    view.stride[0] = w;
+    view.stride[1] = view.stride[2] = w / 2;
+    view.matrix = Matrix::Bt601;
+    view.range = Range::Full;
+    YuvPicture::JfifPlanes out;
+    YuvPicture::Shrink(view, {4, 2}, out);
+    ASSERT_EQ(out.width, 4);
+    ASSERT_EQ(out.height, 2);
+    EXPECT_EQ(out.y, (std::vector<unsigned char>{20, 20, 200, 150, 20, 20, 200, 200}));
+    EXPECT_EQ(out.u, (std::vector<unsigned char>{80, 90}));
+    EXPECT_EQ(out.v, (std::vector<unsigned char>{170, 170}));
+    // A limited-range picture is converted first: its black is JPEG's 0.
+    std::fill(y.begin(), y.end(), 16);
+    std::fill(u.begin(), u.end(), 128);
+    std::fill(v.begin(), v.end(), 128);
+    view.range = Range::Limited;
+    YuvPicture::Shrink(view, {3, 1}, out);
+    ASSERT_EQ(out.width, 3);
+    EXPECT_EQ(out.y, (std::vector<unsigned char>{0, 0, 0}));
+}
+
 TEST(CameraChoice, TheLargestPictureAtAUsableRate) {
     using CameraChoice::Mode;
     // A document camera: its largest raw mode is too slow to preview.

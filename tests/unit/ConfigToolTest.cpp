@@ -47,9 +47,7 @@ TEST_F(ConfigTool, WrittenFolderIsWhatCheckAndTavlinRead) {
     const std::string out = Run("check " + Folder(), code);
     EXPECT_NE(out.find("photo:      at most 1920x1080\n"), std::string::npos) << out;
     const auto largest = ShellConfig::ReadLargestPhoto((m_dir.path() / "pc/").string());
-    ASSERT_TRUE(largest);
-    EXPECT_EQ(largest->width, 1920);
-    EXPECT_EQ(largest->height, 1080);
+    EXPECT_EQ(largest, (ShellConfig::PhotoSize{1920, 1080}));
     EXPECT_EQ(code, 0) << Stderr();
     EXPECT_NE(out.find("base URL:   http://inspect.example/entry\n"), std::string::npos) << out;
     EXPECT_NE(out.find("pages:      only the base URL's origin and https://b.example "
@@ -157,11 +155,45 @@ TEST_F(ConfigTool, CheckSaysWhichOriginsAreLeftOut) {
                                              "AllowedOrigins=inspect.example\r\n");
     int code = -1;
     const std::string out = Run("check " + Folder(), code);
-    EXPECT_EQ(code, 0) << Stderr();
+    EXPECT_EQ(code, 1) << Stderr();
     EXPECT_NE(out.find("pages:      only the base URL's origin\n"), std::string::npos) << out;
     EXPECT_NE(out.find("left out of AllowedOrigins, not an origin: 'inspect.example'"),
               std::string::npos)
         << out;
+    EXPECT_NE(out.find("unreadable: Browser AllowedOrigins: 'inspect.example' is not an origin"),
+              std::string::npos)
+        << out;
+}
+
+TEST_F(ConfigTool, CheckNamesEveryValueItCannotRead) {
+    // Written by hand, as IT might: each value is named, its default said,
+    // and check fails; the start URL is still shown.
+    const std::filesystem::path pc = m_dir.path() / "pc" / "InspectConfig";
+    std::filesystem::create_directories(pc);
+    testsupport::WriteAll(pc / "Config.ini", "[URL]\r\nURL=aHR0cDovL2EvZQ==\r\n[Browser]\r\n"
+                                             "LoadTimeout=30s\r\n[Camera]\r\n"
+                                             "LargestPhoto=1920*1080\r\n");
+    int code = -1;
+    const std::string out = Run("check " + Folder(), code);
+    EXPECT_EQ(code, 1) << out;
+    EXPECT_NE(out.find("unreadable: Browser LoadTimeout: '30s' is not a whole number of seconds "
+                       "from 1 to 3600; 30 s are used\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("unreadable: Camera LargestPhoto: '1920*1080' is not WIDTHxHEIGHT, each "
+                       "from 160 to 16384; photos are at most 640x480\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("photo:      at most 640x480 (the default)\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("start URL:  http://a/e"), std::string::npos) << out;
+    // Readable values and blank ones are not named.
+    testsupport::WriteAll(pc / "Config.ini", "[URL]\r\nURL=aHR0cDovL2EvZQ==\r\n[Browser]\r\n"
+                                             "LoadTimeout=\r\n[Camera]\r\n"
+                                             "LargestPhoto= 2592x1944 \r\n");
+    const std::string fine = Run("check " + Folder(), code);
+    EXPECT_EQ(code, 0) << fine;
+    EXPECT_EQ(fine.find("unreadable:"), std::string::npos) << fine;
+    EXPECT_NE(fine.find("photo:      at most 2592x1944\n"), std::string::npos) << fine;
 }
 
 TEST_F(ConfigTool, AnInstalledCopysConfigurationLinkIsFollowed) {
@@ -345,7 +377,7 @@ TEST_F(ConfigTool, AnOptionGivenEmptyClearsOnlyItsValue) {
     ASSERT_EQ(code, 0) << Stderr();
     const std::string out = Run("check " + Folder(), code);
     EXPECT_NE(out.find("load limit: 30 s"), std::string::npos) << out;
-    EXPECT_NE(out.find("photo:      the camera's largest picture"), std::string::npos) << out;
+    EXPECT_NE(out.find("photo:      at most 640x480 (the default)"), std::string::npos) << out;
     // What was not given stays.
     EXPECT_NE(out.find("base URL:   http://a.example/"), std::string::npos) << out;
     EXPECT_NE(out.find("number:     4401000001"), std::string::npos) << out;

@@ -23,6 +23,7 @@
 #include "IniIdentitySource.h"
 #include "ShellConfig.h"
 #include "StrOper.h"
+#include "WholeFile.h"
 #include "SysOper.h"
 
 #include <cerrno>
@@ -69,17 +70,19 @@ int Help() {
                 "       at the end; separated by blanks). The URL may hold text of any script.\n"
                 "       --load-timeout is how long a page may take to load before Tavlin shows\n"
                 "       its error panel (%ld to %ld s, default %d).\n"
-                "       --largest-photo caps the photo's size for a back end that cannot take\n"
-                "       large ones (each side %d to %d; default: the camera's largest\n"
-                "       picture at 15 frames a second or more).\n",
+                "       --largest-photo is the largest photo put into the page (each side\n"
+                "       %d to %d; default %dx%d, what the back end has always received); a\n"
+                "       larger camera picture is scaled down to fit.\n",
                 TFileOper::kMaxIniValue, ShellConfig::kMinLoadTimeoutSeconds,
                 ShellConfig::kMaxLoadTimeoutSeconds,
                 ShellConfig::BrowserSettings::kDefaultLoadTimeoutSeconds,
-                ShellConfig::kMinPhotoSide, ShellConfig::kMaxPhotoSide);
+                ShellConfig::kMinPhotoSide, ShellConfig::kMaxPhotoSide,
+                ShellConfig::kDefaultLargestPhoto.width, ShellConfig::kDefaultLargestPhoto.height);
     std::fputs(
         "check  reads both files as Tavlin does and prints what it found, the pages\n"
         "       allowed (and AllowedOrigins entries left out), and the start URL exactly\n"
-        "       as Tavlin sends it. Status 1 when Tavlin would refuse to start.\n"
+        "       as Tavlin sends it. Status 1 when Tavlin would refuse to start, or when a\n"
+        "       value is set but cannot be read (each named; Tavlin uses its default).\n"
         "values prints what the files hold, a line each: url=, type-code=,\n"
         "       enterprise-number=, identity-serial=, enterprise-name=, other-info=,\n"
         "       long-code=, and allowed-origins=, load-timeout= and largest-photo= where\n"
@@ -91,7 +94,8 @@ int Help() {
         "       autostart, /etc/xdg/autostart by default).\n"
         "\n"
         "Exit status: 0 done, 1 a file could not be read or written (or check found\n"
-        "a configuration Tavlin refuses), 2 a usage error or a refused value.\n",
+        "a configuration Tavlin refuses or a value it cannot read), 2 a usage error or\n"
+        "a refused value.\n",
         stdout);
     return 0;
 }
@@ -103,21 +107,10 @@ std::string FolderWithSlash(std::string folder) {
     return folder;
 }
 
-// An INI value that keeps its blanks and quotes: quoted when it needs to be.
-// Writes a whole file; on failure says which file and the system's reason.
+// Replaces a whole file; on failure says which file and the system's reason.
 bool WriteWholeFile(const std::string& path, const std::string& content) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        std::fprintf(stderr, "tavlin-config: cannot write %s: %s\n", path.c_str(),
-                     std::strerror(errno));
-        return false;
-    }
-    const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-    const int writeError = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        std::fprintf(stderr, "tavlin-config: cannot write %s: %s\n", path.c_str(),
-                     std::strerror(written ? errno : writeError));
+    if (const std::string failure = WholeFile::Replace(path, content); !failure.empty()) {
+        std::fprintf(stderr, "tavlin-config: %s\n", failure.c_str());
         return false;
     }
     return true;
@@ -172,8 +165,9 @@ int Write(const std::string& folder, const ShellConfig::Values& values) {
     return 0;
 }
 
-// What Config.ini allows besides the base URL: pages, load limit, photo.
-void PrintSettings(const std::string& folder) {
+// What Config.ini allows besides the base URL: pages, load limit, photo;
+// then each value that is set but cannot be read. Returns how many there are.
+std::size_t PrintSettings(const std::string& folder) {
     const ShellConfig::BrowserSettings browser = ShellConfig::ReadBrowserSettings(folder);
     std::string pages = "any http or https address";
     if (browser.originsLimited) {
@@ -189,11 +183,14 @@ void PrintSettings(const std::string& folder) {
                     CodePage::ToUtf8(origin).c_str());
     }
     std::printf("load limit: %d s\n", browser.loadTimeoutSeconds);
-    if (const auto largest = ShellConfig::ReadLargestPhoto(folder)) {
-        std::printf("photo:      at most %dx%d\n", largest->width, largest->height);
-    } else {
-        std::printf("photo:      the camera's largest picture at a usable rate\n");
+    const ShellConfig::PhotoSize largest = ShellConfig::ReadLargestPhoto(folder);
+    std::printf("photo:      at most %dx%d%s\n", largest.width, largest.height,
+                largest == ShellConfig::kDefaultLargestPhoto ? " (the default)" : "");
+    const std::vector<std::string> unreadable = ShellConfig::UnreadableValues(folder);
+    for (const std::string& what : unreadable) {
+        std::printf("unreadable: %s\n", what.c_str());
     }
+    return unreadable.size();
 }
 
 int Check(const std::string& folder) {
@@ -219,7 +216,8 @@ int Check(const std::string& folder) {
         return 1;
     }
     std::printf("base URL:   %s\n", CodePage::ToUtf8(base.url).c_str());
-    PrintSettings(folder);
+    // Tavlin starts with a value it cannot read (and logs it), but not as IT meant.
+    const bool allRead = PrintSettings(folder) == 0;
 
     const std::string identityPath = folder + std::string(ShellConfig::kIdentityFile);
     const FileState identityFile = Inspect(identityPath);
@@ -263,7 +261,7 @@ int Check(const std::string& folder) {
     std::printf(
         "start URL:  %s\n",
         CodePage::ToUtf8(StartUrlToSend(ComposeStartUrl(base.url, fields, version))).c_str());
-    return 0;
+    return allRead ? 0 : 1;
 }
 
 int Values(const std::string& folder) {

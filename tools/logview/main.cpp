@@ -29,6 +29,7 @@
 namespace {
 
 constexpr std::string_view kUndecodableMark = "[cannot decode] ";
+constexpr std::string_view kCutMark = "[cut] ";
 
 void PrintUsage(std::FILE* to) {
     std::fputs("usage: tavlin-logview [--all] | [--] FILE...\n"
@@ -39,7 +40,9 @@ void PrintUsage(std::FILE* to) {
                "user's $XDG_STATE_HOME/tavlin/LogFiles (~/.local/state/tavlin/LogFiles by\n"
                "default, an installed copy); --all prints every day's, oldest first. A FILE\n"
                "of - reads standard input.\n"
-               "Exit status: 0 when every line was decoded, 1 when some line could not be,\n"
+               "Entries that a power cut spoiled are marked; every entry after them is read.\n"
+               "Exit status: 0 when every line was decoded, 1 when some line could not be\n"
+               "(or was cut short, or zero bytes were skipped),\n"
                "2 when a file could not be read or the command line is wrong.\n",
                to);
 }
@@ -124,7 +127,15 @@ private:
     std::string m_out;
 };
 
-// Prints one file line; returns false when it could not be decoded.
+// What reading found that it could not read whole.
+struct Damage {
+    long undecodable = 0;   // entries whose enciphered body cannot be deciphered
+    long cut = 0;           // entries that a later entry was glued onto
+    std::size_t zeroes = 0; // zero bytes a power cut left
+    bool any() const { return undecodable > 0 || cut > 0 || zeroes > 0; }
+};
+
+// Prints one entry or continuation line; returns false when it could not be decoded.
 bool PrintLine(std::string_view line, Printer& out, std::string& scratch) {
     const LogReader::ParsedLine parsed = LogReader::Parse(line);
     switch (parsed.kind) {
@@ -154,8 +165,9 @@ bool PrintLine(std::string_view line, Printer& out, std::string& scratch) {
     return true;
 }
 
-// Reads a stream line by line; counts undecodable lines. Returns false on a read error.
-bool PrintStream(std::FILE* in, Printer& out, long& undecodable) {
+// Reads a stream line by line; a line that a cut spoiled gives each entry that
+// starts in it, the cut one marked. Returns false on a read error.
+bool PrintStream(std::FILE* in, Printer& out, Damage& damage) {
     std::string pending;
     std::string scratch;
     char buffer[1 << 16];
@@ -163,8 +175,15 @@ bool PrintStream(std::FILE* in, Printer& out, long& undecodable) {
         if (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1);
         }
-        if (!PrintLine(line, out, scratch)) {
-            ++undecodable;
+        const std::vector<std::string> pieces = LogReader::Pieces(line, damage.zeroes);
+        for (std::size_t i = 0; i < pieces.size(); ++i) {
+            if (i + 1 < pieces.size()) {
+                out.raw(kCutMark);
+                ++damage.cut;
+            }
+            if (!PrintLine(pieces[i], out, scratch)) {
+                ++damage.undecodable;
+            }
         }
     };
     for (;;) {
@@ -216,7 +235,7 @@ int main(int argc, char** argv) {
     }
 
     Printer out;
-    long undecodable = 0;
+    Damage damage;
     bool readErrors = false;
     const auto run = [&](const char* name) {
         const bool isStdin = std::strcmp(name, "-") == 0;
@@ -227,7 +246,7 @@ int main(int argc, char** argv) {
             readErrors = true;
             return;
         }
-        if (!PrintStream(in, out, undecodable)) {
+        if (!PrintStream(in, out, damage)) {
             out.flush();
             std::fprintf(stderr, "tavlin-logview: %s: read error\n", name);
             readErrors = true;
@@ -264,9 +283,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tavlin-logview: cannot write the output\n");
         return 2;
     }
-    if (undecodable > 0) {
-        std::fprintf(stderr, "tavlin-logview: %ld line%s could not be decoded\n", undecodable,
-                     undecodable == 1 ? "" : "s");
+    if (damage.undecodable > 0) {
+        std::fprintf(stderr, "tavlin-logview: %ld line%s could not be decoded\n",
+                     damage.undecodable, damage.undecodable == 1 ? "" : "s");
     }
-    return readErrors ? 2 : (undecodable > 0 ? 1 : 0);
+    if (damage.cut > 0) {
+        std::fprintf(stderr, "tavlin-logview: %ld entr%s cut short (marked %s)\n", damage.cut,
+                     damage.cut == 1 ? "y was" : "ies were", std::string(kCutMark).c_str());
+    }
+    if (damage.zeroes > 0) {
+        std::fprintf(stderr, "tavlin-logview: %zu zero byte%s skipped (left by a cut)\n",
+                     damage.zeroes, damage.zeroes == 1 ? "" : "s");
+    }
+    return readErrors ? 2 : (damage.any() ? 1 : 0);
 }
