@@ -156,10 +156,11 @@ bool AppendToFolder(const std::string& logFolder, std::string_view message, cons
             return false;
         }
         const FileDescriptor file(::open(
-            path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0600));
+            path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0600));
         if (file.get() < 0 || !IsOwnFile(file.get())) {
             return false;
         }
+        // Read and write: the end of the file is read to close off a cut line.
         // Other programs may read the file meanwhile, but no other writer may append.
         if (!LockWithin(file.get(), kLockWait)) {
             return false;

@@ -458,3 +458,58 @@ TEST(ConfigKeys, TheManualPagesGiveTheProgramsLimitsAndEveryOption) {
         EXPECT_NE(tavlin.find(std::string(key.key)), std::string::npos) << key.key;
     }
 }
+
+TEST_F(ConfigTool, AKillAtAnyMomentOfWriteLeavesTheOldFilesOrTheNew) {
+    // strace kills the tool at the Nth call of each system call that touches
+    // the files, for every N the write reaches: after each kill, each file is
+    // whole, as it was or as it was to be, with its mode kept.
+    ASSERT_EQ(std::system("strace -V >/dev/null 2>&1"), 0) << "strace (make deps) is needed";
+    const std::filesystem::path files = m_dir.path() / "pc" / "InspectConfig";
+    int code = -1;
+    Run("write " + Folder() + " --url http://old.example/ --number 1 --name 旧", code);
+    ASSERT_EQ(code, 0) << Stderr();
+    std::filesystem::permissions(files / "Config.ini", std::filesystem::perms(0640));
+    const std::string oldConfig = testsupport::ReadAll(files / "Config.ini");
+    const std::string oldIdentity = testsupport::ReadAll(files / "Identity.ini");
+    const std::string change = " --url http://new.example/ --number 2 --name 新";
+    // What a whole write gives, in a folder of its own.
+    const std::filesystem::path twin = m_dir.path() / "twin";
+    std::filesystem::copy(m_dir.path() / "pc", twin, std::filesystem::copy_options::recursive);
+    RunCommand(kConfig + " write '" + twin.string() + "'" + change, code);
+    ASSERT_EQ(code, 0);
+    const std::string newConfig = testsupport::ReadAll(twin / "InspectConfig" / "Config.ini");
+    const std::string newIdentity = testsupport::ReadAll(twin / "InspectConfig" / "Identity.ini");
+    ASSERT_NE(oldConfig, newConfig);
+    ASSERT_NE(oldIdentity, newIdentity);
+
+    int kills = 0;
+    for (const char* call : {"openat", "write", "fchmod", "fsync", "rename"}) {
+        for (int n = 1; n < 50; ++n) {
+            // Back to the old files before each try.
+            testsupport::WriteAll(files / "Config.ini", oldConfig);
+            testsupport::WriteAll(files / "Identity.ini", oldIdentity);
+            const std::string inject = std::string("strace -f -qq -o /dev/null -e trace=") + call +
+                                       " -e inject=" + call +
+                                       ":signal=KILL:when=" + std::to_string(n) + " ";
+            RunCommand(inject + kConfig + " write " + Folder() + change + " >/dev/null 2>&1",
+                       code);
+            const std::string config = testsupport::ReadAll(files / "Config.ini");
+            const std::string identity = testsupport::ReadAll(files / "Identity.ini");
+            EXPECT_TRUE(config == oldConfig || config == newConfig)
+                << call << " #" << n << ": Config.ini is '" << config << "'";
+            EXPECT_TRUE(identity == oldIdentity || identity == newIdentity)
+                << call << " #" << n << ": Identity.ini is '" << identity << "'";
+            EXPECT_EQ(std::filesystem::status(files / "Config.ini").permissions(),
+                      std::filesystem::perms(0640))
+                << call << " #" << n;
+            if (code == 0) {
+                EXPECT_EQ(config, newConfig);
+                EXPECT_EQ(identity, newIdentity);
+                break; // the write ran to its end before the Nth call
+            }
+            ++kills;
+        }
+    }
+    // The writes were cut at many moments, not none.
+    EXPECT_GT(kills, 6);
+}

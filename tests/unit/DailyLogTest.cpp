@@ -219,3 +219,46 @@ TEST_F(DailyLogAppend, AnotherUsersFolderIsRefused) {
     EXPECT_FALSE(DailyLog::Append(m_dir.folder(), "x", kMorning));
     EXPECT_TRUE(std::filesystem::is_empty(folder));
 }
+
+TEST_F(DailyLogAppend, AnEntryAfterACutStartsOnALineOfItsOwn) {
+    // The cut left a line without its end, then one cut between CR and LF,
+    // then zero bytes whose size reached the disk before their data.
+    const std::filesystem::path file = m_dir.path() / "LogFiles" / "Inspect_20261207.txt";
+    std::filesystem::create_directories(file.parent_path());
+    std::filesystem::permissions(file.parent_path(), std::filesystem::perms::owner_all);
+    for (const std::string& spoiled :
+         {std::string("2026-12-07 09:00:00-----MAIN: cut"),
+          std::string("2026-12-07 09:00:00-----MAIN: cut\r"),
+          std::string("2026-12-07 09:00:00-----MAIN: whole\r\n") + std::string(8, '\0')}) {
+        SCOPED_TRACE(spoiled.size());
+        testsupport::WriteAll(file, spoiled);
+        ::chmod(file.c_str(), 0600);
+        ASSERT_TRUE(DailyLog::Append(m_dir.folder(), "next", kMorning));
+        const std::string text = LogText();
+        EXPECT_EQ(text.substr(0, spoiled.size()), spoiled); // nothing there was changed
+        EXPECT_TRUE(text.ends_with("\r\n2026-12-07 09:05:03-----MAIN: next\r\n")) << text;
+        EXPECT_EQ(text.find("\r\r"), std::string::npos);
+    }
+    // A whole log gets nothing before the entry.
+    testsupport::WriteAll(file, "2026-12-07 09:00:00-----MAIN: whole\r\n");
+    ASSERT_TRUE(DailyLog::Append(m_dir.folder(), "next", kMorning));
+    EXPECT_EQ(LogText(), "2026-12-07 09:00:00-----MAIN: whole\r\n"
+                         "2026-12-07 09:05:03-----MAIN: next\r\n");
+}
+
+TEST(LogReaderPieces, AGluedLineGivesEachEntryAndZeroBytesAreDropped) {
+    std::size_t zeroes = 0;
+    const std::string glued = std::string("2026-12-07 09:00:00-----MAIN:AB\0\0", 33) +
+                              "2026-12-07 09:00:01-----MAIN: two 2026-12-07 09:00:02-----MAIN: x";
+    const std::vector<std::string> pieces = LogReader::Pieces(glued, zeroes);
+    EXPECT_EQ(zeroes, 2u);
+    EXPECT_EQ(pieces, (std::vector<std::string>{"2026-12-07 09:00:00-----MAIN:AB",
+                                                "2026-12-07 09:00:01-----MAIN: two ",
+                                                "2026-12-07 09:00:02-----MAIN: x"}));
+    // A message that merely holds the marker, or text like a date, stays whole.
+    const std::string plain = "2026-12-07 09:00:00-----MAIN: said -----MAIN: and 2026-12-07";
+    EXPECT_EQ(LogReader::Pieces(plain, zeroes), std::vector<std::string>{plain});
+    EXPECT_EQ(LogReader::Pieces(std::string(5, '\0'), zeroes), std::vector<std::string>{});
+    EXPECT_EQ(zeroes, 7u);
+    EXPECT_EQ(LogReader::Pieces("", zeroes), std::vector<std::string>{""});
+}

@@ -155,3 +155,35 @@ TEST_F(LogView, WithoutFilesReadsWhereTavlinWritesToday) {
     EXPECT_EQ(code, 0);
     EXPECT_EQ(std::count(out.begin(), out.end(), '.'), 3) << out;
 }
+
+TEST_F(LogView, EntriesAfterACutAreReadAndTheCutIsSaid) {
+    // A power cut left an enciphered entry without its end, and a tail of
+    // zero bytes; an older writer glued the next entry onto the cut line.
+    // The real writer then appends, and the real reader reads it all back.
+    Log("before the cut, http");
+    const std::string whole = testsupport::ReadAll(m_file);
+    const std::string cutEntry = whole.substr(0, whole.size() - 9); // mid-digits, no CR LF
+    const std::string spoiled = whole + cutEntry + "2026-12-07 12:00:00-----MAIN: glued on\r\n" +
+                                cutEntry + std::string(4096, '\0');
+    testsupport::WriteAll(m_file, spoiled);
+    Log("加载页面失败，错误：HTTP after the cut");
+    Log("plain after the cut");
+    // Nothing that was there was changed: the writer only closed the line off.
+    EXPECT_EQ(testsupport::ReadAll(m_file).substr(0, spoiled.size()), spoiled);
+    int code = -1;
+    const std::string out = View("'" + m_file.string() + "'", code);
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(out, "2026-12-07 12:00:00-----MAIN: before the cut, http\n"
+                   "[cut] [cannot decode] " +
+                       cutEntry +
+                       "\n"
+                       "2026-12-07 12:00:00-----MAIN: glued on\n"
+                       "[cannot decode] " +
+                       cutEntry +
+                       "\n"
+                       "2026-12-07 12:00:00-----MAIN: 加载页面失败，错误：HTTP after the cut\n"
+                       "2026-12-07 12:00:00-----MAIN: plain after the cut\n");
+    EXPECT_EQ(Stderr(), "tavlin-logview: 2 lines could not be decoded\n"
+                        "tavlin-logview: 1 entry was cut short (marked [cut])\n"
+                        "tavlin-logview: 4096 zero bytes skipped (left by a cut)\n");
+}

@@ -288,8 +288,8 @@ int main(int argc, char** argv) {
                      damage.undecodable, damage.undecodable == 1 ? "" : "s");
     }
     if (damage.cut > 0) {
-        std::fprintf(stderr, "tavlin-logview: %ld entr%s cut short (marked %s)\n", damage.cut,
-                     damage.cut == 1 ? "y was" : "ies were", std::string(kCutMark).c_str());
+        std::fprintf(stderr, "tavlin-logview: %ld entr%s cut short (marked [cut])\n", damage.cut,
+                     damage.cut == 1 ? "y was" : "ies were");
     }
     if (damage.zeroes > 0) {
         std::fprintf(stderr, "tavlin-logview: %zu zero byte%s skipped (left by a cut)\n",
