@@ -305,6 +305,7 @@ void TFrm_Tavlin::connectBrowser() {
     m_f6Answer->setSingleShot(true);
     connect(m_f6Answer, &QTimer::timeout, this, &TFrm_Tavlin::releaseKeysAfterF6);
     m_retry = new QTimer(this);
+    m_retry->setObjectName(QStringLiteral("outageRetry"));
     m_retry->setSingleShot(true);
     connect(m_retry, &QTimer::timeout, this, &TFrm_Tavlin::retryAfterOutage);
 }

@@ -83,6 +83,14 @@ public:
         }
     }
     bool pageScriptsRun = true; // the page defines what the scripts call
+    void clearHistory() override { ++historyClears; }
+    int historyClears = 0;
+    bool repeatFailedLoad() override {
+        failedLoadRepeats += failedLoadRepeatable ? 1 : 0;
+        return failedLoadRepeatable;
+    }
+    bool failedLoadRepeatable = true; // the failed page was a plain GET
+    int failedLoadRepeats = 0;
     void setPagePolicy(const QUrl& base, const ShellConfig::BrowserSettings& settings) override {
         policyBase = base;
         allowedOrigins.clear();

@@ -50,6 +50,9 @@ private slots:
     void retryLinkHidesTheErrorAndLoadsAgain();
     void loginReadsTheIdentityAgain();
     void homeRunsThePageFunction();
+    void homeThatDoesNothingKeepsTheHistory();
+    void outagesTryTheStartOrTheFailedPageInItsPlace();
+    void aStartWithoutAnAnswerIsAnOutage();
     void doubleClickActsOnce();
     void titleButtonsAreButtonsToAssistiveTechnology();
     void hoverSwapsExactlyThatFace();
@@ -74,6 +77,10 @@ void tst_MainWindow::init() {
     writeConfig("[URL]\r\nURL=aHR0cDovLzEyNy4wLjAuMTo5L2luc3BlY3Q=\r\n");
     m_browser.navigated.clear();
     m_browser.pageScripts.clear();
+    m_browser.pageScriptsRun = true;
+    m_browser.historyClears = 0;
+    m_browser.failedLoadRepeatable = true;
+    m_browser.failedLoadRepeats = 0;
     m_browser.hasDocument = true;
     m_browser.onTheProcessor = false;
     m_browser.elements.clear();
@@ -494,6 +501,91 @@ void tst_MainWindow::homeRunsThePageFunction() {
     auto window = makeWindow();
     emit Named<ImageButton>(*window, "Img_Index")->clicked();
     QCOMPARE(m_browser.pageScripts, QStringList{QStringLiteral("Func_RedirectIndex()")});
+}
+
+void tst_MainWindow::homeThatDoesNothingKeepsTheHistory() {
+    auto window = makeWindow();
+    window->show();
+    m_browser.complete(QStringLiteral("首页"));
+    QCOMPARE(m_browser.historyClears, 1); // after the start
+    // A page without Func_RedirectIndex: 首页 does nothing, and the next page
+    // the officer opens can still go back.
+    m_browser.pageScriptsRun = false;
+    emit Named<ImageButton>(*window, "Img_Index")->clicked();
+    m_browser.complete(QStringLiteral("详情"));
+    QCOMPARE(m_browser.historyClears, 1);
+    // With the function, the pages before its index page are forgotten.
+    m_browser.pageScriptsRun = true;
+    emit Named<ImageButton>(*window, "Img_Index")->clicked();
+    m_browser.complete(QStringLiteral("首页"));
+    QCOMPARE(m_browser.historyClears, 2);
+    m_browser.complete(QStringLiteral("详情"));
+    QCOMPARE(m_browser.historyClears, 2);
+}
+
+// Fires the window's try after an outage now, as its wait would.
+static bool FireOutageRetry(TFrm_Tavlin& window) {
+    auto* retry = window.findChild<QTimer*>(QStringLiteral("outageRetry"));
+    if (retry == nullptr || !retry->isActive()) {
+        return false;
+    }
+    retry->start(0);
+    return QTest::qWaitFor([retry] { return !retry->isActive(); }, 5000);
+}
+
+void tst_MainWindow::outagesTryTheStartOrTheFailedPageInItsPlace() {
+    const auto failures = [] { return LogMessages().count(QStringLiteral("加载页面失败")); };
+    const qsizetype before = failures();
+    auto window = makeWindow();
+    window->show();
+    // The start fails for an outage: it is tried again by itself.
+    emit m_browser.loadFailed(QStringLiteral("ERR_CONNECTION_REFUSED"), true);
+    emit m_browser.documentComplete(false);
+    QVERIFY(FireOutageRetry(*window));
+    QCOMPARE(m_browser.navigated.size(), 2);
+    QCOMPARE(m_browser.failedLoadRepeats, 0);
+    // The start came; then a page inside the application fails for an outage.
+    m_browser.complete(QStringLiteral("首页"));
+    QCOMPARE(Shown(Named<QWidget>(*window, "Pnl_Msg")), QStringLiteral("hidden"));
+    emit m_browser.loadFailed(QStringLiteral("ERR_CONNECTION_REFUSED"), true);
+    emit m_browser.documentComplete(false);
+    // The officer stays where the page was: the panel stays down, the start
+    // is not asked for, the failed page is asked again in its place.
+    QVERIFY(FireOutageRetry(*window));
+    QCOMPARE(m_browser.navigated.size(), 2);
+    QCOMPARE(m_browser.failedLoadRepeats, 1);
+    QCOMPARE(Shown(Named<QWidget>(*window, "Pnl_Msg")), QStringLiteral("hidden"));
+    // Still out: tried again later, one log line for the whole outage.
+    emit m_browser.loadFailed(QStringLiteral("ERR_CONNECTION_REFUSED"), true);
+    emit m_browser.documentComplete(false);
+    QVERIFY(FireOutageRetry(*window));
+    QCOMPARE(m_browser.failedLoadRepeats, 2);
+    QCOMPARE(failures() - before, 2); // the start's and this one
+    // A form sent that failed is not sent again: nothing to ask for.
+    m_browser.complete(QStringLiteral("详情"));
+    m_browser.failedLoadRepeatable = false;
+    emit m_browser.loadFailed(QStringLiteral("ERR_CONNECTION_RESET"), true);
+    emit m_browser.documentComplete(false);
+    QVERIFY(FireOutageRetry(*window));
+    QCOMPARE(m_browser.navigated.size(), 2);
+    QCOMPARE(m_browser.failedLoadRepeats, 2);
+}
+
+void tst_MainWindow::aStartWithoutAnAnswerIsAnOutage() {
+    auto window = makeWindow();
+    window->show();
+    emit m_browser.loadTimedOut(QStringLiteral("no answer within 30 s at http://127.0.0.1:9/"));
+    QCOMPARE(Shown(Named<ClickableLabel>(*window, "Lb_Ref")), QStringLiteral("shown"));
+    QVERIFY(LogMessages().contains(QStringLiteral("加载页面失败，错误：no answer within 30 s")));
+    QVERIFY(FireOutageRetry(*window));
+    QCOMPARE(m_browser.navigated.size(), 2);
+    // An inner page without an answer is the officer's to try again.
+    m_browser.complete(QStringLiteral("首页"));
+    emit m_browser.loadTimedOut(QStringLiteral("no answer within 30 s at http://127.0.0.1:9/a"));
+    QCOMPARE(Shown(Named<QWidget>(*window, "Pnl_Msg")), QStringLiteral("shown"));
+    QCOMPARE(Shown(Named<ClickableLabel>(*window, "Lb_Ref")), QStringLiteral("shown"));
+    QVERIFY(!FireOutageRetry(*window));
+    QCOMPARE(m_browser.navigated.size(), 2);
 }
 
 void tst_MainWindow::hoverSwapsExactlyThatFace() {
