@@ -567,11 +567,21 @@ void tst_Hostile::photoGoesOnlyIntoTheDocumentItWasTakenFor_data() {
     QTest::newRow("another origin") << "other-origin";
     QTest::newRow("another page of the same origin") << "same-origin";
     QTest::newRow("another origin of the same site, as the window opens") << "same-site-at-open";
+    QTest::newRow("another origin of the same site, while the window is open") << "same-site";
+    QTest::newRow("the same page again, while the window is open") << "reload";
+    for (const int ms : {0, 5, 15, 40}) {
+        for (const char* move : {"same-site", "other-origin", "reload"}) {
+            const QByteArray row = QByteArray(move) + ", " + QByteArray::number(ms) +
+                                   " ms after 拍  照 is pressed";
+            QTest::newRow(row.constData()) << QStringLiteral("%1-at-press-%2").arg(move).arg(ms);
+        }
+    }
     QTest::newRow("a load that brings no document (HTTP 204)") << "no-document";
 }
 
 void tst_Hostile::photoGoesOnlyIntoTheDocumentItWasTakenFor() {
     QFETCH(QString, move);
+    m_beacons.clear();
     startShell();
     QVERIFY(m_shell->open(QStringLiteral("/photo")));
     QVERIFY(!Named<ImageButton>(*m_shell->window, "Img_Photo")->isHidden());
@@ -582,18 +592,37 @@ void tst_Hostile::photoGoesOnlyIntoTheDocumentItWasTakenFor() {
     });
     // While the camera window is open the page moves on (or, at the same
     // site, starts to move as 拍照 is pressed); then the officer presses 拍  照.
-    const QString trap = (move == QLatin1String("other-origin")        ? m_otherOrigin
-                          : move == QLatin1String("same-site-at-open") ? m_sameSite.base()
-                                                                       : m_base) +
+    // "...-at-press-N": the page moves by its own timer N ms after the press.
+    const qsizetype atPress = move.indexOf(QLatin1String("-at-press-"));
+    const int pressDelay = atPress < 0 ? -1 : move.mid(atPress + 10).toInt();
+    if (atPress >= 0) {
+        move = move.left(atPress);
+    }
+    const bool sameSite = move.startsWith(QLatin1String("same-site"));
+    const QString trap = (move == QLatin1String("other-origin") ? m_otherOrigin
+                          : sameSite                            ? m_sameSite.base()
+                                                                : m_base) +
                          QStringLiteral("/hostile/photo-trap");
+    if (move == QLatin1String("reload")) {
+        // The photo page is the trap itself, and reloads by its own timer.
+        QVERIFY(m_shell->open(QStringLiteral("/hostile/photo-trap")));
+    }
     const QString away = move == QLatin1String("no-document")
                              ? m_base + QStringLiteral("/beacon?no-document")
                              : trap;
     const QString arrived = move == QLatin1String("no-document") ? QStringLiteral("no-document")
                                                                  : QStringLiteral("trap-ready");
     const auto leave = [&] {
-        m_shell->browser->page()->runJavaScript(QStringLiteral("location.href = '%1';").arg(away),
-                                                QWebEngineScript::MainWorld);
+        takeRequests();
+        m_beacons.clear(); // what the page said before it moved
+        m_shell->browser->page()->runJavaScript(
+            move == QLatin1String("reload")
+                ? QStringLiteral("setTimeout(function () { location.reload(); }, %1);")
+                      .arg(std::max(pressDelay, 10))
+                : QStringLiteral("setTimeout(function () { location.href = '%1'; }, %2);")
+                      .arg(away)
+                      .arg(std::max(pressDelay, 10)),
+            QWebEngineScript::MainWorld);
     };
     bool moved = move == QLatin1String("same-site-at-open");
     if (moved) {
@@ -606,7 +635,12 @@ void tst_Hostile::photoGoesOnlyIntoTheDocumentItWasTakenFor() {
         if (camera == nullptr) {
             return;
         }
-        if (!moved) {
+        if (pressDelay >= 0 && !pressed) {
+            // The page moves on by its own timer just as the officer presses.
+            moved = pressed = true;
+            leave();
+            Named<QPushButton>(*camera, "Btn_Save")->click();
+        } else if (!moved) {
             moved = true;
             leave();
         } else if (!pressed && waitForBeacon(arrived, 0) &&
@@ -632,9 +666,15 @@ void tst_Hostile::photoGoesOnlyIntoTheDocumentItWasTakenFor() {
         QVERIFY(!LogMessages().contains(QStringLiteral("导入照片时失败")));
         return;
     }
-    QTRY_VERIFY_WITH_TIMEOUT(
-        LogMessages().contains(QStringLiteral("导入照片时失败,错误:") + Browser::kDocumentGone),
-        10000);
+    if (pressDelay >= 0) {
+        // The photo may still reach the page it was taken for, as it leaves:
+        // the page it goes to must get nothing, whatever the timing.
+        QVERIFY(waitForBeacon(QStringLiteral("trap-ready")));
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(
+            LogMessages().contains(QStringLiteral("导入照片时失败,错误:") + Browser::kDocumentGone),
+            10000);
+    }
     QVERIFY(m_shell->settle());
     QCOMPARE(m_shell->browser->page()->url().path(), QStringLiteral("/hostile/photo-trap"));
     QCOMPARE(m_shell
@@ -645,6 +685,16 @@ void tst_Hostile::photoGoesOnlyIntoTheDocumentItWasTakenFor() {
     QCOMPARE(m_shell->evaluate(QStringLiteral("document.getElementById('Img_InspectPhoto').src"))
                  .toString(),
              QString());
+    takeRequests();
+    if (pressDelay >= 0) {
+        // What the page the photo was taken for said as it left is its own:
+        // only the reports of the page that came after it count.
+        qsizetype arrivedAt = m_beacons.size();
+        while (arrivedAt > 0 && !m_beacons[arrivedAt - 1].startsWith(QLatin1String("trap-ready"))) {
+            --arrivedAt;
+        }
+        m_beacons = m_beacons.mid(arrivedAt);
+    }
     QVERIFY2(!sawBeacon(QStringLiteral("trap-text")) && !sawBeacon(QStringLiteral("trap-image")),
              qPrintable(m_beacons.join(u' ')));
 }
