@@ -13,6 +13,7 @@
 #include <string>
 
 #include <QFile>
+#include <QLocale>
 #include <QWebEngineCertificateError>
 #include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
@@ -42,10 +43,22 @@ bool IsAborted(const QWebEngineLoadingInfo& info) {
            info.errorCode() == kErrorAborted && !info.isErrorPage();
 }
 
+// The engine speaks Chinese on every PC, as the Windows client's browser did
+// on Chinese Windows, whatever the system's locale: its own pages and
+// messages (error pages, form validation, pickers) follow the application's
+// default locale when the engine starts, and every request asks for Chinese
+// first (navigator.language follows it).
+QWebEngineProfile* ChineseProfile(QObject* parent) {
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::SimplifiedHanScript, QLocale::China));
+    auto* profile = new QWebEngineProfile(parent);
+    profile->setHttpAcceptLanguage(QStringLiteral("zh-CN,zh;q=0.9"));
+    return profile;
+}
+
 } // namespace
 
 WebEngineBrowser::WebEngineBrowser(QObject* parent)
-    : Browser(parent), m_profile(new QWebEngineProfile(this)) {
+    : Browser(parent), m_profile(ChineseProfile(this)) {
     // An off-the-record profile: no cookie, storage or cache of the pages is
     // kept on disk, so the next officer on this PC finds nothing of the last.
     m_profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);

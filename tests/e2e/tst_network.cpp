@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -30,6 +31,8 @@ namespace {
 struct Request {
     QByteArray target;             // as sent: a whole address when sent to a proxy
     QByteArray proxyAuthorization; // the header's value, or empty
+    QByteArray acceptLanguage;     // the header's value, or empty
+    QByteArray method;             // GET, POST, ...
 };
 
 // An HTTP server of the test's own on 127.0.0.1: it reads each request's
@@ -37,6 +40,8 @@ struct Request {
 // resets the connection). Each answer closes its connection.
 class TestServer : public QObject {
 public:
+    // A rule's answer that answers nothing and keeps the connection open.
+    static inline const QByteArray kNoAnswer = QByteArrayLiteral("(no answer)");
     using Rule = std::function<QByteArray(const Request&)>;
 
     explicit TestServer(Rule rule) : m_rule(std::move(rule)) {
@@ -63,15 +68,23 @@ private:
         }
         Request request;
         const QList<QByteArray> lines = head.left(head.indexOf("\r\n\r\n")).split('\n');
+        request.method = lines.value(0).split(' ').value(0);
         request.target = lines.value(0).split(' ').value(1);
         for (const QByteArray& line : lines) {
             if (line.toLower().startsWith("proxy-authorization:")) {
                 request.proxyAuthorization = line.mid(20).trimmed();
             }
+            if (line.toLower().startsWith("accept-language:")) {
+                request.acceptLanguage = line.mid(16).trimmed();
+            }
         }
         m_heads.remove(socket);
         requests.append(request);
         const QByteArray answer = m_rule(request);
+        if (answer == kNoAnswer) {
+            m_silent.append(socket); // taken, never answered: a line that drops everything
+            return;
+        }
         if (answer.isEmpty()) {
             // A connection reset: closed with nothing lingering.
             const linger reset{1, 0};
@@ -87,6 +100,7 @@ private:
 
     QTcpServer m_server;
     Rule m_rule;
+    QList<QPointer<QTcpSocket>> m_silent;
     QHash<QTcpSocket*, QByteArray> m_heads;
 };
 
@@ -141,6 +155,10 @@ private slots:
     void nonAsciiHostAndPathAsABrowserSendsThem();
     void allowedOriginsNeverWidenAndTakeIPv6();
     void systemStoreAuthorityIsTrustedUntilRemoved();
+    void aSilentLineAtTheStartComesBackByItself();
+    void anInnerFailureKeepsThePlaceAndAsksAgainOnlyForAGet();
+    void theEngineSpeaksChineseWhateverTheLocale_data();
+    void theEngineSpeaksChineseWhateverTheLocale();
 
 private:
     // A program folder with a copy of tavlin, configured with url (and the
@@ -255,6 +273,8 @@ void tst_Network::failedLoadsSayWhyInTheLog_data() {
                                   << "ERR_NAME_NOT_RESOLVED (-105) at http://nowhere.test/";
     QTest::newRow("reset") << "reset"
                            << "(-10";
+    QTest::newRow("HTTP error without a body")
+        << "empty" << "HTTP error with an empty body (503) at http://127.0.0.1:";
 }
 
 void tst_Network::failedLoadsSayWhyInTheLog() {
@@ -270,6 +290,12 @@ void tst_Network::failedLoadsSayWhyInTheLog() {
                    QStringLiteral("--host-resolver-rules=MAP nowhere.test ~NOTFOUND"));
         url = QStringLiteral("http://nowhere.test/inspect");
     } else if (kind == QLatin1String("reset")) {
+        url = QStringLiteral("http://127.0.0.1:%1/inspect").arg(resets.port());
+    } else if (kind == QLatin1String("empty")) {
+        resets.setRule([](const Request&) {
+            return QByteArray("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\n"
+                              "Connection: close\r\n\r\n");
+        });
         url = QStringLiteral("http://127.0.0.1:%1/inspect").arg(resets.port());
     }
     const QString folder = makeFolder(url);
@@ -580,3 +606,113 @@ void tst_Network::systemStoreAuthorityIsTrustedUntilRemoved() {
 
 QTEST_GUILESS_MAIN(tst_Network)
 #include "tst_network.moc"
+
+void tst_Network::theEngineSpeaksChineseWhateverTheLocale_data() {
+    QTest::addColumn<QString>("locale");
+    QTest::newRow("C") << "C";
+    QTest::newRow("en_US.UTF-8") << "en_US.UTF-8";
+}
+
+void tst_Network::theEngineSpeaksChineseWhateverTheLocale() {
+    QFETCH(QString, locale);
+    // The page reports the language the engine gives it and the engine's
+    // own message for a required field left empty.
+    TestServer backEnd([](const Request& request) {
+        if (request.target.startsWith("/report")) {
+            return Answer("204 No Content", {}, {});
+        }
+        return Page(kLogin, "var i = document.createElement('input'); i.required = true;"
+                            "document.body.appendChild(i);"
+                            "new Image().src = '/report?lang=' + encodeURIComponent("
+                            "navigator.language) + '&says=' + encodeURIComponent("
+                            "i.validationMessage);");
+    });
+    QVERIFY(backEnd.listen());
+    const QString folder =
+        makeFolder(QStringLiteral("http://127.0.0.1:%1/inspect").arg(backEnd.port()));
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("LANG"), locale);
+    env.insert(QStringLiteral("LC_ALL"), locale);
+    env.insert(QStringLiteral("LANGUAGE"), QString());
+    start(folder, env);
+    const auto report = [&backEnd] {
+        for (const Request& request : backEnd.requests) {
+            if (request.target.startsWith("/report")) {
+                return QUrl::fromPercentEncoding(request.target);
+            }
+        }
+        return QString();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(!report().isEmpty(), 60000);
+    QVERIFY2(report().contains(QStringLiteral("lang=zh-CN&")), qPrintable(report()));
+    // Chinese, not "Please fill out this field."
+    QVERIFY2(report().contains(QStringLiteral("请填写")), qPrintable(report()));
+    QVERIFY(backEnd.requests.first().acceptLanguage.startsWith("zh-CN"));
+}
+
+void tst_Network::aSilentLineAtTheStartComesBackByItself() {
+    // The line takes the connection and drops everything after: no refusal,
+    // no reset, no byte of an answer, until it comes back.
+    TestServer backEnd([](const Request&) { return TestServer::kNoAnswer; });
+    QVERIFY(backEnd.listen());
+    const QString folder =
+        makeFolder(QStringLiteral("http://127.0.0.1:%1/inspect").arg(backEnd.port()),
+                   {QStringLiteral("--load-timeout"), QStringLiteral("2")});
+    start(folder);
+    // The start ran into the limit, and was tried again by itself.
+    QTRY_VERIFY_WITH_TIMEOUT(backEnd.requests.size() >= 2, 60000);
+    backEnd.setRule([](const Request&) { return Page(kLogin); });
+    const qsizetype before = backEnd.requests.size();
+    QTRY_VERIFY_WITH_TIMEOUT(backEnd.requests.size() > before, 60000);
+    QVERIFY(backEnd.requests.last().target.startsWith("/inspect?"));
+    // Said once, as an outage, however many tries it took.
+    const QStringList log = Log(folder);
+    QCOMPARE(log.size(), 1);
+    QVERIFY2(log.first().contains(QStringLiteral("no answer within 2 s at http://127.0.0.1:")),
+             qPrintable(log.first()));
+}
+
+void tst_Network::anInnerFailureKeepsThePlaceAndAsksAgainOnlyForAGet() {
+    // The start is a home page that moves on to a list by itself; the list
+    // sends a form. The back end is away when the list is asked for, and
+    // never takes the form.
+    bool away = true;
+    TestServer backEnd([&away](const Request& request) {
+        if (request.target.startsWith("/inspect")) {
+            return Page(QStringLiteral("首页"),
+                        "setTimeout(function () { location.href = '/list?page=2'; }, 300);");
+        }
+        if (away || request.target.startsWith("/save")) {
+            return QByteArray(); // reset: out of reach
+        }
+        return Page(QStringLiteral("列表"),
+                    "setTimeout(function () {"
+                    "  var f = document.createElement('form'); f.method = 'post';"
+                    "  f.action = '/save'; document.body.appendChild(f); f.submit();"
+                    "}, 300);");
+    });
+    QVERIFY(backEnd.listen());
+    const QString folder =
+        makeFolder(QStringLiteral("http://127.0.0.1:%1/inspect").arg(backEnd.port()));
+    const auto count = [&backEnd](const QByteArray& prefix, const QByteArray& method) {
+        return std::count_if(backEnd.requests.begin(), backEnd.requests.end(),
+                             [&](const Request& r) {
+                                 return r.target.startsWith(prefix) && r.method == method;
+                             });
+    };
+    start(folder);
+    // The list failed; it is asked again in its place by itself (5 s later),
+    // and the start is not: the officer is not moved to it.
+    QTRY_VERIFY_WITH_TIMEOUT(count("/list", "GET") >= 2, 60000);
+    QCOMPARE(count("/inspect", "GET"), 1);
+    // Back: the list comes by itself, and sends its form, which fails.
+    away = false;
+    QTRY_VERIFY_WITH_TIMEOUT(count("/save", "POST") == 1, 60000);
+    // The form is never sent again by itself, nor is the officer moved to
+    // the start. (That something does not happen needs a span to watch:
+    // longer than the wait after which a GET is asked again.)
+    QTest::qWait(8000);
+    QCOMPARE(count("/save", "POST"), 1);
+    QCOMPARE(count("/inspect", "GET"), 1);
+}
+
