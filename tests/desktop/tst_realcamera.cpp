@@ -51,6 +51,7 @@ private slots:
     void coloursOfEveryFormatAndColourSpace_data();
     void coloursOfEveryFormatAndColourSpace();
     void documentCameraIsPhotographedAtItsLargestSize();
+    void aPictureLargerThanTheSitesLargestIsScaledDown();
     void secondOfTwoSameNamedCamerasIsTheOneConnected();
     void cameraThatCannotStart();
     void cameraSlowToDeliverItsFirstPicture();
@@ -298,6 +299,25 @@ void tst_RealCamera::documentCameraIsPhotographedAtItsLargestSize() {
     QImage photo(window.PhotoPath());
     QCOMPARE(photo.size(), QSize(2592, 1944));
     QVERIFY(Near(photo.pixelColor(1296, 972), QColor(0x30, 0x60, 0xc0), 6));
+}
+
+void tst_RealCamera::aPictureLargerThanTheSitesLargestIsScaledDown() {
+    // A camera with no mode within the site's largest photo: it previews in
+    // the mode closest to it, and the photo is scaled down to fit, its shape
+    // and colours kept.
+    QVERIFY(VirtualCameras::set({QStringLiteral(
+        "name=Document Camera;modes=MJPG:2592x1944@15,YUY2:1920x1080@5;colour=3060c0")}));
+    GstVcx vcx;
+    vcx.setLargestPicture(640, 480);
+    TFrm_Camera window(vcx, m_dialogs, appPath());
+    QVERIFY(showConnected(window, vcx));
+    QCOMPARE(vcx.captureSize(), QSize(1920, 1080));
+    QTRY_VERIFY_WITH_TIMEOUT(Near(previewColour(window), QColor(0x30, 0x60, 0xc0), 6), 10000);
+    QTest::mouseClick(Named<QPushButton>(window, "Btn_Save"), Qt::LeftButton);
+    QVERIFY(window.PhotoTaken());
+    QImage photo(window.PhotoPath());
+    QCOMPARE(photo.size(), QSize(640, 360));
+    QVERIFY(Near(photo.pixelColor(320, 180), QColor(0x30, 0x60, 0xc0), 6));
 }
 
 void tst_RealCamera::secondOfTwoSameNamedCamerasIsTheOneConnected() {

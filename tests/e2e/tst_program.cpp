@@ -735,7 +735,27 @@ void tst_Program::documentCameraPhotoAndUnpluggedCameraInTheRealProgram() {
     XDoTool({QStringLiteral("click"), QStringLiteral("1")});
     const QString photo = folder + QStringLiteral("/USB_Temp.jpg");
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(photo), 10000);
-    const QImage picture(photo);
+    // By default what the back end has always received: 640x480.
+    QImage picture(photo);
+    QCOMPARE(picture.size(), QSize(640, 480));
+    QVERIFY2(near(picture.pixelColor(320, 240), QColor(0x30, 0x60, 0xc0)),
+             qPrintable(picture.pixelColor(320, 240).name()));
+    // IT raises the limit; the next camera window takes the camera's largest.
+    QProcess config;
+    config.start(QStringLiteral(TAVLIN_BIN_DIR "/tavlin-config"),
+                 {QStringLiteral("write"), folder, QStringLiteral("--largest-photo"),
+                  QStringLiteral("2592x1944")});
+    QVERIFY(config.waitForFinished(30000) && config.exitCode() == 0);
+    QVERIFY(QFile::remove(photo));
+    camera = openCamera();
+    QVERIFY2(!camera.isEmpty(), "no camera window with the larger limit");
+    QTRY_VERIFY2_WITH_TIMEOUT(near(previewColour(camera), QColor(0x30, 0x60, 0xc0)),
+                              qPrintable(previewColour(camera).name()), 20000);
+    XDoTool({QStringLiteral("mousemove"), QStringLiteral("--window"), camera, QStringLiteral("537"),
+             QStringLiteral("23")});
+    XDoTool({QStringLiteral("click"), QStringLiteral("1")});
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(photo), 10000);
+    picture = QImage(photo);
     QCOMPARE(picture.size(), QSize(2592, 1944));
     QVERIFY2(near(picture.pixelColor(1296, 972), QColor(0x30, 0x60, 0xc0)),
              qPrintable(picture.pixelColor(1296, 972).name()));
