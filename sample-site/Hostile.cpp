@@ -210,6 +210,21 @@ void ServeHostile(httplib::Server& server) {
                               "},5);"));
     });
 
+    // A photo page that moves on by its own timer, ms after it loaded, to the
+    // photo trap of the server on 127.0.0.1:port (with this server's port: the
+    // same origin; with another: another origin of the same site).
+    server.Get(R"(/hostile/photo-moves/(\d+)/(\d+))",
+               [](const httplib::Request& req, httplib::Response& res) {
+                   Html(res, HostilePage("企业监督检查信息添加",
+                                         "<input type=\"hidden\" id=\"Txt_InspectPhotoStr\">"
+                                         "<img id=\"Img_InspectPhoto\" alt=\"\">",
+                                         "beacon('moves-ready');setTimeout(function(){"
+                                         "location.href='http://127.0.0.1:" +
+                                             std::string(req.matches[1]) +
+                                             "/hostile/photo-trap';}," +
+                                             std::string(req.matches[2]) + ");"));
+               });
+
     // A photo page of any origin that reports what reaches its photo fields.
     server.Get("/hostile/photo-trap", [](const httplib::Request&, httplib::Response& res) {
         Html(res,

@@ -128,9 +128,10 @@ signals:
     // refused. reason says which, for the log.
     void pageFailed(const QString& reason);
     // A top-level load brought not a byte of an answer within the load limit
-    // (the line drops packets, or the back end went silent) and was stopped:
-    // the document shown before stays. reason says so, for the log.
-    void loadTimedOut(const QString& reason);
+    // of seconds (the line drops packets, or the back end went silent) and
+    // was stopped: the document shown before stays. where is the address
+    // without its query, for the log.
+    void loadTimedOut(int seconds, const QString& where);
     // A top-level load failed without a document of the back end's (the
     // documentComplete(false) that follows shows it), or a proxy refused the
     // credentials it was given. reason says why, with the address without its

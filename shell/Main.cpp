@@ -164,15 +164,17 @@ void TFrm_Tavlin::handleBrowserLoadFailed(const QString& reason, bool outage) {
     m_retry->start(m_retrySchedule.next());
 }
 
-void TFrm_Tavlin::handleBrowserLoadTimedOut(const QString& reason) {
+void TFrm_Tavlin::handleBrowserLoadTimedOut(int seconds, const QString& where) {
     // The start without a byte of an answer is an outage like a refused
     // connection, tried again by itself. An inner page that timed out is the
     // officer's to try again, as any page that did not finish loading.
     if (!m_startPending) {
-        handleBrowserPageFailed(reason);
+        handleBrowserPageFailed(
+            QStringLiteral("the page did not finish loading within %1 s").arg(seconds));
         return;
     }
-    handleBrowserLoadFailed(reason, true);
+    handleBrowserLoadFailed(QStringLiteral("no answer within %1 s at %2").arg(seconds).arg(where),
+                            true);
     WebBrowserDocumentComplete(false);
 }
 

@@ -99,7 +99,7 @@ private slots:
     void handleBrowserRefused(const QString& what);
     void handleBrowserDocumentKept();
     void handleBrowserLoadFailed(const QString& reason, bool outage);
-    void handleBrowserLoadTimedOut(const QString& reason);
+    void handleBrowserLoadTimedOut(int seconds, const QString& where);
 
 private:
     // Components, by the names of the design.

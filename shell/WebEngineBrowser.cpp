@@ -376,14 +376,12 @@ void WebEngineBrowser::handleLoadTimeout() {
     } else {
         // Not a byte of an answer: a line that drops packets, or a back end
         // that took the connection and went silent.
-        emit loadTimedOut(
-            QStringLiteral("no answer within %1 s at %2")
-                .arg(seconds)
-                .arg(QString::fromStdString(LogExcerpt(
-                    m_page->requestedUrl()
-                        .adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo)
-                        .toString(QUrl::FullyEncoded)
-                        .toStdString()))));
+        emit loadTimedOut(seconds, QString::fromStdString(LogExcerpt(
+                                       m_page->requestedUrl()
+                                           .adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment |
+                                                     QUrl::RemoveUserInfo)
+                                           .toString(QUrl::FullyEncoded)
+                                           .toStdString())));
     }
     m_page->triggerAction(QWebEnginePage::Stop);
 }

@@ -198,6 +198,7 @@ private slots:
     void cameraWindowOpensFromTheKeyboardAndFitsTheScreen_data();
     void cameraWindowOpensFromTheKeyboardAndFitsTheScreen();
     void documentCameraPhotoAndUnpluggedCameraInTheRealProgram();
+    void thePhotoReachesOnlyItsDocumentWhenThePageMovesOnItsOwn();
 
 private:
     // A program folder with a copy of tavlin; configured against the sample
@@ -686,6 +687,81 @@ void tst_Program::cameraWindowOpensFromTheKeyboardAndFitsTheScreen() {
     QVERIFY(tavlin->waitForFinished(30000));
 }
 
+// Tavlin's environment for the test's cameras, described by the file cameras.
+QProcessEnvironment CameraEnvironment(const QString& cameras, const QString& registry) {
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("GST_PLUGIN_PATH"), QStringLiteral(TAVLIN_VCAM_PLUGIN_DIR));
+    env.insert(QStringLiteral("GST_REGISTRY"), registry);
+    env.insert(QStringLiteral("GST_PLUGIN_FEATURE_RANK"),
+               QStringLiteral("v4l2deviceprovider:NONE,pipewiredeviceprovider:NONE,"
+                              "libcameraprovider:NONE"));
+    env.insert(QStringLiteral("TAVLIN_VCAM_FILE"), cameras);
+    return env;
+}
+
+void tst_Program::thePhotoReachesOnlyItsDocumentWhenThePageMovesOnItsOwn() {
+    // The photo page moves, by its own timer, to another origin of the same
+    // site while the camera window is open; the officer presses 拍  照 once
+    // the new page shows. The new page must receive nothing.
+    m_site = std::make_unique<SampleSite>();
+    QVERIFY(m_site->start({QStringLiteral("--hostile")}));
+    SampleSite sameSite;
+    QVERIFY(sameSite.start({QStringLiteral("--hostile")}));
+    const QString folder =
+        makeFolder(true, QStringLiteral("/hostile/photo-moves/%1/6000").arg(sameSite.port()));
+    QVERIFY(QFile::copy(QStringLiteral(TAVLIN_BIN_DIR "/tavlin-camera.so"),
+                        folder + QStringLiteral("/tavlin-camera.so")));
+    const QString cameras = m_work->filePath(QStringLiteral("cameras.txt"));
+    QFile list(cameras);
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write("name=USB Camera;colour=3060c0\n");
+    list.close();
+    QProcess* tavlin = startTavlin(
+        folder, CameraEnvironment(cameras, m_work->filePath(QStringLiteral("registry.bin"))));
+    QStringList seen;
+    const auto saw = [](SampleSite& site, QStringList& requests, const QString& beacon) {
+        requests += site.takeRequests();
+        return !requests.filter(QStringLiteral("/beacon?") + beacon).isEmpty();
+    };
+    QVERIFY(QTest::qWaitFor([&] { return saw(*m_site, seen, QStringLiteral("moves-ready")); },
+                            60000));
+    const QString window = WaitForWindow(tavlin->processId(), QStringLiteral("Tavlin"));
+    QVERIFY(!window.isEmpty());
+    const QString camera = OpenCameraWindow(tavlin, window);
+    QVERIFY2(!camera.isEmpty(), "no camera window");
+    QStringList trap;
+    QVERIFY2(QTest::qWaitFor([&] { return saw(sameSite, trap, QStringLiteral("trap-ready")); },
+                             30000),
+             "the page did not move on");
+    QVERIFY2(!WaitForWindow(tavlin->processId(), QStringLiteral("拍照"), 1000).isEmpty(),
+             "the camera window closed as the page moved");
+    XDoTool({QStringLiteral("mousemove"), QStringLiteral("--window"), camera, QStringLiteral("537"),
+             QStringLiteral("23")});
+    XDoTool({QStringLiteral("click"), QStringLiteral("1")});
+    // The import ends by saying that the page it was for is gone.
+    const auto log = [&folder] {
+        QByteArray text;
+        for (const QFileInfo& day :
+             QDir(folder + QStringLiteral("/LogFiles")).entryInfoList(QDir::Files)) {
+            QFile entry(day.filePath());
+            if (entry.open(QIODevice::ReadOnly)) {
+                text += entry.readAll();
+            }
+        }
+        return text;
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(log().contains("the page the photo was taken for is gone"),
+                              log().constData(), 20000);
+    // Nothing was put into any page: the trap, which reports what reaches
+    // its fields, saw none.
+    trap += sameSite.takeRequests();
+    QVERIFY2(trap.filter(QStringLiteral("/beacon?trap-text")).isEmpty() &&
+                 trap.filter(QStringLiteral("/beacon?trap-image")).isEmpty(),
+             qPrintable(trap.join(u' ')));
+    tavlin->terminate();
+    QVERIFY(tavlin->waitForFinished(30000));
+}
+
 void tst_Program::documentCameraPhotoAndUnpluggedCameraInTheRealProgram() {
     // Cameras of the test's own: a document camera (its largest raw mode too
     // slow to preview) and an HD webcam in BT.709.
@@ -703,13 +779,8 @@ void tst_Program::documentCameraPhotoAndUnpluggedCameraInTheRealProgram() {
     plug("id=doc;name=Document Camera;modes=YUY2:2592x1944@2,MJPG:2592x1944@15,"
          "MJPG:640x480@30;colour=3060c0\n" +
          webcam);
-    QProcessEnvironment env;
-    env.insert(QStringLiteral("GST_PLUGIN_PATH"), QStringLiteral(TAVLIN_VCAM_PLUGIN_DIR));
-    env.insert(QStringLiteral("GST_REGISTRY"), m_work->filePath(QStringLiteral("registry.bin")));
-    env.insert(QStringLiteral("GST_PLUGIN_FEATURE_RANK"),
-               QStringLiteral("v4l2deviceprovider:NONE,pipewiredeviceprovider:NONE,"
-                              "libcameraprovider:NONE"));
-    env.insert(QStringLiteral("TAVLIN_VCAM_FILE"), cameras);
+    const QProcessEnvironment env =
+        CameraEnvironment(cameras, m_work->filePath(QStringLiteral("registry.bin")));
     QProcess* tavlin = nullptr;
     const QString window = startOnThePhotoPage(env, tavlin);
     QVERIFY2(!window.isEmpty(), "Tavlin did not show the photo page maximised");

@@ -21,7 +21,8 @@ done
 logged || { cat "$HOME/tavlin.out"; fail "no log line in $state"; }
 ls "$state"/Inspect_*.txt >/dev/null || fail "the log is not in $state"
 [ "$(stat -c %a "$XDG_RUNTIME_DIR/tavlin")" = 700 ] || fail "no private photo folder"
-tavlin-logview | grep -q -- '-----MAIN: 加载页面失败，错误：the page did not finish loading' ||
+# A start that never answers is an outage, said once and tried again.
+tavlin-logview | grep -q -- '-----MAIN: 加载页面失败，错误：no answer within 2 s at ' ||
   fail "tavlin-logview did not show today's log: $(tavlin-logview 2>&1)"
 
 kill -TERM "$tavlin"

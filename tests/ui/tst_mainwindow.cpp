@@ -574,14 +574,17 @@ void tst_MainWindow::outagesTryTheStartOrTheFailedPageInItsPlace() {
 void tst_MainWindow::aStartWithoutAnAnswerIsAnOutage() {
     auto window = makeWindow();
     window->show();
-    emit m_browser.loadTimedOut(QStringLiteral("no answer within 30 s at http://127.0.0.1:9/"));
+    emit m_browser.loadTimedOut(30, QStringLiteral("http://127.0.0.1:9/inspect"));
     QCOMPARE(Shown(Named<ClickableLabel>(*window, "Lb_Ref")), QStringLiteral("shown"));
-    QVERIFY(LogMessages().contains(QStringLiteral("加载页面失败，错误：no answer within 30 s")));
+    QVERIFY(LogMessages().contains(
+        QStringLiteral("加载页面失败，错误：no answer within 30 s at http://127.0.0.1:9/inspect")));
     QVERIFY(FireOutageRetry(*window));
     QCOMPARE(m_browser.navigated.size(), 2);
     // An inner page without an answer is the officer's to try again.
     m_browser.complete(QStringLiteral("首页"));
-    emit m_browser.loadTimedOut(QStringLiteral("no answer within 30 s at http://127.0.0.1:9/a"));
+    emit m_browser.loadTimedOut(30, QStringLiteral("http://127.0.0.1:9/a"));
+    QVERIFY(LogMessages().contains(
+        QStringLiteral("加载页面失败，错误：the page did not finish loading within 30 s")));
     QCOMPARE(Shown(Named<QWidget>(*window, "Pnl_Msg")), QStringLiteral("shown"));
     QCOMPARE(Shown(Named<ClickableLabel>(*window, "Lb_Ref")), QStringLiteral("shown"));
     QVERIFY(!FireOutageRetry(*window));
