@@ -70,6 +70,7 @@ public:
     struct DocumentPin {
         quint64 document = 0; // which top-level document, counted by the browser
         QString ticket;       // unguessable, known to that document's isolated world only
+        QString origin;       // the document's origin, as it said it
     };
     virtual DocumentPin pinDocument() = 0;
 

@@ -418,7 +418,7 @@ void InspectPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
             // may come after it has started to make them.
             handleNewDocument();
             emit documentCreated(report.value(QStringLiteral("id")).toString(),
-                                 QUrl(report.value(QStringLiteral("origin")).toString()));
+                                 report.value(QStringLiteral("origin")).toString());
         } else {
             emit documentLoaded(report);
         }

@@ -102,7 +102,7 @@ signals:
     void documentLoaded(const QVariantMap& facts);
     // A new top-level document was made: the id the program's script gave it
     // in its isolated world, and its origin.
-    void documentCreated(const QString& id, const QUrl& origin);
+    void documentCreated(const QString& id, const QString& origin);
 
 protected:
     QWebEnginePage* createWindow(WebWindowType type) override;

@@ -157,14 +157,19 @@ QString NoDragOut() {
                           "}, true);");
 }
 
-QString ImportPhoto(const QString& ticket, const QString& inputId, const std::string& text,
-                    const QString& imageId, const QString& imageUrl, const QString& gone) {
-    // The ticket is checked first and both lookups come before any write, so
-    // another document, or a failure, leaves every page untouched.
+QString ImportPhoto(const QString& ticket, const QString& origin, const QString& inputId,
+                    const std::string& text, const QString& imageId, const QString& imageUrl,
+                    const QString& gone) {
+    // The ticket and the origin are checked first and both lookups come
+    // before any write, so another document, or a failure, leaves every page
+    // untouched. The origin is a second lock, checked by the document itself:
+    // a script that lands in a document of another origin writes nothing
+    // even if the ticket were known there.
     const QString head =
         IsolatedFunction(
-            QStringLiteral("ticket, inputId, imageId, imageUrl, gone, text"),
-            QStringLiteral("if (!ticket || window.tavlinDocumentId !== ticket)"
+            QStringLiteral("ticket, origin, inputId, imageId, imageUrl, gone, text"),
+            QStringLiteral("if (!ticket || window.tavlinDocumentId !== ticket ||"
+                           "    String(location.origin) !== origin)"
                            "  return {ok: false, error: gone};"
                            "var input = find(inputId);"
                            "if (input && !(input instanceof HTMLInputElement))"
@@ -175,9 +180,9 @@ QString ImportPhoto(const QString& ticket, const QString& inputId, const std::st
                            "if (input) input.value = text;"
                            "if (image) { image.src = ''; image.src = imageUrl; }"
                            "return {ok: true, input: !!input, image: !!image};")) +
-        QStringLiteral("%1, %2, %3, %4, %5, ")
-            .arg(Literal(ticket), Literal(inputId), Literal(imageId), Literal(imageUrl),
-                 Literal(gone));
+        QStringLiteral("%1, %2, %3, %4, %5, %6, ")
+            .arg(Literal(ticket), Literal(origin), Literal(inputId), Literal(imageId),
+                 Literal(imageUrl), Literal(gone));
     // The photo text is megabytes long: its literal is written straight into the script.
     QString script = head;
     AppendStringLiteral(script, text);

@@ -51,9 +51,10 @@ QString ClaimAtLoadEnd(const QString& documentId);
 QString NoDragOut();
 
 // Writes the photo's text into the input inputId and points the image
-// imageId at imageUrl, in the document whose id is ticket only; otherwise
-// answers {ok: false, error: gone}.
-QString ImportPhoto(const QString& ticket, const QString& inputId, const std::string& text,
-                    const QString& imageId, const QString& imageUrl, const QString& gone);
+// imageId at imageUrl, in the document whose id is ticket and whose origin is
+// origin only; otherwise answers {ok: false, error: gone}.
+QString ImportPhoto(const QString& ticket, const QString& origin, const QString& inputId,
+                    const std::string& text, const QString& imageId, const QString& imageUrl,
+                    const QString& gone);
 
 } // namespace PageScripts

@@ -80,7 +80,7 @@ private:
     static constexpr int kClaimRetryMs = 100;
     void handleDocumentLoaded(const QVariantMap& facts);
     // A new top-level document was made, with the id and origin its script gave.
-    void handleDocumentCreated(const QString& id, const QUrl& origin);
+    void handleDocumentCreated(const QString& id, const QString& origin);
     // A new document completed: emits documentComplete(true). With facts
     // (what was read from the document), readTitle and readElementTexts
     // answer from them while that is handled.
@@ -127,7 +127,7 @@ private:
     // the shown one goes with its process; its id and origin as it said them.
     quint64 m_document = 0;
     QString m_documentId;
-    QUrl m_documentOrigin;
+    QString m_documentOrigin; // location.origin, as the document said it
     // Counted up whenever a document has arrived (its load ended or it
     // reported its load event) or went with its process: an answer about
     // the document that arrived before is then out of date.

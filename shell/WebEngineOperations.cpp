@@ -72,11 +72,11 @@ Browser::DocumentPin WebEngineBrowser::pinDocument() {
     // it) and reported before any script of the page ran: nothing is written
     // into the page, so a document the page moves on to in this instant can
     // never receive the pin.
-    m_pinnedOrigin = m_documentOrigin;
-    return DocumentPin{m_document, m_documentId};
+    m_pinnedOrigin = QUrl(m_documentOrigin);
+    return DocumentPin{m_document, m_documentId, m_documentOrigin};
 }
 
-void WebEngineBrowser::handleDocumentCreated(const QString& id, const QUrl& origin) {
+void WebEngineBrowser::handleDocumentCreated(const QString& id, const QString& origin) {
     m_page->trace().stage("document");
     // A new top-level document: a photo taken for the last one goes nowhere,
     // and the one given to it is no longer served.
@@ -96,8 +96,9 @@ void WebEngineBrowser::importPhoto(const DocumentPin& pin, const QString& inputI
     }
     // For the pinned document, and for nothing after it.
     const QUrl imageUrl = m_photos->serve(path, m_pinnedOrigin);
-    const QString script = PageScripts::ImportPhoto(
-        pin.ticket, inputId, text, imageId, imageUrl.toString(QUrl::FullyEncoded), kDocumentGone);
+    const QString script =
+        PageScripts::ImportPhoto(pin.ticket, pin.origin, inputId, text, imageId,
+                                 imageUrl.toString(QUrl::FullyEncoded), kDocumentGone);
     runIsolated(script, [self = QPointer<WebEngineBrowser>(this),
                          callback = std::move(callback)](const ScriptResult& result) {
         if (self && !result.ok) {

@@ -55,7 +55,8 @@ public:
         callback(result);
     }
     DocumentPin pinDocument() override {
-        return DocumentPin{document, QStringLiteral("ticket-%1").arg(document)};
+        return DocumentPin{document, QStringLiteral("ticket-%1").arg(document),
+                           QStringLiteral("http://127.0.0.1:9")};
     }
     void importPhoto(const DocumentPin& pin, const QString& inputId, const std::string& text,
                      const QString& imageId, const QString& path, Callback callback) override {
