@@ -36,6 +36,11 @@ std::string DescribeRefusal(const std::string& appPath, LoadResult result) {
         return "tavlin: cannot start: " + path +
                " does not exist (write it with: tavlin-config write " + appPath + " ...)";
     case LoadResult::EmptyUrl:
+        if (const std::string encoding = TFileOper::UnreadableEncoding(path); !encoding.empty()) {
+            return "tavlin: cannot start: " + path + " is written in " + encoding +
+                   ", which Tavlin cannot read; save it as ANSI (GBK), UTF-8 or Unicode "
+                   "(UTF-16 little-endian)";
+        }
         return "tavlin: cannot start: " + path + " gives no address ([URL] URL is empty)";
     case LoadResult::Loaded:
         break;
@@ -49,6 +54,10 @@ Configuration Load(const std::string& appPath) {
     config.result = base.result;
     config.baseUrl = base.url;
     config.refusal = DescribeRefusal(appPath, base.result);
+    if (base.result == LoadResult::EmptyUrl) {
+        config.unreadableEncoding =
+            TFileOper::UnreadableEncoding(appPath + std::string(kConfigFile));
+    }
     if (base.result == LoadResult::Loaded) {
         config.browser = ReadBrowserSettings(appPath);
         config.largestPhoto = ReadLargestPhoto(appPath);

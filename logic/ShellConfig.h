@@ -81,6 +81,9 @@ struct Configuration {
     PhotoSize largestPhoto = kDefaultLargestPhoto;
     // Values set but not readable (see UnreadableValues), for the log.
     std::vector<std::string> unreadable;
+    // Config.ini is in an encoding Tavlin cannot read (see
+    // TFileOper::UnreadableEncoding): why the address read is empty.
+    std::string unreadableEncoding;
     // Why the start is refused, for standard error (see DescribeRefusal);
     // empty when result is Loaded.
     std::string refusal;

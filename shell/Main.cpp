@@ -241,6 +241,9 @@ bool TFrm_Tavlin::LoadConfig(const ShellConfig::Configuration& config) {
                                                   ShellConfig::kMissingConfigMessage.size()));
         return false;
     case ShellConfig::LoadResult::EmptyUrl:
+        if (!config.unreadableEncoding.empty()) {
+            TSysOper::WriteLog(CodePage::FromUtf8("读取配置失败,原因:" + config.refusal));
+        }
         m_dialogs.warning(this, QString::fromUtf8(ShellConfig::kEmptyUrlMessage.data(),
                                                   ShellConfig::kEmptyUrlMessage.size()));
         return false;

@@ -7,6 +7,7 @@
 #include "ElfNote.h"
 #include "SysOper.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -47,11 +48,21 @@ struct Line {
     char lastNonBlank = '\0';
 };
 
-// Reads a file line by line with bounded memory.
+// The largest "Unicode" (UTF-16) file read: it is converted whole.
+constexpr std::size_t kUtf16Kept = 4 * 1024 * 1024;
+
+// Reads a file line by line with bounded memory. A file that starts with the
+// UTF-16 little-endian byte-order mark (Windows Notepad's "Unicode") is read
+// as Windows' profile reader reads it: converted to the code page first.
 class LineReader {
 public:
     explicit LineReader(const std::string& path)
-        : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+        : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+        if (m_fd.valid() && fill() && m_size >= 2 && m_buffer[0] == '\xFF' &&
+            m_buffer[1] == '\xFE' && !(m_size >= 4 && m_buffer[2] == 0 && m_buffer[3] == 0)) {
+            readUtf16();
+        }
+    }
 
     bool isOpen() const { return m_fd.valid(); }
 
@@ -85,7 +96,35 @@ public:
     }
 
 private:
+    void readUtf16() {
+        std::string bytes(m_buffer + 2, m_size - 2);
+        while (bytes.size() <= kUtf16Kept && fill()) {
+            bytes.append(m_buffer, m_size);
+        }
+        bytes.resize(std::min(bytes.size(), kUtf16Kept) & ~std::size_t{1});
+        std::u16string units(bytes.size() / 2, u'\0');
+        for (std::size_t i = 0; i < units.size(); ++i) {
+            units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                             static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+        }
+        m_converted = CodePage::FromUtf16(units);
+        m_fromMemory = true;
+        m_at = m_size = 0;
+    }
+
     bool fill() {
+        if (m_fromMemory) {
+            // The converted text, a buffer at a time.
+            const std::size_t n = std::min(sizeof m_buffer, m_converted.size() - m_served);
+            if (n == 0) {
+                return false;
+            }
+            std::copy_n(m_converted.data() + m_served, n, m_buffer);
+            m_served += n;
+            m_at = 0;
+            m_size = n;
+            return true;
+        }
         for (;;) {
             const ssize_t n = ::read(m_fd.get(), m_buffer, sizeof m_buffer);
             if (n < 0 && errno == EINTR) {
@@ -104,6 +143,9 @@ private:
     char m_buffer[16 * 1024];
     std::size_t m_at = 0;
     std::size_t m_size = 0;
+    bool m_fromMemory = false; // a UTF-16 file, converted
+    std::string m_converted;
+    std::size_t m_served = 0;
 };
 
 // The value part of a key line, as the profile reader gives it back.
@@ -183,6 +225,40 @@ std::string TFileOper::ReadIniString(std::string_view FileName, std::string_view
     } catch (...) {
         return {};
     }
+}
+
+std::string TFileOper::UnreadableEncoding(std::string_view FileName) {
+    const UniqueFd file(::open(std::string(FileName).c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.valid()) {
+        return {};
+    }
+    char sample[4096];
+    ssize_t n;
+    do {
+        n = ::read(file.get(), sample, sizeof sample);
+    } while (n < 0 && errno == EINTR);
+    if (n <= 0) {
+        return {};
+    }
+    const std::string_view head(sample, static_cast<std::size_t>(n));
+    if (head.starts_with(std::string_view("\xFF\xFE\0\0", 4))) {
+        return "UTF-32 little-endian (it starts with the byte-order mark FF FE 00 00)";
+    }
+    if (head.starts_with(std::string_view("\0\0\xFE\xFF", 4))) {
+        return "UTF-32 big-endian (it starts with the byte-order mark 00 00 FE FF)";
+    }
+    if (head.starts_with("\xFE\xFF")) {
+        return "UTF-16 big-endian (it starts with the byte-order mark FE FF)";
+    }
+    if (head.starts_with("\xFF\xFE")) {
+        return {}; // "Unicode" as Windows writes it: read
+    }
+    // Text of ASCII letters in UTF-16 without a mark is every other byte zero.
+    const auto zeros = static_cast<std::size_t>(std::count(head.begin(), head.end(), '\0'));
+    if (head.size() >= 4 && zeros * 4 >= head.size()) {
+        return "UTF-16 without a byte-order mark (zero bytes between the characters)";
+    }
+    return {};
 }
 
 std::string TFileOper::GetVersion() {

@@ -16,11 +16,18 @@ public:
     // when the file, the section or the key is missing. Section and key match
     // without regard to ASCII case; blanks around names and value are removed,
     // then one pair of enclosing quotes; ';' lines are comments; lines end in
-    // LF or CR LF; a UTF-8 byte order mark is skipped; the first matching
+    // LF or CR LF; a UTF-8 byte order mark is skipped, and a file that starts
+    // with the UTF-16 little-endian one is read converted to the code page
+    // (as Windows reads a "Unicode" INI file); the first matching
     // section and key count. The value ends at a zero byte and is cut to 2047
     // bytes. Reports nothing.
     static std::string ReadIniString(std::string_view FileName, std::string_view Section,
                                      std::string_view Key);
+
+    // Why the INI file cannot be read as text at all, naming its encoding
+    // (UTF-16 big-endian, UTF-32, UTF-16 without a byte-order mark); empty
+    // when it can, or when it cannot be opened.
+    static std::string UnreadableEncoding(std::string_view FileName);
 
     // The running executable's four-part file version as "%d.%d.%d.%d", read
     // from the version note the build writes into every executable. When the

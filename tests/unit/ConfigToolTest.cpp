@@ -513,3 +513,68 @@ TEST_F(ConfigTool, AKillAtAnyMomentOfWriteLeavesTheOldFilesOrTheNew) {
     // The writes were cut at many moments, not none.
     EXPECT_GT(kills, 6);
 }
+
+namespace {
+
+// text (UTF-8) as Windows Notepad saves "Unicode": UTF-16LE after its mark;
+// big-endian without reordering the mark when bigEndian.
+std::string Utf16(const std::string& utf8, bool bigEndian = false) {
+    const std::u16string units = CodePage::ToUtf16(CodePage::FromUtf8(utf8));
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t unit : units) {
+        const char low = static_cast<char>(unit & 0xFF);
+        const char high = static_cast<char>(unit >> 8);
+        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
+}
+
+} // namespace
+
+TEST_F(ConfigTool, AUnicodeConfigIniStartsAsItsGbkTwin) {
+    // The same configuration saved by Notepad as ANSI (GBK) and as "Unicode".
+    const std::string utf8 = "; 检查系统\r\n[URL]\r\nURL=aHR0cDovLzEyNy4wLjAuMTo5L7zssuk=\r\n"
+                             "[Browser]\r\nLoadTimeout=12\r\n";
+    int code = -1;
+    std::string urls[2];
+    for (const bool unicode : {false, true}) {
+        const std::filesystem::path folder = m_dir.path() / (unicode ? "unicode" : "gbk");
+        std::filesystem::create_directories(folder / "InspectConfig");
+        testsupport::WriteAll(folder / "InspectConfig" / "Config.ini",
+                              unicode ? Utf16(utf8) : CodePage::FromUtf8(utf8));
+        const std::string out = RunCommand(kConfig + " check '" + folder.string() + "'", code);
+        EXPECT_EQ(code, 0) << out;
+        EXPECT_NE(out.find("load limit: 12 s"), std::string::npos) << out;
+        urls[unicode ? 1 : 0] = out.substr(out.find("start URL:"));
+        const ShellConfig::Configuration config = ShellConfig::Load(folder.string() + "/");
+        EXPECT_EQ(config.result, ShellConfig::LoadResult::Loaded);
+        EXPECT_EQ(CodePage::ToUtf8(config.baseUrl), "http://127.0.0.1:9/检查");
+    }
+    EXPECT_EQ(urls[0], urls[1]);
+}
+
+TEST_F(ConfigTool, AnEncodingTavlinCannotReadIsNamedNotCalledEmpty) {
+    const std::filesystem::path files = m_dir.path() / "pc" / "InspectConfig";
+    std::filesystem::create_directories(files);
+    const std::string utf8 = "[URL]\r\nURL=aHR0cDovL2EvZQ==\r\n";
+    std::string noMark = Utf16(utf8).substr(2);
+    const std::pair<std::string, std::string> cases[] = {
+        {Utf16(utf8, true), "UTF-16 big-endian"},
+        {noMark, "UTF-16 without a byte-order mark"},
+        {std::string("\xFF\xFE\0\0", 4) + "[\0\0\0", "UTF-32 little-endian"},
+    };
+    for (const auto& [bytes, named] : cases) {
+        SCOPED_TRACE(named);
+        testsupport::WriteAll(files / "Config.ini", bytes);
+        int code = -1;
+        const std::string out = Run("check " + Folder(), code);
+        EXPECT_EQ(code, 1);
+        EXPECT_NE(out.find("is written in " + named), std::string::npos) << out;
+        EXPECT_EQ(out.find("the base URL is empty"), std::string::npos) << out;
+        const ShellConfig::Configuration config =
+            ShellConfig::Load((m_dir.path() / "pc").string() + "/");
+        EXPECT_EQ(config.result, ShellConfig::LoadResult::EmptyUrl);
+        EXPECT_NE(config.refusal.find(named), std::string::npos) << config.refusal;
+        EXPECT_NE(config.unreadableEncoding.find(named), std::string::npos);
+    }
+}

@@ -211,6 +211,14 @@ int Check(const std::string& folder) {
         return 1;
     }
     if (base.result == ShellConfig::LoadResult::EmptyUrl) {
+        if (const std::string encoding = TFileOper::UnreadableEncoding(configPath);
+            !encoding.empty()) {
+            std::printf("Config.ini: %s is written in %s, which Tavlin cannot read (save it as "
+                        "ANSI (GBK), UTF-8 or Unicode); Tavlin would say \"%s\" and end\n",
+                        configPath.c_str(), encoding.c_str(),
+                        std::string(ShellConfig::kEmptyUrlMessage).c_str());
+            return 1;
+        }
         std::printf("Config.ini: the base URL is empty; Tavlin would say \"%s\" and end\n",
                     std::string(ShellConfig::kEmptyUrlMessage).c_str());
         return 1;
