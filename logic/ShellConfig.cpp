@@ -138,30 +138,130 @@ std::string IniValue(const std::string& value) {
     return needsQuotes ? "\"" + value + "\"" : value;
 }
 
-// The text of one of the two files, from the rows of kKeys that live in it.
-std::string Compose(std::string_view file, const Values& values) {
+// The stored form of a value of key.
+std::string Stored(const Key& key, bool identity, const std::string& given) {
+    return key.name == "url" ? StoredUrl(CodePage::FromUtf8(given))
+           : identity        ? IniValue(given)
+                             : CodePage::FromUtf8(given);
+}
+
+// A file's text as lines, each without its line end.
+struct Lines {
+    std::vector<std::string> lines;
+    std::string eol; // the line end the file uses (CR LF or LF)
+};
+
+Lines SplitLines(std::string_view text, std::string_view defaultEol) {
+    Lines split;
+    const std::size_t firstEnd = text.find('\n');
+    split.eol = firstEnd == std::string_view::npos
+                    ? std::string(defaultEol)
+                    : (firstEnd > 0 && text[firstEnd - 1] == '\r' ? "\r\n" : "\n");
+    std::size_t begin = 0;
+    while (begin < text.size()) {
+        std::size_t end = text.find('\n', begin);
+        std::string_view line = text.substr(begin, end == std::string_view::npos ? end : end - begin);
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        split.lines.emplace_back(line);
+        begin = end == std::string_view::npos ? text.size() : end + 1;
+    }
+    return split;
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+// The section a line opens, as the reader matches names; none for other lines.
+std::optional<std::string_view> SectionOf(std::string_view line, bool first) {
+    if (first && line.starts_with("\xEF\xBB\xBF")) {
+        line.remove_prefix(3);
+    }
+    line = TrimBlanks(line);
+    if (!line.starts_with('[')) {
+        return std::nullopt;
+    }
+    const std::size_t close = line.find(']');
+    return TrimBlanks(line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
+}
+
+// Whether a line gives key, as the reader matches it (not a comment).
+bool GivesKey(std::string_view line, std::string_view key) {
+    line = TrimBlanks(line);
+    if (line.empty() || line.front() == ';' || line.front() == '[') {
+        return false;
+    }
+    return Ascii::EqualsIgnoringCase(TrimBlanks(line.substr(0, line.find('='))), key);
+}
+
+// Sets key's line in section of lines to line: the first such line is
+// changed in place (the one the reader takes); a missing one is added after
+// the last line of the section that is not blank, and a missing section at
+// the end.
+void SetKey(std::vector<std::string>& lines, const Key& key, const std::string& line) {
+    std::optional<std::size_t> sectionAt;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::optional<std::string_view> name = SectionOf(lines[i], i == 0);
+        if (name) {
+            if (sectionAt) {
+                break; // the section's end: only the first of its name counts
+            }
+            if (Ascii::EqualsIgnoringCase(*name, key.section)) {
+                sectionAt = i;
+            }
+            continue;
+        }
+        if (sectionAt && GivesKey(lines[i], key.key)) {
+            lines[i] = line;
+            return;
+        }
+    }
+    if (!sectionAt) {
+        lines.push_back("[" + std::string(key.section) + "]");
+        lines.push_back(line);
+        return;
+    }
+    std::size_t last = *sectionAt;
+    for (std::size_t i = *sectionAt + 1; i < lines.size() && !SectionOf(lines[i], false); ++i) {
+        if (!TrimBlanks(lines[i]).empty()) {
+            last = i;
+        }
+    }
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(last) + 1, line);
+}
+
+// The text of one of the two files: what the file holds already (IT's
+// comments, blank lines, unknown keys and sections, their order) kept, the
+// lines of the values given changed in place or added. A new file gets the
+// rows of kKeys that live in it, in the table's order.
+std::string Compose(std::string_view file, const Values& values, std::string_view existing) {
     const bool identity = file == kIdentityFile;
-    const std::string eol = identity ? "\n" : "\r\n";
-    std::string text =
-        identity ? "; The enterprise identity Tavlin reports to the web application (UTF-8).\n"
-                 : "";
-    std::string_view section;
+    Lines text = SplitLines(existing, identity ? "\n" : "\r\n");
+    if (existing.empty() && identity) {
+        text.lines.emplace_back(
+            "; The enterprise identity Tavlin reports to the web application (UTF-8).");
+    }
     for (const Key& key : kKeys) {
         const std::string* value = Find(values, key.name);
         if (key.file != file || (key.optional && value == nullptr)) {
             continue;
         }
-        const std::string given = value != nullptr ? *value : std::string();
-        const std::string stored = key.name == "url" ? StoredUrl(CodePage::FromUtf8(given))
-                                   : identity        ? IniValue(given)
-                                                     : CodePage::FromUtf8(given);
-        if (key.section != section) {
-            section = key.section;
-            text += "[" + std::string(section) + "]" + eol;
-        }
-        text += std::string(key.key) + "=" + stored + eol;
+        SetKey(text.lines, key,
+               std::string(key.key) + "=" + Stored(key, identity, value ? *value : std::string()));
     }
-    return text;
+    std::string composed;
+    for (const std::string& line : text.lines) {
+        composed += line + text.eol;
+    }
+    return composed;
 }
 
 } // namespace
@@ -230,7 +330,9 @@ std::string Write(const std::string& appPath, const Values& values) {
     }
     for (const std::string_view file : {kConfigFile, kIdentityFile}) {
         if (std::string failure =
-                WholeFile::Replace(appPath + std::string(file), Compose(file, values));
+                WholeFile::Replace(appPath + std::string(file),
+                                   Compose(file, values,
+                                           TFileOper::ReadIniText(appPath + std::string(file))));
             !failure.empty()) {
             return failure;
         }

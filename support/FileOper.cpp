@@ -51,6 +51,25 @@ struct Line {
 // The largest "Unicode" (UTF-16) file read: it is converted whole.
 constexpr std::size_t kUtf16Kept = 4 * 1024 * 1024;
 
+// Whether bytes start as Windows' "Unicode" text: the UTF-16 little-endian
+// byte-order mark (and not UTF-32's, which starts the same).
+bool IsUtf16Le(std::string_view bytes) {
+    return bytes.starts_with("\xFF\xFE") && !bytes.starts_with(std::string_view("\xFF\xFE\0\0", 4));
+}
+
+// UTF-16LE text after its byte-order mark (at most kUtf16Kept bytes), in the
+// code page.
+std::string Utf16LeToCodePage(std::string_view bytes) {
+    bytes.remove_prefix(2);
+    bytes = bytes.substr(0, std::min(bytes.size(), kUtf16Kept) & ~std::size_t{1});
+    std::u16string units(bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                         static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+    }
+    return CodePage::FromUtf16(units);
+}
+
 // Reads a file line by line with bounded memory. A file that starts with the
 // UTF-16 little-endian byte-order mark (Windows Notepad's "Unicode") is read
 // as Windows' profile reader reads it: converted to the code page first.
@@ -58,8 +77,7 @@ class LineReader {
 public:
     explicit LineReader(const std::string& path)
         : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
-        if (m_fd.valid() && fill() && m_size >= 2 && m_buffer[0] == '\xFF' &&
-            m_buffer[1] == '\xFE' && !(m_size >= 4 && m_buffer[2] == 0 && m_buffer[3] == 0)) {
+        if (m_fd.valid() && fill() && IsUtf16Le(std::string_view(m_buffer, m_size))) {
             readUtf16();
         }
     }
@@ -97,17 +115,11 @@ public:
 
 private:
     void readUtf16() {
-        std::string bytes(m_buffer + 2, m_size - 2);
+        std::string bytes(m_buffer, m_size);
         while (bytes.size() <= kUtf16Kept && fill()) {
             bytes.append(m_buffer, m_size);
         }
-        bytes.resize(std::min(bytes.size(), kUtf16Kept) & ~std::size_t{1});
-        std::u16string units(bytes.size() / 2, u'\0');
-        for (std::size_t i = 0; i < units.size(); ++i) {
-            units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                             static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
-        }
-        m_converted = CodePage::FromUtf16(units);
+        m_converted = Utf16LeToCodePage(bytes);
         m_fromMemory = true;
         m_at = m_size = 0;
     }
@@ -222,6 +234,30 @@ std::string TFileOper::ReadIniString(std::string_view FileName, std::string_view
             return ValueOf(kept.substr(kept.find('=') + 1), line);
         }
         return {};
+    } catch (...) {
+        return {};
+    }
+}
+
+std::string TFileOper::ReadIniText(std::string_view FileName) {
+    try {
+        const UniqueFd file(::open(std::string(FileName).c_str(), O_RDONLY | O_CLOEXEC));
+        if (!file.valid()) {
+            return {};
+        }
+        std::string bytes;
+        char buffer[16 * 1024];
+        for (;;) {
+            const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0 || bytes.size() > kUtf16Kept) {
+                break;
+            }
+            bytes.append(buffer, static_cast<std::size_t>(n));
+        }
+        return IsUtf16Le(bytes) ? Utf16LeToCodePage(bytes) : bytes;
     } catch (...) {
         return {};
     }

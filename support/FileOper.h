@@ -24,6 +24,10 @@ public:
     static std::string ReadIniString(std::string_view FileName, std::string_view Section,
                                      std::string_view Key);
 
+    // The whole text of the INI file as ReadIniString reads it (a UTF-16 file
+    // converted to the code page), at most 4 MB; empty when it cannot be read.
+    static std::string ReadIniText(std::string_view FileName);
+
     // Why the INI file cannot be read as text at all, naming its encoding
     // (UTF-16 big-endian, UTF-32, UTF-16 without a byte-order mark); empty
     // when it can, or when it cannot be opened.

@@ -578,3 +578,38 @@ TEST_F(ConfigTool, AnEncodingTavlinCannotReadIsNamedNotCalledEmpty) {
         EXPECT_NE(config.unreadableEncoding.find(named), std::string::npos);
     }
 }
+
+TEST_F(ConfigTool, WriteKeepsWhatItWasNotGivenAndChangesValuesInPlace) {
+    // IT's hand edits: comments, a blank line, a section and keys Tavlin does
+    // not know, another spelling of a key, no line end at the very end.
+    const std::filesystem::path files = m_dir.path() / "pc" / "InspectConfig";
+    std::filesystem::create_directories(files);
+    testsupport::WriteAll(files / "Config.ini",
+                          CodePage::FromUtf8("; 由信息科维护\r\n[URL]\r\n; 正式环境\r\n"
+                                             "url = aHR0cDovL2EvZQ==\r\n\r\n[Printer]\r\n"
+                                             "Name=前台\r\n[Browser]\r\nLoadTimeout=12\r\n"
+                                             "FutureKey=1"));
+    testsupport::WriteAll(files / "Identity.ini",
+                          "; 手工\n[Identity]\nEnterpriseNumber=1\nName=x\n\n[Extra]\nkeep=yes\n");
+    int code = -1;
+    Run("write " + Folder() + " --url http://b.example/ --number 2 --largest-photo 1920x1080",
+        code);
+    ASSERT_EQ(code, 0) << Stderr();
+    EXPECT_EQ(CodePage::ToUtf8(testsupport::ReadAll(files / "Config.ini")),
+              "; 由信息科维护\r\n[URL]\r\n; 正式环境\r\nURL=aHR0cDovL2IuZXhhbXBsZS8=\r\n\r\n"
+              "[Printer]\r\nName=前台\r\n[Browser]\r\nLoadTimeout=12\r\nFutureKey=1\r\n"
+              "[Camera]\r\nLargestPhoto=1920x1080\r\n");
+    EXPECT_EQ(testsupport::ReadAll(files / "Identity.ini"),
+              "; 手工\n[Identity]\nEnterpriseNumber=2\nName=x\nTypeCode=\nIdentitySerial=\n"
+              "EnterpriseName=\nOtherInfo=\nLongCode=\n\n[Extra]\nkeep=yes\n");
+    // Written again with the same values: byte for byte the same.
+    const std::string before = testsupport::ReadAll(files / "Config.ini");
+    Run("write " + Folder(), code);
+    ASSERT_EQ(code, 0) << Stderr();
+    EXPECT_EQ(testsupport::ReadAll(files / "Config.ini"), before);
+    // Read back as Tavlin reads it.
+    const std::string out = Run("check " + Folder(), code);
+    EXPECT_EQ(code, 0) << out;
+    EXPECT_NE(out.find("base URL:   http://b.example/\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("load limit: 12 s"), std::string::npos) << out;
+}
