@@ -29,7 +29,7 @@ DEBIAN_PACKAGES := cmake ninja-build g++ make pkg-config binutils clang clang-fo
                    fonts-arphic-uming xvfb xauth x11-utils imagemagick \
                    dbus at-spi2-core python3-pyatspi \
                    mutter qt6-wayland libwayland-dev wayland-protocols \
-                   apt-utils gnupg debconf strace
+                   apt-utils gnupg debconf strace locales
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

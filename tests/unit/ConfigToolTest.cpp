@@ -613,3 +613,40 @@ TEST_F(ConfigTool, WriteKeepsWhatItWasNotGivenAndChangesValuesInPlace) {
     EXPECT_NE(out.find("base URL:   http://b.example/\n"), std::string::npos) << out;
     EXPECT_NE(out.find("load limit: 12 s"), std::string::npos) << out;
 }
+
+TEST_F(ConfigTool, AGb18030TerminalIsReadAndAnsweredInItsCharset) {
+    const std::string terminal = testsupport::Gb18030Terminal();
+    ASSERT_FALSE(terminal.empty()) << "localedef (package locales) could not make zh_CN.GB18030";
+    const std::string name = CodePage::FromUtf8("平安宾馆𠮷"); // GB18030 bytes, as typed there
+    const std::string url = CodePage::FromUtf8("http://检查.test/入口");
+    int code = -1;
+    RunCommand(terminal + kConfig + " write " + Folder() + " --url '" + url + "' --name '" +
+                   name + "' --number 1 2>&1",
+               code);
+    ASSERT_EQ(code, 0);
+    // The files are those a UTF-8 terminal writes.
+    const std::filesystem::path twin = m_dir.path() / "twin";
+    RunCommand("LC_ALL=C.UTF-8 " + kConfig + " write '" + twin.string() +
+                   "' --url 'http://检查.test/入口' --name '平安宾馆𠮷' --number 1",
+               code);
+    ASSERT_EQ(code, 0);
+    for (const char* file : {"Config.ini", "Identity.ini"}) {
+        EXPECT_EQ(testsupport::ReadAll(m_dir.path() / "pc" / "InspectConfig" / file),
+                  testsupport::ReadAll(twin / "InspectConfig" / file))
+            << file;
+    }
+    // check answers in the terminal's charset.
+    const std::string out = RunCommand(terminal + kConfig + " check " + Folder(), code);
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(out.find("name:       " + name + "\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("base URL:   " + url + "\n"), std::string::npos) << out;
+    // Bytes that are no GB18030 are refused, and nothing is written.
+    const std::string before = testsupport::ReadAll(m_dir.path() / "pc" / "InspectConfig" /
+                                                    "Identity.ini");
+    const std::string said =
+        RunCommand(terminal + kConfig + " write " + Folder() + " --name \"$(printf '\\201 ')\" 2>&1", code);
+    EXPECT_EQ(code, 2);
+    EXPECT_NE(said.find("--name is not valid GB18030 text"), std::string::npos) << said;
+    EXPECT_EQ(testsupport::ReadAll(m_dir.path() / "pc" / "InspectConfig" / "Identity.ini"),
+              before);
+}

@@ -187,3 +187,21 @@ TEST_F(LogView, EntriesAfterACutAreReadAndTheCutIsSaid) {
                         "tavlin-logview: 1 entry was cut short (marked [cut])\n"
                         "tavlin-logview: 4096 zero bytes skipped (left by a cut)\n");
 }
+
+TEST_F(LogView, PrintsInTheTerminalsCharsetOrInUtf8WhenAsked) {
+    const std::string terminal = testsupport::Gb18030Terminal();
+    ASSERT_FALSE(terminal.empty()) << "localedef (package locales) could not make zh_CN.GB18030";
+    Log("加载页面失败，错误：HTTP 500 at http://127.0.0.1/检查 𠮷");
+    int code = -1;
+    const std::string utf8 = View("'" + m_file.string() + "'", code);
+    ASSERT_EQ(code, 0);
+    const std::string expected = "2026-12-07 12:00:00-----MAIN: 加载页面失败，错误：HTTP 500 at "
+                                 "http://127.0.0.1/检查 𠮷\n";
+    EXPECT_EQ(utf8, expected);
+    EXPECT_EQ(testsupport::RunCommand(terminal + kLogView + " '" + m_file.string() + "'", code),
+              CodePage::FromUtf8(expected));
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(
+        testsupport::RunCommand(terminal + kLogView + " --utf8 '" + m_file.string() + "'", code),
+        expected);
+}

@@ -80,6 +80,24 @@ inline std::string RunCommand(const std::string& command, int& exitCode) {
     return output;
 }
 
+// The environment of a zh_CN.GB18030 terminal, from a locale compiled into a
+// folder of this process's own (the system's list of locales is untouched):
+// "LOCPATH=... LC_ALL=zh_CN.GB18030 " to put before a command; empty when
+// localedef could not make it.
+inline std::string Gb18030Terminal() {
+    static const TempDir folder;
+    static const std::string environment = [] {
+        const std::string locale = (folder.path() / "zh_CN.GB18030").string();
+        int code = -1;
+        RunCommand("localedef -i zh_CN -f GB18030 '" + locale + "' >/dev/null 2>&1; echo", code);
+        if (!std::filesystem::exists(locale)) {
+            return std::string();
+        }
+        return "LOCPATH='" + folder.path().string() + "' LC_ALL=zh_CN.GB18030 ";
+    }();
+    return environment;
+}
+
 // The bytes of a string of hexadecimal digits.
 inline std::string FromHex(std::string_view hex) {
     std::string bytes;

@@ -25,6 +25,7 @@
 #include "StrOper.h"
 #include "WholeFile.h"
 #include "SysOper.h"
+#include "TerminalCharset.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -32,6 +33,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -368,6 +370,9 @@ int Autostart(bool on) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Values are typed, and what is printed is read, in the terminal's charset.
+    const std::string charset = TerminalCharset::Choose();
+    TerminalCharset::ConvertOutput(charset);
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         return Help();
     }
@@ -418,9 +423,17 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "tavlin-config: %s needs a value\n", argv[i]);
             return Usage();
         }
+        const std::optional<std::string> value = TerminalCharset::ToUtf8(argv[i + 1], charset);
+        if (!value) {
+            std::fprintf(stderr,
+                         "tavlin-config: the value of %s is not valid %s text (the terminal's "
+                         "character set); nothing was written\n",
+                         argv[i], charset.c_str());
+            return 2;
+        }
         // The last of a repeated option counts.
-        std::erase_if(values, [key](const auto& value) { return value.first == key->name; });
-        values.emplace_back(key->name, argv[i + 1]);
+        std::erase_if(values, [key](const auto& v) { return v.first == key->name; });
+        values.emplace_back(key->name, *value);
     }
     return Write(folder, values);
 }

@@ -1,4 +1,5 @@
-// tavlin-logview: prints Tavlin's daily log files in plain UTF-8.
+// tavlin-logview: prints Tavlin's daily log files as plain text, in the
+// terminal's character set (UTF-8 with --utf8).
 //
 // Every entry is printed as its timestamp, "-----MAIN: " and the plain message;
 // enciphered entries are deciphered, and text is converted from the code page.
@@ -14,6 +15,7 @@
 #include "LogReader.h"
 #include "StatePlaces.h"
 #include "SysOper.h"
+#include "TerminalCharset.h"
 
 #include <algorithm>
 #include <ctime>
@@ -32,14 +34,15 @@ constexpr std::string_view kUndecodableMark = "[cannot decode] ";
 constexpr std::string_view kCutMark = "[cut] ";
 
 void PrintUsage(std::FILE* to) {
-    std::fputs("usage: tavlin-logview [--all] | [--] FILE...\n"
+    std::fputs("usage: tavlin-logview [--utf8] [--all] | [--utf8] [--] FILE...\n"
                "       tavlin-logview --help | --version\n"
                "Prints Tavlin log files (Inspect_yyyymmdd.txt) as UTF-8 text, deciphering\n"
                "enciphered entries. Without FILE it prints today's log from wherever Tavlin\n"
                "writes it: the program folder's LogFiles (a copy its user may write) and the\n"
                "user's $XDG_STATE_HOME/tavlin/LogFiles (~/.local/state/tavlin/LogFiles by\n"
                "default, an installed copy); --all prints every day's, oldest first. A FILE\n"
-               "of - reads standard input.\n"
+               "of - reads standard input. The text is printed in the terminal's character\n"
+               "set (GB18030 in a zh_CN.GB18030 terminal); --utf8 prints UTF-8 whatever it is.\n"
                "Entries that a power cut spoiled are marked; every entry after them is read.\n"
                "Exit status: 0 when every line was decoded, 1 when some line could not be\n"
                "(or was cut short, or zero bytes were skipped),\n"
@@ -213,6 +216,14 @@ bool PrintStream(std::FILE* in, Printer& out, Damage& damage) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Printed in the terminal's charset, unless UTF-8 is asked for (a pipe).
+    const std::string charset = TerminalCharset::Choose();
+    if (argc > 1 && std::strcmp(argv[1], "--utf8") == 0) {
+        --argc;
+        ++argv;
+    } else {
+        TerminalCharset::ConvertOutput(charset);
+    }
     int first = 1;
     bool all = false;
     if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
