@@ -650,3 +650,19 @@ TEST_F(ConfigTool, AGb18030TerminalIsReadAndAnsweredInItsCharset) {
     EXPECT_EQ(testsupport::ReadAll(m_dir.path() / "pc" / "InspectConfig" / "Identity.ini"),
               before);
 }
+
+TEST_F(ConfigTool, CheckShowsControlCharactersInValues) {
+    // Written by hand: a tab and an escape are seen, not acted on or hidden.
+    const std::filesystem::path files = m_dir.path() / "pc" / "InspectConfig";
+    std::filesystem::create_directories(files);
+    testsupport::WriteAll(files / "Config.ini", "[URL]\r\nURL=aHR0cDovL2EvZQk=\r\n");
+    testsupport::WriteAll(files / "Identity.ini",
+                          "[Identity]\nEnterpriseName=平安\t宾馆\nOtherInfo=\x1b[2J前台\n");
+    int code = -1;
+    const std::string out = Run("check " + Folder(), code);
+    EXPECT_EQ(code, 0) << out;
+    EXPECT_NE(out.find("base URL:   http://a/e\\x09\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("name:       平安\\x09宾馆\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("other:      \\x1B[2J前台\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find('\x1b'), std::string::npos);
+}

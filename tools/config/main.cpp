@@ -167,6 +167,23 @@ int Write(const std::string& folder, const ShellConfig::Values& values) {
     return 0;
 }
 
+// A value as check shows it: UTF-8, with every control character (a tab, a
+// line end, an escape) written as \xNN, so that what the file holds is seen.
+std::string Visible(const std::string& codePage) {
+    std::string shown;
+    for (const char c : CodePage::ToUtf8(codePage)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            shown += escaped;
+        } else {
+            shown.push_back(c);
+        }
+    }
+    return shown;
+}
+
 // What Config.ini allows besides the base URL: pages, load limit, photo;
 // then each value that is set but cannot be read. Returns how many there are.
 std::size_t PrintSettings(const std::string& folder) {
@@ -176,13 +193,13 @@ std::size_t PrintSettings(const std::string& folder) {
         pages = "only the base URL's origin";
         for (const std::string& origin : browser.allowedOrigins) {
             pages += (origin == browser.allowedOrigins.front() ? " and " : " ") +
-                     CodePage::ToUtf8(origin);
+                     Visible(origin);
         }
     }
     std::printf("pages:      %s\n", pages.c_str());
     for (const std::string& origin : browser.unreadableOrigins) {
         std::printf("            left out of AllowedOrigins, not an origin: '%s'\n",
-                    CodePage::ToUtf8(origin).c_str());
+                    Visible(origin).c_str());
     }
     std::printf("load limit: %d s\n", browser.loadTimeoutSeconds);
     const ShellConfig::PhotoSize largest = ShellConfig::ReadLargestPhoto(folder);
@@ -225,7 +242,7 @@ int Check(const std::string& folder) {
                     std::string(ShellConfig::kEmptyUrlMessage).c_str());
         return 1;
     }
-    std::printf("base URL:   %s\n", CodePage::ToUtf8(base.url).c_str());
+    std::printf("base URL:   %s\n", Visible(base.url).c_str());
     // Tavlin starts with a value it cannot read (and logs it), but not as IT meant.
     const bool allRead = PrintSettings(folder) == 0;
 
@@ -252,7 +269,7 @@ int Check(const std::string& folder) {
     }
     const IdentityFields fields = NormaliseIdentity(identity);
     const auto show = [](const char* label, const std::string& codePage) {
-        std::printf("%-11s %s\n", label, CodePage::ToUtf8(codePage).c_str());
+        std::printf("%-11s %s\n", label, Visible(codePage).c_str());
     };
     show("type code:", fields.TypeCode);
     show("number:", fields.EnterpriseNumber);
