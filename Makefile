@@ -26,7 +26,7 @@ DEBIAN_PACKAGES := cmake ninja-build g++ make pkg-config binutils clang clang-fo
                    gstreamer1.0-plugins-base-apps libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libgl1-mesa-dri \
                    libturbojpeg0-dev libjpeg-turbo-progs openssl qt6-translations-l10n \
                    libxcb1-dev libnss3-dev p11-kit-modules ca-certificates openbox xdotool lintian appstream desktop-file-utils \
-                   fonts-arphic-uming xvfb xauth x11-utils imagemagick \
+                   fonts-arphic-uming fonts-noto-cjk xvfb xauth x11-utils imagemagick \
                    dbus at-spi2-core python3-pyatspi \
                    mutter qt6-wayland libwayland-dev wayland-protocols \
                    apt-utils gnupg debconf strace locales

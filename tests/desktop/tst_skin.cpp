@@ -16,7 +16,9 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QPainter>
 #include <QTest>
+#include <QTextLayout>
 
 class tst_Skin : public QObject {
     Q_OBJECT
@@ -27,6 +29,7 @@ private slots:
     void mainWindowStates();
     void cameraWindow_data();
     void cameraWindow();
+    void rareCharactersOfNamesAreDrawn();
 
 private:
     QTemporaryDir m_dir;
@@ -154,6 +157,49 @@ void tst_Skin::cameraWindow() {
     SaveScreenshot(&camera, QStringLiteral("skin-camera-%1")
                                 .arg(devices.isEmpty() ? QStringLiteral("no-device")
                                                        : QStringLiteral("devices")));
+}
+
+void tst_Skin::rareCharactersOfNamesAreDrawn() {
+    // 𠮷 (CJK Extension B, four bytes in GB18030) and 㐀 (Extension A), as
+    // people's and enterprises' names have them, in the status bar with the
+    // skin's font and the fonts the package depends on. An unassigned code
+    // point (U+0378) is what a missing glyph looks like: the empty box.
+    const std::string name = m_identity.identity.EnterpriseName;
+    m_identity.identity.EnterpriseName = CodePage::FromUtf8("吉𠮷㐀");
+    TFrm_Tavlin window(m_browser, m_identity, m_dialogs, m_dir.path().toStdString() + "/");
+    window.setGeometry(0, 0, 1366, 740);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QLabel* panel = StatusPanel(window, 3);
+    QCOMPARE(panel->text(), QStringLiteral("吉𠮷㐀"));
+    const auto drawn = [panel](const QString& text) {
+        QImage image(64, 32, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        painter.setFont(panel->font());
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(0, 0, 64, 32), Qt::AlignCenter, text);
+        return image;
+    };
+    const auto glyphs = [panel](const QString& text) {
+        QTextLayout layout(text, panel->font());
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        QList<quint32> indexes;
+        for (const QGlyphRun& run : layout.glyphRuns()) {
+            indexes += run.glyphIndexes();
+        }
+        return indexes;
+    };
+    const QImage box = drawn(QString(QChar(0x0378)));
+    QVERIFY(glyphs(QString(QChar(0x0378))).contains(0)); // the check can fail
+    for (const QString& rare : {QStringLiteral("𠮷"), QStringLiteral("㐀")}) {
+        QVERIFY2(!glyphs(rare).contains(0), qPrintable(rare + QStringLiteral(" has no glyph")));
+        QVERIFY2(drawn(rare) != box, qPrintable(rare + QStringLiteral(" is drawn as a box")));
+    }
+    SaveScreenshot(&window, QStringLiteral("skin-rare-characters"));
+    m_identity.identity.EnterpriseName = name;
 }
 
 QTEST_MAIN(tst_Skin)

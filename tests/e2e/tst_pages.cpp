@@ -39,6 +39,7 @@ private slots:
     void aClaimAtLoadEndTakesOnlyItsOwnDocument();
     void framesInsideAPageChangeNothing();
     void officerPanelsFollowTheLabels();
+    void rareCharactersOfNamesAreDrawnInThePage();
     void homeRunsThePagesOwnFunction();
     void rightClicksNeverReachThePage();
     void failedLoadsShowTheRetryLink();
@@ -392,6 +393,37 @@ void tst_Pages::aClaimAtLoadEndTakesOnlyItsOwnDocument() {
     const QVariantMap mine = m_shell->evaluate(PageScripts::ClaimAtLoadEnd(own)).toMap();
     QVERIFY(!mine.value(QStringLiteral("otherDocument")).toBool());
     QVERIFY(mine.value(QStringLiteral("claimed")).toBool()); // by its load report
+}
+
+void tst_Pages::rareCharactersOfNamesAreDrawnInThePage() {
+    // 𠮷 and 㐀 drawn by the engine with the fonts the package depends on
+    // (the page's default sans-serif and serif), compared with an unassigned
+    // code point, which is the empty box (or nothing) in every font.
+    QVERIFY(m_shell->open(QStringLiteral("/home")));
+    const QVariantMap drawn =
+        m_shell
+            ->evaluate(QStringLiteral(
+                "(function () {"
+                "  function ink(text, font) {"
+                "    var c = document.createElement('canvas'); c.width = 48; c.height = 40;"
+                "    var x = c.getContext('2d'); x.font = '32px ' + font;"
+                "    x.fillText(text, 4, 32);"
+                "    return Array.prototype.join.call(x.getImageData(0, 0, 48, 40).data, '');"
+                "  }"
+                "  var result = {};"
+                "  ['sans-serif', 'serif'].forEach(function (font) {"
+                "    var box = ink('\\u0378', font), none = ink('', font);"
+                "    result[font] = ['\\ud842\\udfb7', '\\u3400', '\\u5409'].map(function (t) {"
+                "      var drawn = ink(t, font);"
+                "      return drawn !== box && drawn !== none;"
+                "    });"
+                "  });"
+                "  return result;"
+                "})()"))
+            .toMap();
+    for (const QString& font : {QStringLiteral("sans-serif"), QStringLiteral("serif")}) {
+        QCOMPARE(drawn.value(font).toList(), (QVariantList{true, true, true}));
+    }
 }
 
 #include "tst_pages.moc"
