@@ -248,7 +248,9 @@ void TFrm_Tavlin::resizeEvent(QResizeEvent* event) {
 }
 
 void TFrm_Tavlin::loadPictures() {
-    const auto picture = [](const QString& path) { return QPixmap(path); };
+    // Drawn for this window's screen: sharp at 125 to 200 % too.
+    const qreal ratio = devicePixelRatioF();
+    const auto picture = [ratio](const QString& path) { return Skin::Picture(path, ratio); };
     Img_Title->setPixmap(picture(QStringLiteral(":/pictures/title.jpg")));
     // Normal and highlighted faces: Photo 0 1, Close 2 3, Index 4 5, Login 6 7.
     for (std::size_t i = 0; i < kTitleButtons.size(); ++i) {
@@ -264,7 +266,10 @@ void TFrm_Tavlin::loadPictures() {
         icon.addFile(QStringLiteral(":/icons/%1.png").arg(size), QSize(size, size));
     }
     QApplication::setWindowIcon(icon);
-    m_loading = new QMovie(QStringLiteral(":/pictures/loading.gif"), QByteArray(), this);
+    // The label brings the movie's frames to the screen's pixels.
+    m_loading = new QMovie(Skin::PictureFile(QStringLiteral(":/pictures/loading.gif"), ratio),
+                           QByteArray(), this);
+    Img_Gif->setScaledContents(true);
     Img_Gif->setMovie(m_loading);
     animateLoadingWhileShown();
 }

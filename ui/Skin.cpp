@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QFont>
 #include <QFontDatabase>
+#include <QImage>
+#include <QImageReader>
+#include <QPixmap>
 #include <QString>
 
 namespace Skin {
@@ -31,6 +34,35 @@ QString MissingChineseFontAdvice() {
     return QStringLiteral("no font for Chinese text is installed, so every Chinese text shows as "
                           "boxes; install the Debian package fonts-noto-cjk (or "
                           "fonts-arphic-uming)");
+}
+
+QString PictureFile(const QString& path, qreal devicePixelRatio) {
+    if (devicePixelRatio <= 1.0) {
+        return path;
+    }
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    const QString large = path.left(dot) + QStringLiteral("@2x") + path.mid(dot);
+    return QImageReader(large).canRead() ? large : path;
+}
+
+QPixmap Picture(const QString& path, qreal devicePixelRatio) {
+    // Read as they are: the size in the window is the 1x picture's.
+    const QImage normal = QImageReader(path).read();
+    const QString file = PictureFile(path, devicePixelRatio);
+    if (file == path || normal.isNull()) {
+        return QPixmap::fromImage(normal);
+    }
+    const QImage large = QImageReader(file).read();
+    if (large.isNull()) {
+        return QPixmap::fromImage(normal);
+    }
+    const QSize pixels = (QSizeF(normal.size()) * devicePixelRatio).toSize();
+    QPixmap picture = QPixmap::fromImage(
+        large.size() == pixels
+            ? large
+            : large.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    picture.setDevicePixelRatio(devicePixelRatio);
+    return picture;
 }
 
 } // namespace Skin

@@ -2,7 +2,10 @@
 // for every window and dialog of the application.
 #pragma once
 
+#include <QtGlobal>
+
 class QApplication;
+class QPixmap;
 class QString;
 
 namespace Skin {
@@ -15,5 +18,16 @@ bool HasChineseFont();
 
 // What to tell whoever installs the PC when HasChineseFont() is false.
 QString MissingChineseFontAdvice();
+
+// The file of a window picture for a screen of devicePixelRatio: the one
+// drawn at twice the size (name@2x.ext) where the screen is scaled and it
+// exists, else path itself.
+QString PictureFile(const QString& path, qreal devicePixelRatio);
+
+// A window picture for a screen of devicePixelRatio, as sharp as the text
+// beside it: at 100 % the picture itself; on a scaled screen the one drawn at
+// twice the size, brought to the screen's own pixels (its size in the window
+// stays the picture's).
+QPixmap Picture(const QString& path, qreal devicePixelRatio);
 
 } // namespace Skin

@@ -30,6 +30,7 @@ private slots:
     void cameraWindow_data();
     void cameraWindow();
     void rareCharactersOfNamesAreDrawn();
+    void picturesAreAsSharpAsTheScreen();
 
 private:
     QTemporaryDir m_dir;
@@ -200,6 +201,74 @@ void tst_Skin::rareCharactersOfNamesAreDrawn() {
     }
     SaveScreenshot(&window, QStringLiteral("skin-rare-characters"));
     m_identity.identity.EnterpriseName = name;
+}
+
+// How far two pictures of one size are apart: the mean difference of their
+// pixels' grey, laid on the title strip's blue.
+static double Difference(const QImage& a, const QImage& b) {
+    const auto grey = [](const QImage& picture) {
+        QImage laid(picture.size(), QImage::Format_RGB32);
+        laid.fill(QColor(40, 91, 162));
+        QPainter(&laid).drawImage(QRect(QPoint(0, 0), picture.size()), picture);
+        return laid.convertToFormat(QImage::Format_Grayscale8);
+    };
+    const QImage ga = grey(a);
+    const QImage gb = grey(b);
+    if (ga.size() != gb.size()) {
+        return 255;
+    }
+    double sum = 0;
+    for (int y = 0; y < ga.height(); ++y) {
+        for (int x = 0; x < ga.width(); ++x) {
+            sum += std::abs(ga.constScanLine(y)[x] - gb.constScanLine(y)[x]);
+        }
+    }
+    return sum / (double(ga.width()) * ga.height());
+}
+
+void tst_Skin::picturesAreAsSharpAsTheScreen() {
+    // Run at 100 % (ui.skin) and at 200 % (ui.skin.200, QT_SCALE_FACTOR=2).
+    TFrm_Tavlin window(m_browser, m_identity, m_dialogs, m_dir.path().toStdString() + "/");
+    window.setGeometry(0, 0, 1366 / 2, 740 / 2);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const qreal ratio = window.devicePixelRatioF();
+    auto* photo = Named<ImageButton>(window, "Img_Login");
+    QTRY_VERIFY(!photo->pixmap().isNull());
+    // The button keeps its place and size in the window at any scale ...
+    QCOMPARE(photo->pixmap().deviceIndependentSize(), QSizeF(60, 60));
+    QCOMPARE(photo->pixmap().devicePixelRatio(), ratio);
+    QCOMPARE(photo->pixmap().size(), (QSizeF(60, 60) * ratio).toSize());
+    if (ratio == 1.0) {
+        return; // the pictures as they were drawn
+    }
+    // ... and at 200 % it is drawn in the screen's pixels from the picture
+    // drawn at that size, not from the 100 % one scaled up (which a person
+    // sees blurred and stepped). The same for the title strip.
+    QImage drawn = photo->pixmap().toImage();
+    drawn.setDevicePixelRatio(1);
+    const QImage large(QStringLiteral(":/pictures/btn_login@2x.png"));
+    const QImage scaledUp = QImage(QStringLiteral(":/pictures/btn_login.png"))
+                                .scaled(large.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QVERIFY2(Difference(drawn, large) < 1 && Difference(drawn, scaledUp) > 4,
+             qPrintable(QStringLiteral("%1 from the large picture, %2 from the small one")
+                            .arg(Difference(drawn, large))
+                            .arg(Difference(drawn, scaledUp))));
+    auto* title = Named<QLabel>(window, "Img_Title");
+    const QImage strip = title->grab().toImage();
+    const QSize pixels = (QSizeF(title->size()) * ratio).toSize();
+    QCOMPARE(strip.size(), pixels);
+    // As the label stretches a picture across the window.
+    const auto stretched = [pixels](const QString& path) {
+        return QImage(path).scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    };
+    const double fromLarge = Difference(strip, stretched(QStringLiteral(":/pictures/title@2x.jpg")));
+    const double fromSmall = Difference(strip, stretched(QStringLiteral(":/pictures/title.jpg")));
+    QVERIFY2(fromLarge < 1 && fromSmall > 2 * fromLarge,
+             qPrintable(QStringLiteral("%1 from the large picture, %2 from the small one")
+                            .arg(fromLarge)
+                            .arg(fromSmall)));
+    SaveScreenshot(&window, QStringLiteral("skin-200"));
 }
 
 QTEST_MAIN(tst_Skin)
