@@ -1,5 +1,7 @@
 #include "Camera.h"
 
+#include <algorithm>
+
 #include "CodePage.h"
 #include "Dialogs.h"
 #include "QtText.h"
@@ -22,6 +24,18 @@ const QString kNoDevice = QStringLiteral("没有可用的设备");
 const QString kNotConnected =
     QStringLiteral("【摄像头】没有连接或被其他程序使用,请先关闭这些程序或检查连接");
 
+// The live picture's area: the design's 640 x 480 under the buttons, or, in
+// a window the screen made smaller (a scaled laptop screen), the largest 4:3
+// area that still fits whole above the window's bottom edge.
+QRect PreviewArea(const QSize& window) {
+    constexpr int kLeft = 13;
+    constexpr int kTop = 40;
+    constexpr int kBottomMargin = 10;
+    const int height = std::min(480, window.height() - kTop - kBottomMargin);
+    const int width = std::max(0, std::min({640, window.width() - 2 * kLeft, height * 4 / 3}));
+    return {kLeft, kTop, width, width * 3 / 4};
+}
+
 } // namespace
 
 TFrm_Camera::TFrm_Camera(Vcx& vcx, Dialogs& dialogs, const std::string& photoFolder,
@@ -32,7 +46,8 @@ TFrm_Camera::TFrm_Camera(Vcx& vcx, Dialogs& dialogs, const std::string& photoFol
     setObjectName(QStringLiteral("TFrm_Camera"));
     setWindowTitle(QStringLiteral("拍照"));
     // The design's size wherever the screen has the room for it.
-    setFixedSize(WindowPlacement::FitToScreen(QSize(665, 530), *this));
+    const QSize size = WindowPlacement::FitToScreen(QSize(665, 530), *this);
+    setFixedSize(size);
     setModal(true);
 
     Label1 = new QLabel(QStringLiteral("请选择设备"), this);
@@ -60,7 +75,7 @@ TFrm_Camera::TFrm_Camera(Vcx& vcx, Dialogs& dialogs, const std::string& photoFol
     Btn_Exit->setObjectName(QStringLiteral("Btn_Exit"));
     Btn_Exit->setGeometry(583, 11, 70, 25);
     QWidget* preview = m_vcx.createPreview(this);
-    preview->setGeometry(13, 40, 640, 480);
+    preview->setGeometry(PreviewArea(size));
     preview->show();
 
     setTabOrder(Cb_Device, Cb_Range);

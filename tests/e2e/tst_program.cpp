@@ -682,6 +682,14 @@ void tst_Program::cameraWindowOpensFromTheKeyboardAndFitsTheScreen() {
                                                      .arg(geometry.y())
                                                      .arg(geometry.width())
                                                      .arg(geometry.height())));
+    // The preview is whole: under it, the window's own light background, not
+    // the black of a preview cut by the window's edge.
+    const QImage picture = WindowPicture(camera, m_work->path());
+    QVERIFY(!picture.isNull());
+    const QColor bottom = picture.pixelColor(picture.width() / 2, picture.height() - 3);
+    QVERIFY2(bottom.lightness() > 160, qPrintable(bottom.name()));
+    QVERIFY2(picture.pixelColor(picture.width() / 2, picture.height() / 2).lightness() < 40,
+             "no preview in the middle of the window");
     Screenshot(QStringLiteral("desktop-camera-%1").arg(qRound(scale.toDouble() * 100)));
     tavlin->terminate();
     QVERIFY(tavlin->waitForFinished(30000));
