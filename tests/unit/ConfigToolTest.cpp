@@ -453,6 +453,10 @@ TEST(ConfigKeys, TheManualPagesGiveTheProgramsLimitsAndEveryOption) {
               std::string::npos);
     EXPECT_NE(config.find("longer than " + std::to_string(TFileOper::kMaxIniValue)),
               std::string::npos);
+    const std::string photo = std::to_string(ShellConfig::kDefaultLargestPhoto.width) + "x" +
+                              std::to_string(ShellConfig::kDefaultLargestPhoto.height);
+    EXPECT_NE(config.find(photo), std::string::npos);
+    EXPECT_NE(tavlin.find(photo + " by default"), std::string::npos);
     for (const ShellConfig::Key& key : ShellConfig::kKeys) {
         EXPECT_NE(config.find(std::string(key.option)), std::string::npos) << key.option;
         EXPECT_NE(tavlin.find(std::string(key.key)), std::string::npos) << key.key;
