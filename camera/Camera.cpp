@@ -30,9 +30,11 @@ const QString kNotConnected =
 QRect PreviewArea(const QSize& window) {
     constexpr int kLeft = 13;
     constexpr int kTop = 40;
-    constexpr int kBottomMargin = 10;
+    constexpr int kRightMargin = 12;  // 665 - 13 - 640
+    constexpr int kBottomMargin = 10; // 530 - 40 - 480
     const int height = std::min(480, window.height() - kTop - kBottomMargin);
-    const int width = std::max(0, std::min({640, window.width() - 2 * kLeft, height * 4 / 3}));
+    const int width =
+        std::max(0, std::min({640, window.width() - kLeft - kRightMargin, height * 4 / 3}));
     return {kLeft, kTop, width, width * 3 / 4};
 }
 
