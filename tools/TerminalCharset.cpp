@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <iconv.h>
 #include <langinfo.h>
 #include <unistd.h>
@@ -103,22 +104,46 @@ ssize_t WriteConverted(void* cookie, const char* data, std::size_t size) {
     return static_cast<ssize_t>(size);
 }
 
+int CloseConverted(void* cookie) {
+    auto* sink = static_cast<Sink*>(cookie);
+    ::iconv_close(sink->cd);
+    delete sink;
+    return 0;
+}
+
 FILE* Converting(FILE* stream, const std::string& charset, bool buffered) {
     const iconv_t cd = ::iconv_open(charset.c_str(), "UTF-8");
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         return stream;
     }
     std::fflush(stream);
-    // Lives as long as the program: the stream may be written until its end.
     auto* sink = new Sink{::fileno(stream), cd, {}};
     cookie_io_functions_t functions{};
     functions.write = WriteConverted;
+    functions.close = CloseConverted;
     FILE* converting = ::fopencookie(sink, "w", functions);
     if (converting == nullptr) {
+        CloseConverted(sink);
         return stream;
     }
     std::setvbuf(converting, nullptr, buffered ? _IOFBF : _IONBF, 0);
     return converting;
+}
+
+// The streams replaced, given back at the program's end once the converting
+// ones have written what they hold.
+FILE* g_standardOutput = nullptr;
+FILE* g_standardError = nullptr;
+
+void RestoreStreams() {
+    if (g_standardOutput != nullptr && stdout != g_standardOutput) {
+        std::fclose(stdout);
+        stdout = g_standardOutput;
+    }
+    if (g_standardError != nullptr && stderr != g_standardError) {
+        std::fclose(stderr);
+        stderr = g_standardError;
+    }
 }
 
 } // namespace
@@ -166,8 +191,11 @@ void ConvertOutput(const std::string& charset) {
     if (charset.empty()) {
         return;
     }
+    g_standardOutput = stdout;
+    g_standardError = stderr;
     stdout = Converting(stdout, charset, true);
     stderr = Converting(stderr, charset, false);
+    std::atexit(RestoreStreams);
 }
 
 } // namespace TerminalCharset
