@@ -205,3 +205,28 @@ TEST_F(LogView, PrintsInTheTerminalsCharsetOrInUtf8WhenAsked) {
         testsupport::RunCommand(terminal + kLogView + " --utf8 '" + m_file.string() + "'", code),
         expected);
 }
+
+TEST_F(LogView, ReadsThePortableCopyItIsPointedAt) {
+    // A portable copy elsewhere: the tool of the build (not beside it) is
+    // pointed at its program folder, and reads its log of today.
+    const std::time_t now = std::time(nullptr);
+    std::tm today{};
+    localtime_r(&now, &today);
+    const std::filesystem::path program = m_dir.path() / "portable copy";
+    std::filesystem::create_directories(program);
+    ASSERT_TRUE(DailyLog::Append(program.string() + "/", "portable today", today));
+    const std::string state = "XDG_STATE_HOME='" + (m_dir.path() / "state").string() + "' ";
+    int code = -1;
+    const std::string out = RunCommand(
+        state + kLogView + " --folder '" + program.string() + "' 2>/dev/null", code);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(out, DailyLog::Timestamp(today) + "-----MAIN: portable today\n");
+    // A folder without a log today: where it looked is said.
+    const std::filesystem::path empty = m_dir.path() / "empty";
+    std::filesystem::create_directories(empty);
+    const std::string none =
+        RunCommand(state + kLogView + " --folder '" + empty.string() + "' 2>&1", code);
+    EXPECT_NE(none.find("no log for today in " + (empty / "LogFiles").string()),
+              std::string::npos)
+        << none;
+}

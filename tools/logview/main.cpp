@@ -34,13 +34,16 @@ constexpr std::string_view kUndecodableMark = "[cannot decode] ";
 constexpr std::string_view kCutMark = "[cut] ";
 
 void PrintUsage(std::FILE* to) {
-    std::fputs("usage: tavlin-logview [--utf8] [--all] | [--utf8] [--] FILE...\n"
+    std::fputs("usage: tavlin-logview [--utf8] [--folder FOLDER] [--all]\n"
+               "       tavlin-logview [--utf8] [--] FILE...\n"
                "       tavlin-logview --help | --version\n"
                "Prints Tavlin log files (Inspect_yyyymmdd.txt) as UTF-8 text, deciphering\n"
                "enciphered entries. Without FILE it prints today's log from wherever Tavlin\n"
                "writes it: the program folder's LogFiles (a copy its user may write) and the\n"
                "user's $XDG_STATE_HOME/tavlin/LogFiles (~/.local/state/tavlin/LogFiles by\n"
-               "default, an installed copy); --all prints every day's, oldest first. A FILE\n"
+               "default, an installed copy); --folder FOLDER reads the LogFiles of that\n"
+               "program folder instead of this tool's (a portable copy elsewhere); --all\n"
+               "prints every day's, oldest first. A FILE\n"
                "of - reads standard input. The text is printed in the terminal's character\n"
                "set (GB18030 in a zh_CN.GB18030 terminal); --utf8 prints UTF-8 whatever it is.\n"
                "Entries that a power cut spoiled are marked; every entry after them is read.\n"
@@ -224,6 +227,16 @@ int main(int argc, char** argv) {
     } else {
         TerminalCharset::ConvertOutput(charset);
     }
+    // The program folder whose log is read: the one given, else this tool's.
+    std::string programFolder = TSysOper::GetAppPath();
+    if (argc > 2 && std::strcmp(argv[1], "--folder") == 0) {
+        programFolder = argv[2];
+        if (programFolder.empty() || programFolder.back() != '/') {
+            programFolder.push_back('/');
+        }
+        argc -= 2;
+        argv += 2;
+    }
     int first = 1;
     bool all = false;
     if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
@@ -268,8 +281,8 @@ int main(int argc, char** argv) {
     };
     if (first >= argc) {
         // Wherever Tavlin writes: the program folder beside this tool and the user's.
-        const std::vector<std::string> folders = StatePlaces::LogFolders(
-            TSysOper::GetAppPath(), StatePlaces::Environment::FromProcess());
+        const std::vector<std::string> folders =
+            StatePlaces::LogFolders(programFolder, StatePlaces::Environment::FromProcess());
         const std::vector<std::string> files = FindLogFiles(folders, all);
         if (files.empty()) {
             std::string where;
