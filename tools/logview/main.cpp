@@ -37,19 +37,19 @@ void PrintUsage(std::FILE* to) {
     std::fputs("usage: tavlin-logview [--utf8] [--folder FOLDER] [--all]\n"
                "       tavlin-logview [--utf8] [--] FILE...\n"
                "       tavlin-logview --help | --version\n"
-               "Prints Tavlin log files (Inspect_yyyymmdd.txt) as UTF-8 text, deciphering\n"
+               "Prints Tavlin log files (Inspect_yyyymmdd.txt) as text, deciphering\n"
                "enciphered entries. Without FILE it prints today's log from wherever Tavlin\n"
                "writes it: the program folder's LogFiles (a copy its user may write) and the\n"
                "user's $XDG_STATE_HOME/tavlin/LogFiles (~/.local/state/tavlin/LogFiles by\n"
-               "default, an installed copy); --folder FOLDER reads the LogFiles of that\n"
+               "default, an installed copy). --folder FOLDER reads the LogFiles of that\n"
                "program folder instead of this tool's (a portable copy elsewhere); --all\n"
-               "prints every day's, oldest first. A FILE\n"
-               "of - reads standard input. The text is printed in the terminal's character\n"
-               "set (GB18030 in a zh_CN.GB18030 terminal); --utf8 prints UTF-8 whatever it is.\n"
+               "prints every day's, oldest first. A FILE of - reads standard input.\n"
+               "The text is printed in the terminal's character set (GB18030 in a\n"
+               "zh_CN.GB18030 terminal); --utf8 prints UTF-8 whatever it is.\n"
                "Entries that a power cut spoiled are marked; every entry after them is read.\n"
                "Exit status: 0 when every line was decoded, 1 when some line could not be\n"
-               "(or was cut short, or zero bytes were skipped),\n"
-               "2 when a file could not be read or the command line is wrong.\n",
+               "(or was cut short, or zero bytes were skipped), 2 when a file could not be\n"
+               "read or the command line is wrong.\n",
                to);
 }
 
