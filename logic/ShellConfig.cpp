@@ -170,38 +170,6 @@ Lines SplitLines(std::string_view text, std::string_view defaultEol) {
     return split;
 }
 
-std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
-
-// The section a line opens, as the reader matches names; none for other lines.
-std::optional<std::string_view> SectionOf(std::string_view line, bool first) {
-    if (first && line.starts_with("\xEF\xBB\xBF")) {
-        line.remove_prefix(3);
-    }
-    line = TrimBlanks(line);
-    if (!line.starts_with('[')) {
-        return std::nullopt;
-    }
-    const std::size_t close = line.find(']');
-    return TrimBlanks(line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
-}
-
-// Whether a line gives key, as the reader matches it (not a comment).
-bool GivesKey(std::string_view line, std::string_view key) {
-    line = TrimBlanks(line);
-    if (line.empty() || line.front() == ';' || line.front() == '[') {
-        return false;
-    }
-    return Ascii::EqualsIgnoringCase(TrimBlanks(line.substr(0, line.find('='))), key);
-}
-
 // Sets key's line in section of lines to line: the first such line is
 // changed in place (the one the reader takes); a missing one is added after
 // the last line of the section that is not blank, and a missing section at
@@ -209,7 +177,7 @@ bool GivesKey(std::string_view line, std::string_view key) {
 void SetKey(std::vector<std::string>& lines, const Key& key, const std::string& line) {
     std::optional<std::size_t> sectionAt;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::optional<std::string_view> name = SectionOf(lines[i], i == 0);
+        const std::optional<std::string_view> name = TFileOper::IniSection(lines[i], i == 0);
         if (name) {
             if (sectionAt) {
                 break; // the section's end: only the first of its name counts
@@ -219,7 +187,7 @@ void SetKey(std::vector<std::string>& lines, const Key& key, const std::string& 
             }
             continue;
         }
-        if (sectionAt && GivesKey(lines[i], key.key)) {
+        if (sectionAt && TFileOper::IniLineGivesKey(lines[i], key.key)) {
             lines[i] = line;
             return;
         }
@@ -230,8 +198,8 @@ void SetKey(std::vector<std::string>& lines, const Key& key, const std::string& 
         return;
     }
     std::size_t last = *sectionAt;
-    for (std::size_t i = *sectionAt + 1; i < lines.size() && !SectionOf(lines[i], false); ++i) {
-        if (!TrimBlanks(lines[i]).empty()) {
+    for (std::size_t i = *sectionAt + 1; i < lines.size() && !TFileOper::IniSection(lines[i], false); ++i) {
+        if (lines[i].find_first_not_of(" \t") != std::string::npos) {
             last = i;
         }
     }

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -199,44 +200,50 @@ std::string TFileOper::ReadIniString(std::string_view FileName, std::string_view
         bool sectionSeen = false;
         Line line;
         while (reader.next(line)) {
-            std::string_view text = line.kept;
-            if (first && text.substr(0, 3) == "\xEF\xBB\xBF") {
-                text.remove_prefix(3);
-            }
-            first = false;
-            text = Trim(text);
-            if (text.empty() || text.front() == ';') {
-                continue;
-            }
-            if (text.front() == '[') {
+            const bool firstLine = std::exchange(first, false);
+            if (const std::optional<std::string_view> name = IniSection(line.kept, firstLine)) {
                 if (sectionSeen) {
                     return {}; // only the first section of that name counts
                 }
-                const std::size_t close = text.find(']');
-                const std::string_view name =
-                    Trim(text.substr(1, close == std::string_view::npos ? text.npos : close - 1));
-                inSection = EqualsIgnoringCase(name, section);
+                inSection = EqualsIgnoringCase(*name, section);
                 sectionSeen = inSection;
                 continue;
             }
-            if (!inSection) {
+            if (!inSection || !IniLineGivesKey(line.kept, key)) {
                 continue;
-            }
-            const std::size_t equals = text.find('=');
-            if (!EqualsIgnoringCase(Trim(text.substr(0, equals)), key)) {
-                continue;
-            }
-            if (equals == std::string_view::npos) {
-                return {};
             }
             // The value is taken from the untrimmed line, so a cut line keeps its end rule.
             const std::string_view kept = line.kept;
-            return ValueOf(kept.substr(kept.find('=') + 1), line);
+            const std::size_t equals = kept.find('=');
+            if (equals == std::string_view::npos) {
+                return {};
+            }
+            return ValueOf(kept.substr(equals + 1), line);
         }
         return {};
     } catch (...) {
         return {};
     }
+}
+
+std::optional<std::string_view> TFileOper::IniSection(std::string_view line, bool first) {
+    if (first && line.starts_with("\xEF\xBB\xBF")) {
+        line.remove_prefix(3);
+    }
+    line = Trim(line);
+    if (!line.starts_with('[')) {
+        return std::nullopt;
+    }
+    const std::size_t close = line.find(']');
+    return Trim(line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
+}
+
+bool TFileOper::IniLineGivesKey(std::string_view line, std::string_view Key) {
+    line = Trim(line);
+    if (line.empty() || line.front() == ';' || line.front() == '[') {
+        return false;
+    }
+    return EqualsIgnoringCase(Trim(line.substr(0, line.find('='))), Trim(Key));
 }
 
 std::string TFileOper::ReadIniText(std::string_view FileName) {

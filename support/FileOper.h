@@ -2,6 +2,7 @@
 // program's own file version.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,14 @@ public:
     // bytes. Reports nothing.
     static std::string ReadIniString(std::string_view FileName, std::string_view Section,
                                      std::string_view Key);
+
+    // How ReadIniString reads one line (first: the file's first line, which
+    // may start with a UTF-8 byte order mark), for whoever changes such files
+    // by the same rules: the name of the section the line opens, if it opens
+    // one; and whether the line gives Key (not a comment, names matched
+    // without regard to ASCII case, blanks around them removed).
+    static std::optional<std::string_view> IniSection(std::string_view line, bool first);
+    static bool IniLineGivesKey(std::string_view line, std::string_view Key);
 
     // The whole text of the INI file as ReadIniString reads it (a UTF-16 file
     // converted to the code page), at most 4 MB; empty when it cannot be read.
