@@ -29,7 +29,8 @@ DEBIAN_PACKAGES := cmake ninja-build g++ make pkg-config binutils clang clang-fo
                    fonts-arphic-uming fonts-noto-cjk xvfb xauth x11-utils imagemagick \
                    dbus at-spi2-core python3-pyatspi \
                    mutter qt6-wayland libwayland-dev wayland-protocols \
-                   apt-utils gnupg debconf strace locales
+                   apt-utils gnupg debconf strace locales \
+                   libcups2-dev cups-daemon cups-client cups-ipp-utils cups-filters poppler-utils
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

@@ -95,23 +95,6 @@ const Key& KeyNamed(std::string_view name) {
 
 namespace {
 
-std::string ReadKey(const std::string& path, const Key& key) {
-    return TFileOper::ReadIniString(path, key.section, key.key);
-}
-
-// LoadTimeout's seconds: a whole number in the allowed range, nothing else.
-std::optional<int> ParseLoadTimeout(const std::string& text) {
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
-        text.size() > 9) {
-        return std::nullopt;
-    }
-    const long seconds = std::strtol(text.c_str(), nullptr, 10);
-    if (seconds < kMinLoadTimeoutSeconds || seconds > kMaxLoadTimeoutSeconds) {
-        return std::nullopt;
-    }
-    return static_cast<int>(seconds);
-}
-
 // Whether text is an http or https address with something after the scheme.
 bool IsWebAddress(std::string_view text) {
     const std::size_t scheme = Ascii::StartsWithIgnoringCase(text, "https://")  ? 8
@@ -160,7 +143,8 @@ Lines SplitLines(std::string_view text, std::string_view defaultEol) {
     std::size_t begin = 0;
     while (begin < text.size()) {
         std::size_t end = text.find('\n', begin);
-        std::string_view line = text.substr(begin, end == std::string_view::npos ? end : end - begin);
+        std::string_view line =
+            text.substr(begin, end == std::string_view::npos ? end : end - begin);
         if (line.ends_with('\r')) {
             line.remove_suffix(1);
         }
@@ -198,7 +182,8 @@ void SetKey(std::vector<std::string>& lines, const Key& key, const std::string& 
         return;
     }
     std::size_t last = *sectionAt;
-    for (std::size_t i = *sectionAt + 1; i < lines.size() && !TFileOper::IniSection(lines[i], false); ++i) {
+    for (std::size_t i = *sectionAt + 1;
+         i < lines.size() && !TFileOper::IniSection(lines[i], false); ++i) {
         if (lines[i].find_first_not_of(" \t") != std::string::npos) {
             last = i;
         }
@@ -261,9 +246,12 @@ std::string Refusal(const Values& values) {
     if (const std::string* timeout = Find(values, "load-timeout");
         timeout && !timeout->empty() && !ParseLoadTimeout(*timeout)) {
         return std::string(KeyNamed("load-timeout").option) +
-               " must be a whole number of seconds from " +
-               std::to_string(kMinLoadTimeoutSeconds) + " to " +
-               std::to_string(kMaxLoadTimeoutSeconds);
+               " must be a whole number of seconds from " + std::to_string(kMinLoadTimeoutSeconds) +
+               " to " + std::to_string(kMaxLoadTimeoutSeconds);
+    }
+    if (const std::string* printing = Find(values, "printing");
+        printing && !printing->empty() && !ParsePrinting(*printing)) {
+        return std::string(KeyNamed("printing").option) + " must be on or off";
     }
     if (const std::string* size = Find(values, "largest-photo");
         size && !size->empty() && !ParsePhotoSize(*size)) {
@@ -297,10 +285,9 @@ std::string Write(const std::string& appPath, const Values& values) {
         return "cannot create " + folder.string() + ": " + error.message();
     }
     for (const std::string_view file : {kConfigFile, kIdentityFile}) {
-        if (std::string failure =
-                WholeFile::Replace(appPath + std::string(file),
-                                   Compose(file, values,
-                                           TFileOper::ReadIniText(appPath + std::string(file))));
+        if (std::string failure = WholeFile::Replace(
+                appPath + std::string(file),
+                Compose(file, values, TFileOper::ReadIniText(appPath + std::string(file))));
             !failure.empty()) {
             return failure;
         }
@@ -311,9 +298,9 @@ std::string Write(const std::string& appPath, const Values& values) {
 Values ReadValues(const std::string& appPath) {
     Values values;
     for (const Key& key : kKeys) {
-        const std::string path = appPath + std::string(key.file);
         // Config.ini holds code page text, Identity.ini UTF-8; values are UTF-8.
-        std::string value = key.name == "url" ? ReadBaseUrl(appPath).url : ReadKey(path, key);
+        std::string value =
+            key.name == "url" ? ReadBaseUrl(appPath).url : ReadConfigValue(appPath, key.name);
         if (key.file == kConfigFile) {
             value = CodePage::ToUtf8(value);
         }
@@ -322,152 +309,6 @@ Values ReadValues(const std::string& appPath) {
         }
     }
     return values;
-}
-
-std::vector<std::string> SplitOrigins(std::string_view list) {
-    std::vector<std::string> origins;
-    std::size_t begin = 0;
-    while (begin < list.size()) {
-        const std::size_t end = std::min(list.find_first_of(" ,\t", begin), list.size());
-        if (end > begin) {
-            origins.emplace_back(list.substr(begin, end - begin));
-        }
-        begin = end + 1;
-    }
-    return origins;
-}
-
-std::optional<Origin> ParseOrigin(std::string_view text) {
-    Origin origin;
-    std::string_view rest;
-    if (Ascii::StartsWithIgnoringCase(text, "http://")) {
-        origin = {"http", {}, 80};
-        rest = text.substr(7);
-    } else if (Ascii::StartsWithIgnoringCase(text, "https://")) {
-        origin = {"https", {}, 443};
-        rest = text.substr(8);
-    } else {
-        return std::nullopt;
-    }
-    if (rest.ends_with('/')) {
-        rest.remove_suffix(1); // "https://inspect.example/" is written so as often as not
-    }
-    std::string_view host;
-    std::string_view afterHost;
-    if (rest.starts_with('[')) {
-        // An IPv6 address: hexadecimal groups and colons (an IPv4 tail with dots).
-        const std::size_t close = rest.find(']');
-        if (close == std::string_view::npos) {
-            return std::nullopt;
-        }
-        host = rest.substr(1, close - 1);
-        afterHost = rest.substr(close + 1);
-        if (host.find(':') == std::string_view::npos ||
-            host.find_first_not_of("0123456789abcdefABCDEF:.") != std::string_view::npos) {
-            return std::nullopt;
-        }
-    } else {
-        const std::size_t colon = rest.find(':');
-        host = rest.substr(0, colon);
-        afterHost = colon == std::string_view::npos ? std::string_view() : rest.substr(colon);
-        if (host.find_first_of("/?#@ \\[]%") != std::string_view::npos || host.starts_with('.')) {
-            return std::nullopt;
-        }
-    }
-    if (host.empty()) {
-        return std::nullopt;
-    }
-    if (!afterHost.empty()) {
-        const std::string_view port = afterHost.substr(1);
-        if (afterHost.front() != ':' || port.empty() || port.size() > 5 ||
-            port.find_first_not_of("0123456789") != std::string_view::npos) {
-            return std::nullopt;
-        }
-        origin.port = std::stoi(std::string(port));
-        if (origin.port < 1 || origin.port > 65535) {
-            return std::nullopt;
-        }
-    }
-    origin.host = Ascii::ToLower(host);
-    return origin;
-}
-
-BrowserSettings ReadBrowserSettings(const std::string& appPath) {
-    const std::string path = appPath + std::string(kConfigFile);
-    BrowserSettings settings;
-    for (const std::string& origin : SplitOrigins(ReadKey(path, KeyNamed("allowed-origins")))) {
-        settings.originsLimited = true;
-        (IsOrigin(origin) ? settings.allowedOrigins : settings.unreadableOrigins).push_back(origin);
-    }
-    if (const auto seconds = ParseLoadTimeout(ReadKey(path, KeyNamed("load-timeout")))) {
-        settings.loadTimeoutSeconds = *seconds;
-    }
-    return settings;
-}
-
-std::optional<PhotoSize> ParsePhotoSize(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    const std::size_t x = text.find('x');
-    if (x == std::string_view::npos) {
-        return std::nullopt;
-    }
-    const auto side = [](std::string_view digits) -> int {
-        if (digits.empty() || digits.size() > 5 ||
-            digits.find_first_not_of("0123456789") != std::string_view::npos) {
-            return 0;
-        }
-        const int value = std::stoi(std::string(digits));
-        return value >= kMinPhotoSide && value <= kMaxPhotoSide ? value : 0;
-    };
-    const int width = side(text.substr(0, x));
-    const int height = side(text.substr(x + 1));
-    if (width == 0 || height == 0) {
-        return std::nullopt;
-    }
-    return PhotoSize{width, height};
-}
-
-PhotoSize ReadLargestPhoto(const std::string& appPath) {
-    return ParsePhotoSize(ReadKey(appPath + std::string(kConfigFile), KeyNamed("largest-photo")))
-        .value_or(kDefaultLargestPhoto);
-}
-
-std::vector<std::string> UnreadableValues(const std::string& appPath) {
-    const std::string path = appPath + std::string(kConfigFile);
-    std::vector<std::string> found;
-    const auto named = [](const Key& key, const std::string& value) {
-        return std::string(key.section) + " " + std::string(key.key) + ": '" +
-               CodePage::ToUtf8(value) + "'";
-    };
-    const Key& origins = KeyNamed("allowed-origins");
-    for (const std::string& entry : ReadBrowserSettings(appPath).unreadableOrigins) {
-        found.push_back(named(origins, entry) +
-                        " is not an origin and is left out; pages stay within the base URL's "
-                        "origin and the origins read");
-    }
-    const Key& timeout = KeyNamed("load-timeout");
-    if (const std::string value = ReadKey(path, timeout);
-        !TrimControls(value).empty() && !ParseLoadTimeout(value)) {
-        found.push_back(named(timeout, value) + " is not a whole number of seconds from " +
-                        std::to_string(kMinLoadTimeoutSeconds) + " to " +
-                        std::to_string(kMaxLoadTimeoutSeconds) + "; " +
-                        std::to_string(BrowserSettings::kDefaultLoadTimeoutSeconds) +
-                        " s are used");
-    }
-    const Key& largest = KeyNamed("largest-photo");
-    if (const std::string value = ReadKey(path, largest);
-        !TrimControls(value).empty() && !ParsePhotoSize(value)) {
-        found.push_back(named(largest, value) + " is not WIDTHxHEIGHT, each from " +
-                        std::to_string(kMinPhotoSide) + " to " + std::to_string(kMaxPhotoSide) +
-                        "; photos are at most " + std::to_string(kDefaultLargestPhoto.width) + "x" +
-                        std::to_string(kDefaultLargestPhoto.height));
-    }
-    return found;
 }
 
 } // namespace ShellConfig

@@ -39,6 +39,8 @@ std::string DescribeRefusal(const std::string& appPath, LoadResult result);
 //                   may go to besides the base URL's, separated by blanks or
 //                   commas; absent or blank: any http or https address
 //   LoadTimeout     seconds a page may take to load (1 to 3600; default 30)
+//   Printing        whether a page may print to the PC's printers (on or
+//                   off, 1 or 0, yes or no, true or false; default on)
 // The limit fails closed: an entry that is no origin is left out, so a value
 // that holds nothing readable limits pages to the base URL's origin alone.
 struct BrowserSettings {
@@ -49,6 +51,7 @@ struct BrowserSettings {
     std::vector<std::string> allowedOrigins;    // the entries read (code page text)
     std::vector<std::string> unreadableOrigins; // the entries left out, for the log
     int loadTimeoutSeconds = kDefaultLoadTimeoutSeconds;
+    bool printing = true;
 };
 BrowserSettings ReadBrowserSettings(const std::string& appPath);
 
@@ -114,6 +117,7 @@ inline constexpr Key kKeys[] = {
     {"allowed-origins", "--allowed-origins", kConfigFile, "Browser", "AllowedOrigins", true},
     {"load-timeout", "--load-timeout", kConfigFile, "Browser", "LoadTimeout", true},
     {"largest-photo", "--largest-photo", kConfigFile, "Camera", "LargestPhoto", true},
+    {"printing", "--printing", kConfigFile, "Browser", "Printing", true},
 };
 // The Key of an option ("--url"), or null.
 const Key* FindOption(std::string_view option);
@@ -129,6 +133,14 @@ const std::string* Find(const Values& values, std::string_view name);
 // The seconds a page may take to load, as the files may give them.
 inline constexpr long kMinLoadTimeoutSeconds = 1;
 inline constexpr long kMaxLoadTimeoutSeconds = 3600;
+
+// The value of the key named name of the table, as its file holds it (code
+// page text for Config.ini); empty when absent.
+std::string ReadConfigValue(const std::string& appPath, std::string_view name);
+// The parsers of the optional values (ConfigValues.cpp): none when the text
+// is not a value of the key.
+std::optional<int> ParseLoadTimeout(std::string_view text);
+std::optional<bool> ParsePrinting(std::string_view text);
 
 // Why Tavlin could not use these values, naming the value by its option
 // ("--url must be ..."); empty when it can. What Refusal passes, Write stores.

@@ -15,6 +15,8 @@ const char* const kBeacon =
     "x.open('GET','/beacon?'+encodeURIComponent(what)+'&t='+Date.now()+Math.random(),false);"
     "x.send();}catch(e){}}";
 
+} // namespace
+
 std::string HostilePage(const std::string& title, const std::string& body,
                         const std::string& script) {
     return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + title +
@@ -26,9 +28,8 @@ void Html(httplib::Response& res, const std::string& html) {
     res.set_content(html, "text/html; charset=utf-8");
 }
 
-} // namespace
-
 void ServeHostile(httplib::Server& server) {
+    ServePrinting(server);
     server.Get("/beacon",
                [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
 
@@ -213,17 +214,16 @@ void ServeHostile(httplib::Server& server) {
     // A photo page that moves on by its own timer, ms after it loaded, to the
     // photo trap of the server on 127.0.0.1:port (with this server's port: the
     // same origin; with another: another origin of the same site).
-    server.Get(R"(/hostile/photo-moves/(\d+)/(\d+))",
-               [](const httplib::Request& req, httplib::Response& res) {
-                   Html(res, HostilePage("企业监督检查信息添加",
-                                         "<input type=\"hidden\" id=\"Txt_InspectPhotoStr\">"
-                                         "<img id=\"Img_InspectPhoto\" alt=\"\">",
-                                         "beacon('moves-ready');setTimeout(function(){"
-                                         "location.href='http://127.0.0.1:" +
-                                             std::string(req.matches[1]) +
-                                             "/hostile/photo-trap';}," +
-                                             std::string(req.matches[2]) + ");"));
-               });
+    server.Get(R"(/hostile/photo-moves/(\d+)/(\d+))", [](const httplib::Request& req,
+                                                         httplib::Response& res) {
+        Html(res, HostilePage("企业监督检查信息添加",
+                              "<input type=\"hidden\" id=\"Txt_InspectPhotoStr\">"
+                              "<img id=\"Img_InspectPhoto\" alt=\"\">",
+                              "beacon('moves-ready');setTimeout(function(){"
+                              "location.href='http://127.0.0.1:" +
+                                  std::string(req.matches[1]) + "/hostile/photo-trap';}," +
+                                  std::string(req.matches[2]) + ");"));
+    });
 
     // A photo page of any origin that reports what reaches its photo fields.
     server.Get("/hostile/photo-trap", [](const httplib::Request&, httplib::Response& res) {

@@ -147,6 +147,10 @@ signals:
     // The page asked for something it may not have (a navigation, one dialog
     // too many); the page stays as it was. what says which, for the log.
     void refused(const QString& what);
+    // The page printed, or its print failed: the line for the log (the
+    // printer and the number of pages, nothing of the page).
+    void printed(const QString& line);
+    void printFailed(const QString& line);
 };
 
 inline ScriptResult ScriptResult::NoDocument() {

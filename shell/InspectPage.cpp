@@ -42,16 +42,6 @@ const QString kDialogCaption = QStringLiteral("网页消息");
 // they are.
 constexpr std::size_t kLoggedAddressBytes = 160;
 
-// An http(s) address's origin as compared: scheme, host in its ASCII (ACE)
-// form, and the port, the scheme's default when none is given, so that
-// https://inspect.example and https://inspect.example:443 are one origin.
-QString Origin(const QUrl& url) {
-    const QString scheme = url.scheme().toLower();
-    const int port = url.port(scheme == QLatin1String("https") ? 443 : 80);
-    return scheme + QLatin1String("://") + url.host(QUrl::FullyEncoded).toLower() +
-           QLatin1Char(':') + QString::number(port);
-}
-
 bool IsHttp(const QUrl& url) {
     const QString scheme = url.scheme().toLower();
     return scheme == QLatin1String("http") || scheme == QLatin1String("https");
@@ -177,6 +167,16 @@ InspectPage::InspectPage(QWebEngineProfile* profile, QObject* parent)
     connect(this, &QWebEnginePage::loadStarted, this, &InspectPage::handleLoadStarted);
 }
 
+// The host in its ASCII (ACE) form, and the port, the scheme's default when
+// none is given, so that https://inspect.example and
+// https://inspect.example:443 are one origin.
+QString InspectPage::OriginOf(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    const int port = url.port(scheme == QLatin1String("https") ? 443 : 80);
+    return scheme + QLatin1String("://") + url.host(QUrl::FullyEncoded).toLower() +
+           QLatin1Char(':') + QString::number(port);
+}
+
 QString InspectPage::Address(const QUrl& url) {
     return QString::fromStdString(LogExcerpt(url.toString().toStdString(), kLoggedAddressBytes));
 }
@@ -226,13 +226,13 @@ void InspectPage::answerProxy(const QUrl& requestUrl, QAuthenticator* authentica
 
 void InspectPage::setAllowedOrigins(const QUrl& base, const QStringList& allowedOrigins,
                                     bool limited) {
-    m_baseOrigin = Origin(base);
+    m_baseOrigin = OriginOf(base);
     m_originsLimited = limited;
     m_allowedOrigins.clear();
     for (const QString& origin : allowedOrigins) {
         const QUrl url(origin);
         if (url.isValid() && IsHttp(url) && !url.host().isEmpty()) {
-            m_allowedOrigins.append(Origin(url));
+            m_allowedOrigins.append(OriginOf(url));
         }
     }
 }
@@ -244,7 +244,7 @@ bool InspectPage::allowsMainFrame(const QUrl& url) const {
     if (!m_originsLimited) {
         return true;
     }
-    const QString origin = Origin(url);
+    const QString origin = OriginOf(url);
     return origin == m_baseOrigin || m_allowedOrigins.contains(origin);
 }
 
@@ -295,6 +295,7 @@ void InspectPage::handleNewDocument() {
     }
     m_consoleBudget.leaveDocument(PageLogBudget::Clock::now());
     m_dialogsThisDocument = 0;
+    ++m_documentSerial;
 }
 
 QWidget* InspectPage::dialogParent() const {
@@ -329,7 +330,9 @@ void InspectPage::closeDialog() {
 bool InspectPage::runDialog(QDialog* dialog) {
     // Modal to nothing: the title buttons, Close among them, stay the officer's.
     dialog->setWindowModality(Qt::NonModal);
-    dialog->setWindowTitle(kDialogCaption);
+    if (dialog->windowTitle().isEmpty()) {
+        dialog->setWindowTitle(kDialogCaption);
+    }
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
     QEventLoop loop;
     m_dialogLoop = &loop;
@@ -388,8 +391,12 @@ bool InspectPage::askOkCancel(const QString& question) {
     return runDialog(&box);
 }
 
-bool InspectPage::javaScriptPrompt(const QUrl&, const QString& msg, const QString& defaultValue,
-                                   QString* result) {
+bool InspectPage::javaScriptPrompt(const QUrl& securityOrigin, const QString& msg,
+                                   const QString& defaultValue, QString* result) {
+    if (!m_printToken.isEmpty() && msg == m_printToken) {
+        askToPrint(securityOrigin);
+        return false;
+    }
     if (!mayOpenDialog()) {
         return false;
     }

@@ -66,6 +66,13 @@ public:
     // with what the script read from it.
     void setLoadReportToken(const QString& token) { m_loadReportToken = token; }
 
+    // Printing: when on, a page's print() of the document shown (or of a
+    // frame of its origin) asks the officer with a print dialog of the PC's
+    // printers; the page's print() reaches the shell as a prompt whose text
+    // is token (see PageScripts::PrintCall). Off, or from a frame of another
+    // origin, or by any other way, it is refused.
+    void setPrinting(bool on, const QString& token);
+
     // A new document was made (the browser's own error page included): the
     // last one's counted refusals are written, and the counts of refusals,
     // console lines and dialogs start again.
@@ -103,6 +110,9 @@ signals:
     // A new top-level document was made: the id the program's script gave it
     // in its isolated world, and its origin.
     void documentCreated(const QString& id, const QString& origin);
+    // A page was printed, or did not print: the line for the log.
+    void printed(const QString& line);
+    void printFailed(const QString& line);
 
 protected:
     QWebEnginePage* createWindow(WebWindowType type) override;
@@ -144,9 +154,15 @@ private:
 #endif
     void refuseNewWindow(QWebEngineNewWindowRequest& request);
     void refusePrint();
+    // The page's print() (InspectPagePrint.cpp): the officer's print dialog,
+    // then the page to the printer chosen.
+    void askToPrint(const QUrl& securityOrigin);
+    void tellPrintFailed(const QString& line, const QString& message);
     void refuseClose();
     // An address for the log, cut to a length.
     static QString Address(const QUrl& url);
+    // An http(s) address's origin as compared: scheme, ASCII host, port.
+    static QString OriginOf(const QUrl& url);
     void answerProxy(const QUrl& requestUrl, QAuthenticator* authenticator,
                      const QString& proxyHost);
     // The window a page dialog belongs to: the browser's.
@@ -162,4 +178,8 @@ private:
     PageLogBudget m_consoleBudget; // the page's console, onto standard error
     QString m_loadReportToken;
     QSet<QString> m_proxiesAnswered; // proxies given credentials during this load
+    bool m_printing = false;
+    QString m_printToken;
+    class PagePrinter* m_printer = nullptr;
+    int m_documentSerial = 0; // counts the documents made, for what outlives one
 };

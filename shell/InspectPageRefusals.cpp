@@ -113,9 +113,13 @@ void InspectPage::refuseNewWindow(QWebEngineNewWindowRequest& request) {
                              .arg(Address(request.requestedUrl())));
 }
 
-// Printing would open the PC's print dialog (and its "print to file").
+// The engine's own print request: with printing off, every print; with it
+// on, one that went around the page's print() (which asks the shell itself,
+// see askToPrint), from a frame the shell cannot tell. The engine's own print
+// dialog would offer "print to file", a dialog of the PC's files.
 void InspectPage::refusePrint() {
-    refuse("print", QStringLiteral("the page may not print"));
+    refuse("print", m_printing ? QStringLiteral("the page may not print except by its print()")
+                               : QStringLiteral("the page may not print"));
 }
 
 // Only the officer closes Tavlin.

@@ -209,6 +209,14 @@ void TFrm_Tavlin::handleBrowserRefused(const QString& what) {
     TSysOper::WriteLog(CodePage::FromUtf8("拒绝页面请求,原因:") + QtText::ToCodePage(what));
 }
 
+void TFrm_Tavlin::handleBrowserPrinted(const QString& line) {
+    TSysOper::WriteLog(CodePage::FromUtf8("打印网页:") + QtText::ToCodePage(line));
+}
+
+void TFrm_Tavlin::handleBrowserPrintFailed(const QString& line) {
+    TSysOper::WriteLog(CodePage::FromUtf8("打印网页失败,原因:") + QtText::ToCodePage(line));
+}
+
 void TFrm_Tavlin::FormShow() {
     // The keyboard starts in the page, not on a title button (F6 leads there).
     if (QWidget* view = m_browser.view()) {

@@ -97,6 +97,8 @@ protected:
 private slots:
     void handleBrowserPageFailed(const QString& reason);
     void handleBrowserRefused(const QString& what);
+    void handleBrowserPrinted(const QString& line);
+    void handleBrowserPrintFailed(const QString& line);
     void handleBrowserDocumentKept();
     void handleBrowserLoadFailed(const QString& reason, bool outage);
     void handleBrowserLoadTimedOut(int seconds, const QString& where);

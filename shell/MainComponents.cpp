@@ -299,6 +299,8 @@ void TFrm_Tavlin::connectBrowser() {
     m_browser.setCompletionReads({kId, kName, kOrganisation});
     connect(&m_browser, &Browser::pageFailed, this, &TFrm_Tavlin::handleBrowserPageFailed);
     connect(&m_browser, &Browser::refused, this, &TFrm_Tavlin::handleBrowserRefused);
+    connect(&m_browser, &Browser::printed, this, &TFrm_Tavlin::handleBrowserPrinted);
+    connect(&m_browser, &Browser::printFailed, this, &TFrm_Tavlin::handleBrowserPrintFailed);
     connect(&m_browser, &Browser::documentKept, this, &TFrm_Tavlin::handleBrowserDocumentKept);
     connect(&m_browser, &Browser::loadFailed, this, &TFrm_Tavlin::handleBrowserLoadFailed);
     connect(&m_browser, &Browser::loadTimedOut, this, &TFrm_Tavlin::handleBrowserLoadTimedOut);

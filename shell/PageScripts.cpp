@@ -157,6 +157,30 @@ QString NoDragOut() {
                           "}, true);");
 }
 
+QString PrintCall(const QString& token) {
+    // The page's own print() asks the shell, by a prompt whose text is token:
+    // the engine tells the shell which frame's origin asks, and the page's
+    // scripts wait for the officer's answer, as the browser's print() makes
+    // them wait. Called while the document is loading, it asks once the load
+    // is over, as the browser's does. The prompt is the one of the document's
+    // creation, whatever the page does to window.prompt later.
+    return QStringLiteral("(function () {"
+                          "  var ask = window.prompt, token = %1;"
+                          "  function print() {"
+                          "    if (document.readyState !== 'complete') {"
+                          "      window.addEventListener('load', function () {"
+                          "        ask.call(window, token);"
+                          "      }, {once: true});"
+                          "      return;"
+                          "    }"
+                          "    ask.call(window, token);"
+                          "  }"
+                          "  Object.defineProperty(window, 'print', {value: print, writable: true,"
+                          "                                          configurable: true});"
+                          "})();")
+        .arg(Literal(token));
+}
+
 QString ImportPhoto(const QString& ticket, const QString& origin, const QString& inputId,
                     const std::string& text, const QString& imageId, const QString& imageUrl,
                     const QString& gone) {

@@ -50,6 +50,10 @@ QString ClaimAtLoadEnd(const QString& documentId);
 // Keeps anything from being dragged out of a page.
 QString NoDragOut();
 
+// Run in the page's own world of every frame as it is created, when printing
+// is on: the page's print() asks the shell (see InspectPage::setPrinting).
+QString PrintCall(const QString& token);
+
 // Writes the photo's text into the input inputId and points the image
 // imageId at imageUrl, in the document whose id is ticket and whose origin is
 // origin only; otherwise answers {ok: false, error: gone}.

@@ -95,6 +95,8 @@ WebEngineBrowser::WebEngineBrowser(QObject* parent)
     connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
             &WebEngineBrowser::handleRenderProcessTerminated);
     connect(m_page, &InspectPage::refused, this, &Browser::refused);
+    connect(m_page, &InspectPage::printed, this, &Browser::printed);
+    connect(m_page, &InspectPage::printFailed, this, &Browser::printFailed);
     connect(m_page, &InspectPage::certificateRejected, this, &Browser::pageFailed);
     connect(m_page, &InspectPage::proxyRefused, this,
             [this](const QString& reason) { emit loadFailed(reason, false); });
@@ -125,6 +127,31 @@ void WebEngineBrowser::setPagePolicy(const QUrl& base,
     }
     m_page->setAllowedOrigins(base, origins, settings.originsLimited);
     m_loadTimeoutMs = settings.loadTimeoutSeconds * 1000;
+    installPrintCall(settings.printing);
+}
+
+void WebEngineBrowser::installPrintCall(bool printing) {
+    // The page's print() becomes a question to the shell, in the page's own
+    // world (the isolated world cannot change the page's functions). What
+    // the page does to it only loses it its print: any other way to print
+    // reaches the engine's print request, which is refused.
+    const QString name = QStringLiteral("tavlin-print");
+    QWebEngineScriptCollection& scripts = m_page->scripts();
+    for (const QWebEngineScript& old : scripts.find(name)) {
+        scripts.remove(old);
+    }
+    const QString token = QStringLiteral("tavlin-print-%1").arg(PhotoSchemeHandler::RandomToken());
+    m_page->setPrinting(printing, token);
+    if (!printing) {
+        return;
+    }
+    QWebEngineScript script;
+    script.setName(name);
+    script.setWorldId(QWebEngineScript::MainWorld);
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setRunsOnSubFrames(true);
+    script.setSourceCode(PageScripts::PrintCall(token));
+    scripts.insert(script);
 }
 
 void WebEngineBrowser::setHangTimeout(int milliseconds) {
@@ -184,9 +211,8 @@ void WebEngineBrowser::reportLoadFailure(const QWebEngineLoadingInfo& info) {
     // An HTTP error without a body of its own gets the engine's page, whose
     // "error text" is that page's template: the status says what happened.
     const bool http = info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain;
-    const std::string name =
-        http ? std::string("HTTP error with an empty body")
-             : NetworkFailure::ErrorName(info.errorString().toStdString());
+    const std::string name = http ? std::string("HTTP error with an empty body")
+                                  : NetworkFailure::ErrorName(info.errorString().toStdString());
     const QString reason =
         QStringLiteral("%1 (%2) at %3")
             .arg(QString::fromStdString(LogExcerpt(name, 120)))
@@ -198,10 +224,10 @@ void WebEngineBrowser::reportLoadFailure(const QWebEngineLoadingInfo& info) {
                     .toStdString())));
     // The failed page may be asked again by itself if it was a plain GET of
     // that address (a form sent, even with GET, is the officer's to send).
-    m_repeatable = m_requestedGet.adjusted(QUrl::RemoveFragment) ==
-                           info.url().adjusted(QUrl::RemoveFragment)
-                       ? info.url()
-                       : QUrl();
+    m_repeatable =
+        m_requestedGet.adjusted(QUrl::RemoveFragment) == info.url().adjusted(QUrl::RemoveFragment)
+            ? info.url()
+            : QUrl();
     if (const std::optional<QString> line = m_page->budgeted("failed load", reason)) {
         emit loadFailed(*line, NetworkFailure::IsOutage(info.errorCode()));
     }

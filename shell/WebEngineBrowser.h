@@ -90,6 +90,7 @@ private:
     void installLoadReport();
     // The script that keeps anything from being dragged out of a page.
     void installNoDragOut();
+    void installPrintCall(bool printing);
     void resetZoom();
     // The load watch ends: not loading, no load limit, no probe outstanding.
     void endLoad();

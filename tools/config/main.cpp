@@ -23,9 +23,9 @@
 #include "IniIdentitySource.h"
 #include "ShellConfig.h"
 #include "StrOper.h"
-#include "WholeFile.h"
 #include "SysOper.h"
 #include "TerminalCharset.h"
+#include "WholeFile.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -45,7 +45,7 @@ constexpr const char* kUsage =
     "usage: tavlin-config write FOLDER --url URL [--type-code T] [--number N] [--serial S]\n"
     "                           [--name NAME] [--other TEXT] [--long-code L]\n"
     "                           [--allowed-origins \"ORIGIN ...\"] [--load-timeout SECONDS]\n"
-    "                           [--largest-photo WIDTHxHEIGHT]\n"
+    "                           [--largest-photo WIDTHxHEIGHT] [--printing on|off]\n"
     "       tavlin-config check FOLDER\n"
     "       tavlin-config values FOLDER\n"
     "       tavlin-config autostart on|off\n"
@@ -74,7 +74,9 @@ int Help() {
                 "       its error panel (%ld to %ld s, default %d).\n"
                 "       --largest-photo is the largest photo put into the page (each side\n"
                 "       %d to %d; default %dx%d, what the back end has always received); a\n"
-                "       larger camera picture is scaled down to fit.\n",
+                "       larger camera picture is scaled down to fit.\n"
+                "       --printing off refuses a page's print (on, the default, shows the\n"
+                "       officer a print dialog of the PC's printers, without printing to file).\n",
                 TFileOper::kMaxIniValue, ShellConfig::kMinLoadTimeoutSeconds,
                 ShellConfig::kMaxLoadTimeoutSeconds,
                 ShellConfig::BrowserSettings::kDefaultLoadTimeoutSeconds,
@@ -87,8 +89,8 @@ int Help() {
         "       value is set but cannot be read (each named; Tavlin uses its default).\n"
         "values prints what the files hold, a line each: url=, type-code=,\n"
         "       enterprise-number=, identity-serial=, enterprise-name=, other-info=,\n"
-        "       long-code=, and allowed-origins=, load-timeout= and largest-photo= where\n"
-        "       set. Status 1 when there is no Config.ini to read.\n"
+        "       long-code=, and allowed-origins=, load-timeout=, largest-photo= and\n"
+        "       printing= where set. Status 1 when there is no Config.ini to read.\n"
         "autostart on|off\n"
         "       adds or removes an XDG autostart entry that starts Tavlin at login: for the\n"
         "       current user ($XDG_CONFIG_HOME/autostart, ~/.config/autostart by default),\n"
@@ -192,8 +194,7 @@ std::size_t PrintSettings(const std::string& folder) {
     if (browser.originsLimited) {
         pages = "only the base URL's origin";
         for (const std::string& origin : browser.allowedOrigins) {
-            pages += (origin == browser.allowedOrigins.front() ? " and " : " ") +
-                     Visible(origin);
+            pages += (origin == browser.allowedOrigins.front() ? " and " : " ") + Visible(origin);
         }
     }
     std::printf("pages:      %s\n", pages.c_str());
@@ -202,6 +203,8 @@ std::size_t PrintSettings(const std::string& folder) {
                     Visible(origin).c_str());
     }
     std::printf("load limit: %d s\n", browser.loadTimeoutSeconds);
+    std::printf("printing:   %s\n", browser.printing ? "on (a print dialog of the PC's printers)"
+                                                     : "off (a page's print is refused)");
     const ShellConfig::PhotoSize largest = ShellConfig::ReadLargestPhoto(folder);
     std::printf("photo:      at most %dx%d%s\n", largest.width, largest.height,
                 largest == ShellConfig::kDefaultLargestPhoto ? " (the default)" : "");
