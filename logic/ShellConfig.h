@@ -97,7 +97,10 @@ Configuration Load(const std::string& appPath);
 //
 // Every value the files hold, by the name tavlin-config's options and the
 // package's questions give it, and where it lives. A new Config.ini key is a
-// row here, its reading in BrowserSettings and its check in Refusal.
+// row here, its parser in ConfigValues.cpp (used by its reading in
+// BrowserSettings, by UnreadableValues and by its check in Refusal), its line
+// in tavlin-config's check and help, its README row and manual pages (the
+// ConfigKeys tests hold the last two to this table).
 struct Key {
     std::string_view name;    // "url", "type-code", ...: as `tavlin-config values` prints it
     std::string_view option;  // tavlin-config's option that gives it

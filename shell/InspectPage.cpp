@@ -295,6 +295,7 @@ void InspectPage::handleNewDocument() {
     }
     m_consoleBudget.leaveDocument(PageLogBudget::Clock::now());
     m_dialogsThisDocument = 0;
+    m_officerLeaving = false;
     ++m_documentSerial;
 }
 
@@ -305,6 +306,13 @@ QWidget* InspectPage::dialogParent() const {
 
 bool InspectPage::mayOpenDialog() {
     const QWidget* window = dialogParent();
+    if (m_officerLeaving) {
+        // The page asks again while the shell moves it on: it would hold the
+        // navigation for as long as it asks (a page in a loop never lets it
+        // in), so it is ended and the navigation goes ahead.
+        emit dialogOverNavigation();
+        return false;
+    }
     if (dialogOpen() || window == nullptr || !window->isVisible()) {
         return false; // one at a time, and none over a closed window
     }
@@ -316,6 +324,11 @@ bool InspectPage::mayOpenDialog() {
         return false;
     }
     return true;
+}
+
+void InspectPage::officerNavigates() {
+    m_officerLeaving = true;
+    closeDialog();
 }
 
 void InspectPage::closeDialog() {

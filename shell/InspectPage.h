@@ -85,6 +85,10 @@ public:
     bool dialogOpen() const { return m_dialogLoop != nullptr; }
     // Ends an open page dialog as if the officer had cancelled it.
     void closeDialog();
+    // The shell moves the page on (登录, a retry): an open page dialog ends,
+    // and the document may open no other one, so that the page, which waits
+    // in its dialog, lets the navigation go ahead.
+    void officerNavigates();
 
     // Writes (through refused()) that the page was refused something of kind,
     // within the page's log budget.
@@ -110,6 +114,9 @@ signals:
     // A new top-level document was made: the id the program's script gave it
     // in its isolated world, and its origin.
     void documentCreated(const QString& id, const QString& origin);
+    // The page asked for a dialog after officerNavigates, before its next
+    // document: it keeps the shell's navigation from going ahead.
+    void dialogOverNavigation();
     // A page was printed, or did not print: the line for the log.
     void printed(const QString& line);
     void printFailed(const QString& line);
@@ -172,6 +179,7 @@ private:
     bool m_originsLimited = false;
     QStringList m_allowedOrigins;
     int m_dialogsThisDocument = 0;
+    bool m_officerLeaving = false; // see officerNavigates
     QPointer<QEventLoop> m_dialogLoop;
     QPointer<QDialog> m_dialog;
     PageLogBudget m_logBudget;     // refusals, into the log

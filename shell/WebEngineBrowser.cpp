@@ -9,8 +9,10 @@
 #include "RendererWatchdog.h"
 
 #include <algorithm>
+#include <csignal>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include <QFile>
 #include <QLocale>
@@ -95,6 +97,8 @@ WebEngineBrowser::WebEngineBrowser(QObject* parent)
     connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
             &WebEngineBrowser::handleRenderProcessTerminated);
     connect(m_page, &InspectPage::refused, this, &Browser::refused);
+    connect(m_page, &InspectPage::dialogOverNavigation, this,
+            &WebEngineBrowser::endPageHoldingNavigation);
     connect(m_page, &InspectPage::printed, this, &Browser::printed);
     connect(m_page, &InspectPage::printFailed, this, &Browser::printFailed);
     connect(m_page, &InspectPage::certificateRejected, this, &Browser::pageFailed);
@@ -178,12 +182,16 @@ void WebEngineBrowser::handleLoadingChanged(const QWebEngineLoadingInfo& info) {
     case QWebEngineLoadingInfo::LoadStartedStatus:
         return;
     case QWebEngineLoadingInfo::LoadSucceededStatus:
+        m_endedLoadToCome = false;
         handleLoadFinished(true);
         return;
     case QWebEngineLoadingInfo::LoadStoppedStatus:
         handleLoadEnded(info);
         return;
     case QWebEngineLoadingInfo::LoadFailedStatus:
+        if (std::exchange(m_endedLoadToCome, false) && info.errorCode() == 0) {
+            return; // the load ended with the page's process; another replaced it
+        }
         if (info.isErrorPage()) {
             m_page->handleNewDocument(); // the browser's error page is shown
         }
@@ -428,6 +436,12 @@ void WebEngineBrowser::handleRenderProcessTerminated(
     m_photos->forget();
     m_stoppedByShell = false;
     endLoad();
+    if (const QUrl target = std::exchange(m_navigateAfterEnd, QUrl()); target.isValid()) {
+        m_page->refuse("dialog", QStringLiteral("the page kept opening dialogs while the officer "
+                                                "left it; its render process was ended"));
+        navigate(target);
+        return;
+    }
     if (m_watchdog->takeEndedForHang()) {
         emit pageFailed(
             QStringLiteral("the page answered no script for %1 s; its render process was ended")
@@ -440,6 +454,16 @@ void WebEngineBrowser::handleRenderProcessTerminated(
     emit pageFailed(QStringLiteral("render process ended (status %1, exit code %2)")
                         .arg(static_cast<int>(status))
                         .arg(exitCode));
+}
+
+void WebEngineBrowser::endPageHoldingNavigation() {
+    const qint64 pid = m_page->renderProcessPid();
+    if (m_navigateAfterEnd.isValid() || !m_navigateTarget.isValid() || pid <= 0) {
+        return;
+    }
+    m_navigateAfterEnd = m_navigateTarget;
+    m_endedLoadToCome = true;
+    ::kill(static_cast<pid_t>(pid), SIGKILL);
 }
 
 WebEngineBrowser::~WebEngineBrowser() {
@@ -469,6 +493,8 @@ QWebEnginePage* WebEngineBrowser::page() const {
 }
 
 void WebEngineBrowser::navigate(const QUrl& url) {
+    m_page->officerNavigates();
+    m_navigateTarget = url;
     watchForAWhile();
     m_navigationStart.start(kNavigationStartMs);
     m_page->load(url);

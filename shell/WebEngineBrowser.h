@@ -91,6 +91,9 @@ private:
     // The script that keeps anything from being dragged out of a page.
     void installNoDragOut();
     void installPrintCall(bool printing);
+    // Ends the render process of a page that keeps opening dialogs over the
+    // shell's navigation; the navigation is then asked again.
+    void endPageHoldingNavigation();
     void resetZoom();
     // The load watch ends: not loading, no load limit, no probe outstanding.
     void endLoad();
@@ -140,5 +143,8 @@ private:
     QStringList m_completionIds;
     const QVariantMap* m_completing = nullptr;
     int m_loadTimeoutMs = 30000;
+    QUrl m_navigateTarget;                  // the shell's last navigation
+    QUrl m_navigateAfterEnd;                // asked again once the page's process has ended
+    bool m_endedLoadToCome = false;         // the ended process's load will say it failed
     RendererWatchdog* m_watchdog = nullptr; // the renderer still answers
 };

@@ -5,6 +5,7 @@
 // the keyboard, as the officer would.
 #include "NamedProcess.h"
 #include "SampleSite.h"
+#include "XDesktop.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -25,53 +26,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Runs xdotool; its standard output, or an empty text when it failed.
-QString XDoTool(const QStringList& arguments) {
-    QProcess tool;
-    tool.start(QStringLiteral("xdotool"), arguments);
-    if (!tool.waitForFinished(10000) || tool.exitStatus() != QProcess::NormalExit ||
-        tool.exitCode() != 0) {
-        return {};
-    }
-    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
-}
-
-// The titles of the process's windows that are shown now.
-QStringList ShownWindowTitles(qint64 pid) {
-    QStringList titles;
-    const QString ids = XDoTool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                 QStringLiteral("--pid"), QString::number(pid)});
-    for (const QString& id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        titles.append(XDoTool({QStringLiteral("getwindowname"), id}));
-    }
-    return titles;
-}
-
-QString ShownWindowId(qint64 pid, const QString& title) {
-    const QString ids = XDoTool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                 QStringLiteral("--pid"), QString::number(pid)});
-    for (const QString& id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        if (XDoTool({QStringLiteral("getwindowname"), id}) == title) {
-            return id;
-        }
-    }
-    return {};
-}
-
-// Waits until the process shows a window with this title; its id, or empty.
-QString WaitForWindow(qint64 pid, const QString& title, int timeoutMs = 60000) {
-    // Asked every 100 ms: each asking starts xdotool.
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < timeoutMs) {
-        if (const QString id = ShownWindowId(pid, title); !id.isEmpty()) {
-            return id;
-        }
-        QTest::qWait(100);
-    }
-    return {};
-}
 
 // Answers the process's window with this title by a key, as the officer
 // would: the window gets the focus and the key is typed. Tries again while the
@@ -131,19 +85,6 @@ QRect WindowGeometry(const QString& window) {
     }
     return {m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(),
             m.captured(4).toInt()};
-}
-
-// With TAVLIN_SCREENSHOTS set (make demo saves them), keeps a picture of the
-// whole display as it is once the page had time to paint.
-void Screenshot(const QString& name) {
-    const QString folder = qEnvironmentVariable("TAVLIN_SCREENSHOTS");
-    if (folder.isEmpty()) {
-        return;
-    }
-    QTest::qWait(1500);
-    QProcess::execute(QStringLiteral("import"),
-                      {QStringLiteral("-window"), QStringLiteral("root"),
-                       folder + QLatin1Char('/') + name + QStringLiteral(".png")});
 }
 
 // The window's picture on the display as the X server holds it (what the

@@ -55,6 +55,15 @@ TEST_F(ConfigTool, WrittenFolderIsWhatCheckAndTavlinRead) {
               std::string::npos)
         << out;
     EXPECT_NE(out.find("load limit: 12 s"), std::string::npos) << out;
+    EXPECT_NE(out.find("printing:   on (a print dialog of the PC's printers)\n"), std::string::npos)
+        << out;
+    // Printing off, written and read back as Tavlin reads it.
+    Run("write " + Folder() + " --printing off", code);
+    ASSERT_EQ(code, 0) << Stderr();
+    EXPECT_FALSE(ShellConfig::ReadBrowserSettings((m_dir.path() / "pc/").string()).printing);
+    EXPECT_NE(Run("check " + Folder(), code).find("printing:   off (a page's print is refused)\n"),
+              std::string::npos);
+    EXPECT_NE(Run("values " + Folder(), code).find("printing=off\n"), std::string::npos);
     // R02 with a long code: type R01, number from the long code's characters 4 to 13.
     EXPECT_NE(out.find("start URL:  http://inspect.example/entry?id=NDQwMTAwMDAwOQ==&name="),
               std::string::npos)
@@ -171,8 +180,8 @@ TEST_F(ConfigTool, CheckNamesEveryValueItCannotRead) {
     const std::filesystem::path pc = m_dir.path() / "pc" / "InspectConfig";
     std::filesystem::create_directories(pc);
     testsupport::WriteAll(pc / "Config.ini", "[URL]\r\nURL=aHR0cDovL2EvZQ==\r\n[Browser]\r\n"
-                                             "LoadTimeout=30s\r\n[Camera]\r\n"
-                                             "LargestPhoto=1920*1080\r\n");
+                                             "LoadTimeout=30s\r\nPrinting=sometimes\r\n"
+                                             "[Camera]\r\nLargestPhoto=1920*1080\r\n");
     int code = -1;
     const std::string out = Run("check " + Folder(), code);
     EXPECT_EQ(code, 1) << out;
@@ -184,6 +193,11 @@ TEST_F(ConfigTool, CheckNamesEveryValueItCannotRead) {
                        "from 160 to 16384; photos are at most 640x480\n"),
               std::string::npos)
         << out;
+    EXPECT_NE(out.find("unreadable: Browser Printing: 'sometimes' is not on or off (1 or 0, yes or "
+                       "no, true or false); printing is on\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("printing:   on"), std::string::npos) << out;
     EXPECT_NE(out.find("photo:      at most 640x480 (the default)\n"), std::string::npos) << out;
     EXPECT_NE(out.find("start URL:  http://a/e"), std::string::npos) << out;
     // Readable values and blank ones are not named.
@@ -225,6 +239,7 @@ TEST_F(ConfigTool, RefusesWhatTavlinCouldNotUse) {
         {"--url http://a/ --largest-photo 100x80", "--largest-photo must be WIDTHxHEIGHT"},
         {"--url http://a/ --largest-photo 1920X1080", "--largest-photo must be WIDTHxHEIGHT"},
         {"--url http://a/ --largest-photo -1920x1080", "--largest-photo must be WIDTHxHEIGHT"},
+        {"--url http://a/ --printing maybe", "--printing must be on or off"},
         {"--url http://a/ --allowed-origins 'ftp://b'", "'ftp://b' is not an origin"},
         {"--url http://a/ --allowed-origins 'https://b/path'", "is not an origin"},
         {"--url ftp://inspect.example/", "--url must be an http:// or https:// address"},
@@ -495,8 +510,7 @@ TEST_F(ConfigTool, AKillAtAnyMomentOfWriteLeavesTheOldFilesOrTheNew) {
             const std::string inject = std::string("strace -f -qq -o /dev/null -e trace=") + call +
                                        " -e inject=" + call +
                                        ":signal=KILL:when=" + std::to_string(n) + " ";
-            RunCommand(inject + kConfig + " write " + Folder() + change + " >/dev/null 2>&1",
-                       code);
+            RunCommand(inject + kConfig + " write " + Folder() + change + " >/dev/null 2>&1", code);
             const std::string config = testsupport::ReadAll(files / "Config.ini");
             const std::string identity = testsupport::ReadAll(files / "Identity.ini");
             EXPECT_TRUE(config == oldConfig || config == newConfig)
@@ -624,8 +638,8 @@ TEST_F(ConfigTool, AGb18030TerminalIsReadAndAnsweredInItsCharset) {
     const std::string name = CodePage::FromUtf8("平安宾馆𠮷"); // GB18030 bytes, as typed there
     const std::string url = CodePage::FromUtf8("http://检查.test/入口");
     int code = -1;
-    RunCommand(terminal + kConfig + " write " + Folder() + " --url '" + url + "' --name '" +
-                   name + "' --number 1 2>&1",
+    RunCommand(terminal + kConfig + " write " + Folder() + " --url '" + url + "' --name '" + name +
+                   "' --number 1 2>&1",
                code);
     ASSERT_EQ(code, 0);
     // The files are those a UTF-8 terminal writes.
@@ -645,14 +659,13 @@ TEST_F(ConfigTool, AGb18030TerminalIsReadAndAnsweredInItsCharset) {
     EXPECT_NE(out.find("name:       " + name + "\n"), std::string::npos) << out;
     EXPECT_NE(out.find("base URL:   " + url + "\n"), std::string::npos) << out;
     // Bytes that are no GB18030 are refused, and nothing is written.
-    const std::string before = testsupport::ReadAll(m_dir.path() / "pc" / "InspectConfig" /
-                                                    "Identity.ini");
-    const std::string said =
-        RunCommand(terminal + kConfig + " write " + Folder() + " --name \"$(printf '\\201 ')\" 2>&1", code);
+    const std::string before =
+        testsupport::ReadAll(m_dir.path() / "pc" / "InspectConfig" / "Identity.ini");
+    const std::string said = RunCommand(
+        terminal + kConfig + " write " + Folder() + " --name \"$(printf '\\201 ')\" 2>&1", code);
     EXPECT_EQ(code, 2);
     EXPECT_NE(said.find("--name is not valid GB18030 text"), std::string::npos) << said;
-    EXPECT_EQ(testsupport::ReadAll(m_dir.path() / "pc" / "InspectConfig" / "Identity.ini"),
-              before);
+    EXPECT_EQ(testsupport::ReadAll(m_dir.path() / "pc" / "InspectConfig" / "Identity.ini"), before);
 }
 
 TEST_F(ConfigTool, CheckShowsControlCharactersInValues) {

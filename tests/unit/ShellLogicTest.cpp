@@ -120,6 +120,23 @@ TEST(ReadBrowserSettings, OriginsAndLoadTimeoutWithTheirDefaults) {
     }
 }
 
+TEST(ReadBrowserSettings, PrintingIsOnUnlessTurnedOff) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "InspectConfig");
+    const auto ini = dir.path() / "InspectConfig" / "Config.ini";
+    WriteAll(ini, "[URL]\r\nURL=x\r\n");
+    EXPECT_TRUE(ShellConfig::ReadBrowserSettings(dir.folder()).printing);
+    for (const char* off : {"0", "off", "OFF", " no ", "false"}) {
+        WriteAll(ini, std::string("[Browser]\r\nPrinting=") + off + "\r\n");
+        EXPECT_FALSE(ShellConfig::ReadBrowserSettings(dir.folder()).printing) << off;
+    }
+    // Anything else, readable or not, is on, the Windows client's way.
+    for (const char* on : {"1", "On", "yes", "true", "", "2", "关"}) {
+        WriteAll(ini, std::string("[Browser]\r\nPrinting=") + on + "\r\n");
+        EXPECT_TRUE(ShellConfig::ReadBrowserSettings(dir.folder()).printing) << on;
+    }
+}
+
 TEST(ReadBrowserSettings, NothingReadableStillLimitsThePages) {
     // Fails closed: a value of nothing but unreadable entries limits pages to
     // the base URL's origin; only an absent or blank value lifts the limit.
