@@ -30,7 +30,7 @@ DEBIAN_PACKAGES := cmake ninja-build g++ make pkg-config binutils clang clang-fo
                    dbus at-spi2-core python3-pyatspi \
                    mutter qt6-wayland libwayland-dev wayland-protocols \
                    apt-utils gnupg debconf strace locales \
-                   libcups2-dev cups-daemon cups-client cups-ipp-utils cups-filters poppler-utils
+                   libcups2-dev cups-daemon cups-client cups-ipp-utils cups-filters poppler-utils avahi-daemon
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
