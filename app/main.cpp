@@ -5,6 +5,7 @@
 #include "CodePage.h"
 #include "FileOper.h"
 #include "IniIdentitySource.h"
+#include "LogTexts.h"
 #include "MessageBoxDialogs.h"
 #include "QuitOnSignals.h"
 #include "RaiseServer.h"
@@ -112,7 +113,7 @@ void OfferSystemTrust() {
             SystemTrust::Offer(HomeFolder(), SystemTrust::InstalledTrustModule());
         !problem.empty()) {
         std::fprintf(stderr, "tavlin: %s\n", problem.c_str());
-        TSysOper::WriteLog(CodePage::FromUtf8("信任系统证书失败,原因:") + problem);
+        TSysOper::WriteLog(CodePage::FromUtf8(LogTexts::kTrustFailed) + problem);
     }
 }
 

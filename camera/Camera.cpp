@@ -1,4 +1,5 @@
 #include "Camera.h"
+#include "LogTexts.h"
 
 #include <algorithm>
 
@@ -120,7 +121,7 @@ void TFrm_Camera::LoadDevices() {
                 QtText::FromCodePage(QtText::ToCodePage(m_vcx.VideoDeviceNameAt(i))));
         }
     } catch (const std::exception& e) {
-        TSysOper::WriteLog(CodePage::FromUtf8("加载USB摄像头信息失败,原因：") +
+        TSysOper::WriteLog(CodePage::FromUtf8(LogTexts::kCameraListFailed) +
                            QtText::ToCodePage(QString::fromUtf8(e.what())));
         m_dialogs.warning(this, QStringLiteral("加载设备失败"));
         applyState(State::NoCapture);
@@ -193,7 +194,8 @@ void TFrm_Camera::ConnectDevice() {
 }
 
 void TFrm_Camera::connectionError(const QString& description) {
-    TSysOper::WriteLog(CodePage::FromUtf8("连接设备失败,原因:") + QtText::ToCodePage(description));
+    TSysOper::WriteLog(CodePage::FromUtf8(LogTexts::kCameraFailed) +
+                       QtText::ToCodePage(description));
     m_dialogs.warning(this, QStringLiteral("连接设备失败"));
     applyState(State::NoCapture);
 }
@@ -241,7 +243,8 @@ void TFrm_Camera::handleVcxError(const QString& description) {
     // whenever the window shows. A camera that failed while connecting leaves
     // 拍  照 as it is; one that stopped while running holds it until pictures
     // come again, so that no stale or missing picture is taken for a photo.
-    TSysOper::WriteLog(CodePage::FromUtf8("连接设备失败,原因:") + QtText::ToCodePage(description));
+    TSysOper::WriteLog(CodePage::FromUtf8(LogTexts::kCameraFailed) +
+                       QtText::ToCodePage(description));
     const bool wasConnecting = m_connecting;
     m_connecting = false;
     if (!wasConnecting && Btn_Save->isEnabled()) {

@@ -1,4 +1,5 @@
 #include "IniIdentitySource.h"
+#include "LogTexts.h"
 
 #include "CodePage.h"
 #include "FileOper.h"
@@ -16,7 +17,7 @@ EnterpriseIdentity IniIdentitySource::Read() {
     // Tell a missing or unreadable file from one that is merely incomplete.
     const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.valid()) {
-        TSysOper::WriteLog(CodePage::FromUtf8("读取企业身份信息失败,原因:") +
+        TSysOper::WriteLog(CodePage::FromUtf8(LogTexts::kIdentityUnreadable) +
                            CodePage::FromUtf8(path + ": " + std::strerror(errno)));
         return {};
     }

@@ -1,4 +1,5 @@
 #include "Main.h"
+#include "LogTexts.h"
 
 #include "Browser.h"
 #include "Camera.h"
@@ -101,7 +102,7 @@ void TFrm_Tavlin::releaseFirstPaint() {
         if (!Skin::HasChineseFont()) {
             const QString advice = Skin::MissingChineseFontAdvice();
             std::fprintf(stderr, "tavlin: %s\n", advice.toLocal8Bit().constData());
-            TSysOper::WriteLog(CodePage::FromUtf8("缺少中文字体,原因:") +
+            TSysOper::WriteLog(CodePage::FromUtf8(LogTexts::kMissingFont) +
                                QtText::ToCodePage(advice));
         }
     });
@@ -126,7 +127,7 @@ void TFrm_Tavlin::FormCreate() {
     // AllowedOrigins is left out, which narrows the pages): IT reads here why.
     for (const std::string& why : config.unreadable) {
         std::fprintf(stderr, "tavlin: %s\n", why.c_str());
-        TSysOper::WriteLog(CodePage::FromUtf8("读取配置失败,原因:" + why));
+        TSysOper::WriteLog(CodePage::FromUtf8(std::string(LogTexts::kConfigUnreadable) + why));
     }
 }
 
@@ -136,7 +137,7 @@ void TFrm_Tavlin::handleBrowserPageFailed(const QString& reason) {
     // page nor retry link. Not an outage: nothing is tried again by itself.
     m_outage = false;
     m_retry->stop();
-    TSysOper::WriteLog(CodePage::FromUtf8("加载页面失败，错误：") + QtText::ToCodePage(reason));
+    TSysOper::WriteLog(CodePage::FromUtf8(LogTexts::kPageFailed) + QtText::ToCodePage(reason));
     m_startPending = false;
     applyStates(WindowStates::kPanelUp);
     applyPageKind(PageKind::Failed);
@@ -147,7 +148,7 @@ void TFrm_Tavlin::handleBrowserLoadFailed(const QString& reason, bool outage) {
     // One line per outage: the tries while the back end stays out of reach
     // add none.
     if (!outage || !m_outage) {
-        TSysOper::WriteLog(CodePage::FromUtf8("加载页面失败，错误：") + QtText::ToCodePage(reason));
+        TSysOper::WriteLog(CodePage::FromUtf8(LogTexts::kPageFailed) + QtText::ToCodePage(reason));
     }
     if (!outage) {
         return;
@@ -206,15 +207,15 @@ void TFrm_Tavlin::handleBrowserDocumentKept() {
 }
 
 void TFrm_Tavlin::handleBrowserRefused(const QString& what) {
-    TSysOper::WriteLog(CodePage::FromUtf8("拒绝页面请求,原因:") + QtText::ToCodePage(what));
+    TSysOper::WriteLog(CodePage::FromUtf8(LogTexts::kPageRefused) + QtText::ToCodePage(what));
 }
 
 void TFrm_Tavlin::handleBrowserPrinted(const QString& line) {
-    TSysOper::WriteLog(CodePage::FromUtf8("打印网页:") + QtText::ToCodePage(line));
+    TSysOper::WriteLog(CodePage::FromUtf8(LogTexts::kPrinted) + QtText::ToCodePage(line));
 }
 
 void TFrm_Tavlin::handleBrowserPrintFailed(const QString& line) {
-    TSysOper::WriteLog(CodePage::FromUtf8("打印网页失败,原因:") + QtText::ToCodePage(line));
+    TSysOper::WriteLog(CodePage::FromUtf8(LogTexts::kPrintFailed) + QtText::ToCodePage(line));
 }
 
 void TFrm_Tavlin::FormShow() {
@@ -250,7 +251,8 @@ bool TFrm_Tavlin::LoadConfig(const ShellConfig::Configuration& config) {
         return false;
     case ShellConfig::LoadResult::EmptyUrl:
         if (!config.unreadableEncoding.empty()) {
-            TSysOper::WriteLog(CodePage::FromUtf8("读取配置失败,原因:" + config.refusal));
+            TSysOper::WriteLog(
+                CodePage::FromUtf8(std::string(LogTexts::kConfigUnreadable) + config.refusal));
         }
         m_dialogs.warning(this, QString::fromUtf8(ShellConfig::kEmptyUrlMessage.data(),
                                                   ShellConfig::kEmptyUrlMessage.size()));
@@ -345,8 +347,9 @@ void TFrm_Tavlin::ImportPhoto(const QString& path) {
     m_browser.importPhoto(document, QStringLiteral("Txt_InspectPhotoStr"), text,
                           QStringLiteral("Img_InspectPhoto"), path, [](const ScriptResult& result) {
                               if (!result.ok) {
-                                  TSysOper::WriteLog(CodePage::FromUtf8("导入照片时失败,错误:") +
-                                                     QtText::ToCodePage(result.error));
+                                  TSysOper::WriteLog(
+                                      CodePage::FromUtf8(LogTexts::kPhotoImportFailed) +
+                                      QtText::ToCodePage(result.error));
                               }
                           });
 }
@@ -374,7 +377,7 @@ void TFrm_Tavlin::WebBrowserDocumentComplete(bool ok) {
         }
         if (!result.ok && !result.noDocument) {
             // The browser failed to answer: logged, and the window stays as it was.
-            TSysOper::WriteLog(CodePage::FromUtf8("加载页面失败，错误：") +
+            TSysOper::WriteLog(CodePage::FromUtf8(LogTexts::kPageFailed) +
                                QtText::ToCodePage(result.error));
             return;
         }
@@ -398,7 +401,7 @@ void TFrm_Tavlin::logStartEndedElsewhere(const QString& title) {
                                         QUrl::RemoveQuery | QUrl::RemoveFragment)
                                .toString(QUrl::FullyEncoded);
     TSysOper::WriteLog(
-        CodePage::FromUtf8("加载页面失败，错误：") +
+        CodePage::FromUtf8(LogTexts::kPageFailed) +
         QtText::ToCodePage(
             QStringLiteral("the start page ended at %1 with the title '%2', a page Tavlin does "
                            "not know")

@@ -1,4 +1,5 @@
 // The main window's components: made, placed and given their pictures.
+#include "LogTexts.h"
 #include "Main.h"
 
 #include "Browser.h"
@@ -324,7 +325,7 @@ void TFrm_Tavlin::ReadOfficerInfo() {
             return;
         }
         const auto fail = [](const QString& error) {
-            TSysOper::WriteLog(CodePage::FromUtf8("获取登录的警员信息失败,错误:") +
+            TSysOper::WriteLog(CodePage::FromUtf8(LogTexts::kOfficerUnread) +
                                QtText::ToCodePage(error));
         };
         if (!result.ok) {

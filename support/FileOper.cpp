@@ -1,4 +1,5 @@
 #include "FileOper.h"
+#include "LogTexts.h"
 
 #include "Ascii.h"
 #include "UniqueFd.h"
@@ -15,9 +16,6 @@
 #include <utility>
 
 namespace {
-
-constexpr std::string_view kVersionFailurePrefix =
-    "获取文件版本号信息失败,TFileOper->GetVersion中错误:";
 
 // Only this much of a line is kept: enough for any name and a value cut to
 // 2047 bytes, so a huge file or one without line ends costs no more memory.
@@ -326,6 +324,6 @@ std::string TFileOper::GetVersion() {
     } catch (...) {
         error = "unknown error";
     }
-    TSysOper::WriteLog(CodePage::FromUtf8(std::string(kVersionFailurePrefix) + error));
+    TSysOper::WriteLog(CodePage::FromUtf8(std::string(LogTexts::kVersionFailed) + error));
     return result;
 }

@@ -1,4 +1,5 @@
 #include "ImgOper.h"
+#include "LogTexts.h"
 
 #include "CodePage.h"
 #include "DecodeFile.h"
@@ -20,7 +21,7 @@ std::string TImgOper::ImageToBase64(const std::string& FileName) {
         error = "unknown error";
     }
     // The ASCII colon after 图片名称 and the full-width one after 错误 are both intended.
-    TSysOper::WriteLog(
-        CodePage::FromUtf8("Base64编码图片时失败,图片名称:" + FileName + ",错误：" + error));
+    TSysOper::WriteLog(CodePage::FromUtf8(std::string(LogTexts::kPhotoEncodeFailed) + FileName +
+                                          ",错误：" + error));
     return {};
 }

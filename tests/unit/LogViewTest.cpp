@@ -1,5 +1,6 @@
 #include "CodePage.h"
 #include "DailyLog.h"
+#include "LogTexts.h"
 
 #include "TestSupport.h"
 
@@ -7,6 +8,10 @@
 
 #include <algorithm>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
 
 using testsupport::RunCommand;
 using testsupport::TempDir;
@@ -217,8 +222,8 @@ TEST_F(LogView, ReadsThePortableCopyItIsPointedAt) {
     ASSERT_TRUE(DailyLog::Append(program.string() + "/", "portable today", today));
     const std::string state = "XDG_STATE_HOME='" + (m_dir.path() / "state").string() + "' ";
     int code = -1;
-    const std::string out = RunCommand(
-        state + kLogView + " --folder '" + program.string() + "' 2>/dev/null", code);
+    const std::string out =
+        RunCommand(state + kLogView + " --folder '" + program.string() + "' 2>/dev/null", code);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(out, DailyLog::Timestamp(today) + "-----MAIN: portable today\n");
     // A folder without a log today: where it looked is said.
@@ -226,7 +231,59 @@ TEST_F(LogView, ReadsThePortableCopyItIsPointedAt) {
     std::filesystem::create_directories(empty);
     const std::string none =
         RunCommand(state + kLogView + " --folder '" + empty.string() + "' 2>&1", code);
-    EXPECT_NE(none.find("no log for today in " + (empty / "LogFiles").string()),
-              std::string::npos)
+    EXPECT_NE(none.find("no log for today in " + (empty / "LogFiles").string()), std::string::npos)
         << none;
+}
+
+TEST(LogTexts, EveryEntryKindIsOneConstantAndOneDocsRow) {
+    // The table of docs/logs.md names exactly the program's entry kinds, in
+    // the same texts, each with what it means and what to do.
+    std::ifstream docs(std::string(TAVLIN_SOURCE_DIR) + "/docs/logs.md");
+    ASSERT_TRUE(docs);
+    std::vector<std::string> rows;
+    bool inTable = false;
+    for (std::string line; std::getline(docs, line);) {
+        if (line == "<!-- log-texts-table -->") {
+            inTable = true;
+        } else if (line == "<!-- /log-texts-table -->") {
+            break;
+        } else if (inTable && line.rfind("| `", 0) == 0) {
+            const std::size_t end = line.find("` |", 3);
+            ASSERT_NE(end, std::string::npos) << line;
+            rows.push_back(line.substr(3, end - 3));
+            // What it means and what to do, both said.
+            const std::string rest = line.substr(end + 3);
+            const std::size_t bar = rest.find(" | ");
+            ASSERT_NE(bar, std::string::npos) << line;
+            EXPECT_GT(bar, 10u) << line;
+            EXPECT_GT(rest.size() - bar, 10u) << line;
+        }
+    }
+    std::vector<std::string> texts(std::begin(LogTexts::kAll), std::end(LogTexts::kAll));
+    EXPECT_EQ(rows, texts);
+}
+
+TEST(LogTexts, NoEntryIsWrittenWithATextOfItsOwn) {
+    // Every call of the log's writer in the program's folders starts its
+    // entry with one of the constants: no literal text of its own.
+    for (const char* folder : {"app", "camera", "logic", "shell", "support", "ui"}) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(
+                 std::filesystem::path(TAVLIN_SOURCE_DIR) / folder)) {
+            if (entry.path().extension() != ".cpp") {
+                continue;
+            }
+            std::ifstream source(entry.path());
+            const std::string code((std::istreambuf_iterator<char>(source)),
+                                   std::istreambuf_iterator<char>());
+            for (std::size_t at = code.find("WriteLog("); at != std::string::npos;
+                 at = code.find("WriteLog(", at + 1)) {
+                const std::string call = code.substr(at, 120);
+                if (call.rfind("WriteLog(const", 0) == 0 || call.rfind("WriteLog(std::", 0) == 0) {
+                    continue; // the writer itself
+                }
+                EXPECT_NE(call.find("LogTexts::k"), std::string::npos)
+                    << entry.path() << ": " << call;
+            }
+        }
+    }
 }
