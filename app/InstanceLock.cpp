@@ -1,5 +1,7 @@
 #include "InstanceLock.h"
 
+#include "UserPlaces.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -11,24 +13,18 @@ std::string InstanceLock::RuntimeFolder() {
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR")) {
         struct stat st {};
         if (runtime[0] == '/' && ::stat(runtime, &st) == 0 && S_ISDIR(st.st_mode) &&
-            st.st_uid == ::getuid() && ::access(runtime, W_OK) == 0) {
+            st.st_uid == ::geteuid() && ::access(runtime, W_OK) == 0) {
             return runtime;
         }
     }
-    const std::string folder = "/tmp/tavlin-" + std::to_string(::getuid());
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        return folder;
-    }
     // A folder of that name made by somebody else must not be trusted: it could
     // hold the lock against us. The home folder serves then.
-    struct stat st {};
-    if (::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid()) {
-        ::chmod(folder.c_str(), 0700);
+    const std::string folder = "/tmp/tavlin-" + std::to_string(::geteuid());
+    if (UserPlaces::TakePrivateFolder(folder)) {
         return folder;
     }
-    const char* home = std::getenv("HOME");
-    const std::string fallback = std::string(home != nullptr ? home : "") + "/.tavlin-runtime";
-    ::mkdir(fallback.c_str(), 0700);
+    const std::string fallback = UserPlaces::Home() + "/.tavlin-runtime";
+    UserPlaces::TakePrivateFolder(fallback);
     return fallback;
 }
 

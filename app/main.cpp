@@ -14,6 +14,7 @@
 #include "StatePlaces.h"
 #include "SysOper.h"
 #include "SystemTrust.h"
+#include "UserPlaces.h"
 #include "WebEngineBrowser.h"
 #include "WindowPlacement.h"
 
@@ -90,15 +91,6 @@ std::optional<int> RefuseRoot() {
     return 1;
 }
 
-// The home folder as the browser finds it: HOME, else the user's entry.
-std::string HomeFolder() {
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        return home;
-    }
-    const passwd* entry = ::getpwuid(::geteuid());
-    return entry != nullptr && entry->pw_dir != nullptr ? entry->pw_dir : "";
-}
-
 // Removes the run's photo (its private folder, or the photo file beside a
 // portable copy) when main ends, on every path.
 struct PhotoRemoval {
@@ -110,7 +102,7 @@ struct PhotoRemoval {
 // store are offered to the browser (registered once per user).
 void OfferSystemTrust() {
     if (const std::string problem =
-            SystemTrust::Offer(HomeFolder(), SystemTrust::InstalledTrustModule());
+            SystemTrust::Offer(UserPlaces::Home(), SystemTrust::InstalledTrustModule());
         !problem.empty()) {
         std::fprintf(stderr, "tavlin: %s\n", problem.c_str());
         TSysOper::WriteLog(CodePage::FromUtf8(LogTexts::kTrustFailed) + problem);

@@ -1,5 +1,7 @@
 #include "DailyLog.h"
 
+#include "UserPlaces.h"
+
 #include "Ascii.h"
 #include "UniqueFd.h"
 
@@ -19,29 +21,6 @@ namespace {
 
 // Closes a descriptor on every path; closing also releases its lock.
 using FileDescriptor = UniqueFd;
-
-// Whether folder is a real folder (not a link) of this user, which nobody
-// else may enter; one that others may is tightened to 0700. errno says why
-// not: ELOOP for a link, EPERM for another user's.
-bool IsOwnFolder(const std::string& folder) {
-    struct stat st {};
-    if (::lstat(folder.c_str(), &st) != 0) {
-        return false;
-    }
-    if (S_ISLNK(st.st_mode)) {
-        errno = ELOOP;
-        return false;
-    }
-    if (!S_ISDIR(st.st_mode)) {
-        errno = ENOTDIR;
-        return false;
-    }
-    if (st.st_uid != ::geteuid()) {
-        errno = EPERM;
-        return false;
-    }
-    return (st.st_mode & 0077) == 0 || ::chmod(folder.c_str(), 0700) == 0;
-}
 
 // Whether an open log file is a plain file of this user with no other name
 // (a hard link would have the log append to another file); one others may
@@ -149,10 +128,7 @@ bool AppendToFolder(const std::string& logFolder, std::string_view message, cons
         // The log is the officer's alone: its folder 0700 and its files 0600,
         // never written through a link, never in a folder or file of another
         // user (who could read it, or have it append to a file of theirs).
-        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-            return false;
-        }
-        if (!IsOwnFolder(folder)) {
+        if (!UserPlaces::TakePrivateFolder(folder)) {
             return false;
         }
         const FileDescriptor file(::open(

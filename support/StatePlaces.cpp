@@ -1,5 +1,7 @@
 #include "StatePlaces.h"
 
+#include "UserPlaces.h"
+
 #include "DailyLog.h"
 
 #include <cerrno>
@@ -60,34 +62,19 @@ bool MakeFolders(const std::string& folder, mode_t mode, std::string& reason) {
 // Makes the private folder, or takes it over when a run before left it:
 // only a real folder of this user, which nobody else may enter.
 bool MakePrivateFolder(const std::string& folder, std::string& reason) {
-    std::string path = folder;
-    while (path.size() > 1 && path.back() == '/') {
-        path.pop_back();
+    if (UserPlaces::TakePrivateFolder(folder)) {
+        return true;
     }
-    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
-        reason = path + ": " + std::strerror(errno);
-        return false;
-    }
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) {
-        reason = path + ": " + std::strerror(errno);
-        return false;
-    }
-    if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) {
-        reason = path + ": not a folder of this user";
-        return false;
-    }
-    if ((st.st_mode & 0077) != 0 && ::chmod(path.c_str(), 0700) != 0) {
-        reason = path + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    const bool notOwn = errno == ELOOP || errno == ENOTDIR || errno == EPERM;
+    reason = folder.substr(0, folder.find_last_not_of('/') + 1) + ": " +
+             (notOwn ? std::string("not a folder of this user") : std::strerror(errno));
+    return false;
 }
 
 } // namespace
 
 Environment Environment::FromProcess() {
-    return {Variable("HOME"), Variable("XDG_STATE_HOME"), Variable("XDG_RUNTIME_DIR"),
+    return {UserPlaces::Home(), Variable("XDG_STATE_HOME"), Variable("XDG_RUNTIME_DIR"),
             Variable("TMPDIR")};
 }
 

@@ -3,12 +3,17 @@
 #include "StatePlaces.h"
 #include "DailyLog.h"
 #include "SysOper.h"
+#include "UserPlaces.h"
 
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdlib>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using testsupport::TempDir;
 
@@ -160,4 +165,46 @@ TEST(StatePlaces, OnlyAFolderOfTheUsersOwnThatNoOtherMayWriteIsPortable) {
     }
     EXPECT_FALSE(StatePlaces::IsPortableFolder(""));
     EXPECT_FALSE(StatePlaces::IsPortableFolder(folder + "missing/"));
+}
+
+TEST(UserPlaces, APrivateFolderIsMadeOrTakenOnlyAsTheUsersOwn) {
+    testsupport::TempDir dir;
+    const std::string made = (dir.path() / "made").string();
+    ASSERT_TRUE(UserPlaces::TakePrivateFolder(made + "/"));
+    struct stat st {};
+    ASSERT_EQ(::lstat(made.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+    // One a run before left open to others is tightened.
+    ASSERT_EQ(::chmod(made.c_str(), 0755), 0);
+    ASSERT_TRUE(UserPlaces::TakePrivateFolder(made));
+    ASSERT_EQ(::lstat(made.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+    // A link, even to the user's own folder, and a file are not taken.
+    const std::string link = (dir.path() / "link").string();
+    ASSERT_EQ(::symlink(made.c_str(), link.c_str()), 0);
+    EXPECT_FALSE(UserPlaces::TakePrivateFolder(link));
+    EXPECT_EQ(errno, ELOOP);
+    const std::string file = (dir.path() / "file").string();
+    testsupport::WriteAll(dir.path() / "file", "x");
+    EXPECT_FALSE(UserPlaces::TakePrivateFolder(file));
+    EXPECT_EQ(errno, ENOTDIR);
+    // Without a parent, the system's reason.
+    EXPECT_FALSE(UserPlaces::TakePrivateFolder((dir.path() / "no" / "such").string()));
+    EXPECT_EQ(errno, ENOENT);
+}
+
+TEST(UserPlaces, TheHomeIsHomeElseTheUsersEntry) {
+    const char* saved = std::getenv("HOME");
+    const std::string before = saved != nullptr ? saved : "";
+    ::setenv("HOME", "/somewhere/else", 1);
+    EXPECT_EQ(UserPlaces::Home(), "/somewhere/else");
+    ::setenv("HOME", "", 1);
+    const passwd* entry = ::getpwuid(::geteuid());
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(UserPlaces::Home(), entry->pw_dir);
+    ::unsetenv("HOME");
+    EXPECT_EQ(UserPlaces::Home(), entry->pw_dir);
+    if (saved != nullptr) {
+        ::setenv("HOME", before.c_str(), 1);
+    }
 }

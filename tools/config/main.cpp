@@ -25,6 +25,7 @@
 #include "StrOper.h"
 #include "SysOper.h"
 #include "TerminalCharset.h"
+#include "UserPlaces.h"
 #include "WholeFile.h"
 
 #include <cerrno>
@@ -321,8 +322,7 @@ std::string AutostartEntryPath() {
     if (config != nullptr && config[0] == '/') {
         return FolderWithSlash(config) + "autostart/" + kEntry;
     }
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] == '/') {
+    if (const std::string home = UserPlaces::Home(); !home.empty() && home[0] == '/') {
         return FolderWithSlash(home) + ".config/autostart/" + kEntry;
     }
     return {};
@@ -331,9 +331,10 @@ std::string AutostartEntryPath() {
 int Autostart(bool on) {
     const std::string path = AutostartEntryPath();
     if (path.empty()) {
-        std::fputs("tavlin-config: neither XDG_CONFIG_HOME nor HOME is set: no place for the "
-                   "autostart entry\n",
-                   stderr);
+        std::fputs(
+            "tavlin-config: neither XDG_CONFIG_HOME nor a home folder is known: no place for the "
+            "autostart entry\n",
+            stderr);
         return 1;
     }
     const char* whom = ::geteuid() == 0 ? "every user logs" : "you log";
