@@ -186,8 +186,7 @@ private:
     PageLogBudget m_consoleBudget; // the page's console, onto standard error
     QString m_loadReportToken;
     QSet<QString> m_proxiesAnswered; // proxies given credentials during this load
-    bool m_printing = false;
-    QString m_printToken;
+    QString m_printToken;            // empty while printing is off
     class PagePrinter* m_printer = nullptr;
     int m_documentSerial = 0; // counts the documents made, for what outlives one
 };

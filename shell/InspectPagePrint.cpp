@@ -10,7 +10,6 @@
 #include <QTimer>
 
 void InspectPage::setPrinting(bool on, const QString& token) {
-    m_printing = on;
     m_printToken = on ? token : QString();
     if (on && m_printer == nullptr) {
         m_printer = new PagePrinter(*this, this);

@@ -118,8 +118,9 @@ void InspectPage::refuseNewWindow(QWebEngineNewWindowRequest& request) {
 // see askToPrint), from a frame the shell cannot tell. The engine's own print
 // dialog would offer "print to file", a dialog of the PC's files.
 void InspectPage::refusePrint() {
-    refuse("print", m_printing ? QStringLiteral("the page may not print except by its print()")
-                               : QStringLiteral("the page may not print"));
+    refuse("print", !m_printToken.isEmpty()
+                        ? QStringLiteral("the page may not print except by its print()")
+                        : QStringLiteral("the page may not print"));
 }
 
 // Only the officer closes Tavlin.
