@@ -175,7 +175,7 @@ int main(int argc, char** argv) {
     CameraModuleLoader cameras;
     window.setCameraFactory([&cameras, &appPath] {
         std::unique_ptr<Vcx> vcx = cameras.create();
-        const ShellConfig::PhotoSize largest = ShellConfig::ReadLargestPhoto(appPath);
+        const ShellConfig::PhotoSize largest = ShellConfig::Load(appPath).largestPhoto;
         vcx->setLargestPicture(largest.width, largest.height);
         return vcx;
     });

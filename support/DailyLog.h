@@ -14,6 +14,11 @@
 namespace DailyLog {
 
 inline constexpr std::string_view kFolder = "LogFiles";
+// The log folder of a program folder (given with its trailing '/'): its
+// "LogFiles/", where a portable copy writes. Empty for an unknown folder.
+inline std::string FolderOf(const std::string& programFolder) {
+    return programFolder.empty() ? std::string() : programFolder + std::string(kFolder) + "/";
+}
 inline constexpr std::string_view kPlainMarker = "-----MAIN: ";
 inline constexpr std::string_view kCipherMarker = "-----MAIN:";
 inline constexpr std::size_t kTimestampLength = 19;

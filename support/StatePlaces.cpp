@@ -28,10 +28,6 @@ std::string Variable(const char* name) {
     return value == nullptr ? std::string() : std::string(value);
 }
 
-std::string ProgramLogFolder(const std::string& appPath) {
-    return appPath + std::string(DailyLog::kFolder) + "/";
-}
-
 bool IsAbsolute(const std::string& path) {
     return !path.empty() && path.front() == '/';
 }
@@ -94,7 +90,7 @@ Places Choose(const std::string& appPath, bool programFolderWritable, const Envi
     Places places;
     if (programFolderWritable) {
         places.portable = true;
-        places.logFolder = ProgramLogFolder(appPath);
+        places.logFolder = DailyLog::FolderOf(appPath);
         places.photoFolder = appPath;
         return places;
     }
@@ -166,7 +162,7 @@ void RemovePhotos(const Places& places) {
 std::vector<std::string> LogFolders(const std::string& appPath, const Environment& env) {
     std::vector<std::string> folders;
     if (!appPath.empty()) {
-        folders.push_back(ProgramLogFolder(appPath));
+        folders.push_back(DailyLog::FolderOf(appPath));
     }
     const std::string user = UserLogFolder(env);
     if (!user.empty() && (folders.empty() || folders.front() != user)) {

@@ -76,8 +76,7 @@ std::string TSysOper::LogFolder() {
     if (!ChosenLogFolder().empty()) {
         return ChosenLogFolder();
     }
-    const std::string app = GetAppPath();
-    return app.empty() ? std::string() : app + std::string(DailyLog::kFolder) + "/";
+    return DailyLog::FolderOf(GetAppPath());
 }
 
 void TSysOper::WriteLog(std::string_view Message) {

@@ -153,6 +153,8 @@ private slots:
     void wrongProxyCredentialsEndOnceWithoutRetries();
     void httpsGoesThroughItsOwnProxyWithItsCredentials();
     void nonAsciiHostAndPathAsABrowserSendsThem();
+    void checkSaysTheStartTavlinSends_data();
+    void checkSaysTheStartTavlinSends();
     void allowedOriginsNeverWidenAndTakeIPv6();
     void systemStoreAuthorityIsTrustedUntilRemoved();
     void aSilentLineAtTheStartComesBackByItself();
@@ -469,6 +471,44 @@ void tst_Network::nonAsciiHostAndPathAsABrowserSendsThem() {
                  QString::fromLatin1(QUrl::toAce(QStringLiteral("检查.corp.test"))) +
                  QStringLiteral("/%E5%85%A5%E5%8F%A3?") + query);
     QVERIFY(proxy.requests.first().target.startsWith("http://xn--"));
+}
+
+void tst_Network::checkSaysTheStartTavlinSends_data() {
+    QTest::addColumn<QByteArray>("identity");
+    QTest::newRow("plain") << QByteArray("TypeCode=R01\nEnterpriseNumber=4401000001\n"
+                                         "IdentitySerial=SN-1\nEnterpriseName=平安宾馆\n");
+    // Blanks, signs of the query's own, a long serial whose Base64 text breaks
+    // its lines, and a text that trims to nothing.
+    QTest::newRow("awkward") << QByteArray("TypeCode= R 01 \nEnterpriseNumber=4401+/?&=#\n"
+                                           "IdentitySerial=" +
+                                           QByteArray(60, 'S') +
+                                           "\nEnterpriseName=平安 宾馆（东区）%20\n"
+                                           "OtherInfo=a&b=c;d\tе\nLongCode=\t\n");
+    QTest::newRow("no identity file") << QByteArray();
+}
+
+void tst_Network::checkSaysTheStartTavlinSends() {
+    // tavlin-config check and Tavlin take the start from the same folder: the
+    // address check prints is the one the proxy receives, byte for byte.
+    QFETCH(QByteArray, identity);
+    TestServer proxy([](const Request&) { return Page(kLogin); });
+    QVERIFY(proxy.listen());
+    const QString folder = makeFolder(QStringLiteral("http://inspect.corp.test:8080/inspect/"));
+    QFile file(folder + QStringLiteral("/InspectConfig/Identity.ini"));
+    if (identity.isEmpty()) {
+        QVERIFY(file.remove());
+    } else {
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("[Identity]\n" + identity);
+        file.close();
+    }
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("http_proxy"), QStringLiteral("127.0.0.1:%1").arg(proxy.port()));
+    start(folder, env);
+    QTRY_VERIFY_WITH_TIMEOUT(!proxy.requests.isEmpty(), 60000);
+    const QString checked = StartUrl(folder);
+    QVERIFY(checked.startsWith(QStringLiteral("http://inspect.corp.test:8080/inspect/?id=")));
+    QCOMPARE(QString::fromUtf8(proxy.requests.first().target), checked);
 }
 
 void tst_Network::allowedOriginsNeverWidenAndTakeIPv6() {

@@ -266,24 +266,15 @@ TEST(LogTexts, EveryEntryKindIsOneConstantAndOneDocsRow) {
 TEST(LogTexts, NoEntryIsWrittenWithATextOfItsOwn) {
     // Every call of the log's writer in the program's folders starts its
     // entry with one of the constants: no literal text of its own.
-    for (const char* folder : {"app", "camera", "logic", "shell", "support", "ui"}) {
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(
-                 std::filesystem::path(TAVLIN_SOURCE_DIR) / folder)) {
-            if (entry.path().extension() != ".cpp") {
-                continue;
+    for (const auto& [path, code] :
+         testsupport::Sources({"app", "camera", "logic", "shell", "support", "ui"})) {
+        for (std::size_t at = code.find("WriteLog("); at != std::string::npos;
+             at = code.find("WriteLog(", at + 1)) {
+            const std::string call = code.substr(at, 120);
+            if (call.rfind("WriteLog(const", 0) == 0 || call.rfind("WriteLog(std::", 0) == 0) {
+                continue; // the writer itself
             }
-            std::ifstream source(entry.path());
-            const std::string code((std::istreambuf_iterator<char>(source)),
-                                   std::istreambuf_iterator<char>());
-            for (std::size_t at = code.find("WriteLog("); at != std::string::npos;
-                 at = code.find("WriteLog(", at + 1)) {
-                const std::string call = code.substr(at, 120);
-                if (call.rfind("WriteLog(const", 0) == 0 || call.rfind("WriteLog(std::", 0) == 0) {
-                    continue; // the writer itself
-                }
-                EXPECT_NE(call.find("LogTexts::k"), std::string::npos)
-                    << entry.path() << ": " << call;
-            }
+            EXPECT_NE(call.find("LogTexts::k"), std::string::npos) << path << ": " << call;
         }
     }
 }

@@ -7,8 +7,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace testsupport {
 
@@ -48,6 +51,23 @@ inline std::string ReadAll(const std::filesystem::path& file) {
 inline void WriteAll(const std::filesystem::path& file, std::string_view bytes) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// The C++ files (.cpp and .h) under the given folders of the source tree,
+// each with its text: for the tests that hold the code to a rule.
+inline std::vector<std::pair<std::filesystem::path, std::string>>
+Sources(std::initializer_list<const char*> folders) {
+    std::vector<std::pair<std::filesystem::path, std::string>> sources;
+    for (const char* folder : folders) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(
+                 std::filesystem::path(TAVLIN_SOURCE_DIR) / folder)) {
+            const auto extension = entry.path().extension();
+            if (extension == ".cpp" || extension == ".h") {
+                sources.emplace_back(entry.path(), ReadAll(entry.path()));
+            }
+        }
+    }
+    return sources;
 }
 
 // The daily log of this test process: a folder of its own, set before any

@@ -189,8 +189,8 @@ std::string Visible(const std::string& codePage) {
 
 // What Config.ini allows besides the base URL: pages, load limit, photo;
 // then each value that is set but cannot be read. Returns how many there are.
-std::size_t PrintSettings(const std::string& folder) {
-    const ShellConfig::BrowserSettings browser = ShellConfig::ReadBrowserSettings(folder);
+std::size_t PrintSettings(const ShellConfig::Configuration& config) {
+    const ShellConfig::BrowserSettings& browser = config.browser;
     std::string pages = "any http or https address";
     if (browser.originsLimited) {
         pages = "only the base URL's origin";
@@ -206,14 +206,13 @@ std::size_t PrintSettings(const std::string& folder) {
     std::printf("load limit: %d s\n", browser.loadTimeoutSeconds);
     std::printf("printing:   %s\n", browser.printing ? "on (a print dialog of the PC's printers)"
                                                      : "off (a page's print is refused)");
-    const ShellConfig::PhotoSize largest = ShellConfig::ReadLargestPhoto(folder);
+    const ShellConfig::PhotoSize largest = config.largestPhoto;
     std::printf("photo:      at most %dx%d%s\n", largest.width, largest.height,
                 largest == ShellConfig::kDefaultLargestPhoto ? " (the default)" : "");
-    const std::vector<std::string> unreadable = ShellConfig::UnreadableValues(folder);
-    for (const std::string& what : unreadable) {
+    for (const std::string& what : config.unreadable) {
         std::printf("unreadable: %s\n", what.c_str());
     }
-    return unreadable.size();
+    return config.unreadable.size();
 }
 
 int Check(const std::string& folder) {
@@ -227,18 +226,18 @@ int Check(const std::string& folder) {
                     std::string(ShellConfig::kEmptyUrlMessage).c_str());
         return 1;
     }
-    const ShellConfig::BaseUrl base = ShellConfig::ReadBaseUrl(folder);
-    if (base.result == ShellConfig::LoadResult::MissingFile) {
+    // What Tavlin reads, read as Tavlin reads it.
+    const ShellConfig::Configuration config = ShellConfig::Load(folder);
+    if (config.result == ShellConfig::LoadResult::MissingFile) {
         std::printf("Config.ini: missing; Tavlin would say \"%s\" and end\n",
                     std::string(ShellConfig::kMissingConfigMessage).c_str());
         return 1;
     }
-    if (base.result == ShellConfig::LoadResult::EmptyUrl) {
-        if (const std::string encoding = TFileOper::UnreadableEncoding(configPath);
-            !encoding.empty()) {
+    if (config.result == ShellConfig::LoadResult::EmptyUrl) {
+        if (!config.unreadableEncoding.empty()) {
             std::printf("Config.ini: %s is written in %s, which Tavlin cannot read (save it as "
                         "ANSI (GBK), UTF-8 or Unicode); Tavlin would say \"%s\" and end\n",
-                        configPath.c_str(), encoding.c_str(),
+                        configPath.c_str(), config.unreadableEncoding.c_str(),
                         std::string(ShellConfig::kEmptyUrlMessage).c_str());
             return 1;
         }
@@ -246,9 +245,9 @@ int Check(const std::string& folder) {
                     std::string(ShellConfig::kEmptyUrlMessage).c_str());
         return 1;
     }
-    std::printf("base URL:   %s\n", Visible(base.url).c_str());
+    std::printf("base URL:   %s\n", Visible(config.baseUrl).c_str());
     // Tavlin starts with a value it cannot read (and logs it), but not as IT meant.
-    const bool allRead = PrintSettings(folder) == 0;
+    const bool allRead = PrintSettings(config) == 0;
 
     const std::string identityPath = folder + std::string(ShellConfig::kIdentityFile);
     const FileState identityFile = Inspect(identityPath);
@@ -291,7 +290,7 @@ int Check(const std::string& folder) {
     // Exactly what Tavlin sends: composed, then without line breaks and tabs.
     std::printf(
         "start URL:  %s\n",
-        CodePage::ToUtf8(StartUrlToSend(ComposeStartUrl(base.url, fields, version))).c_str());
+        CodePage::ToUtf8(StartUrlToSend(ComposeStartUrl(config.baseUrl, fields, version))).c_str());
     return allRead ? 0 : 1;
 }
 
