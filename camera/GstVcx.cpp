@@ -11,8 +11,6 @@
 #include <gst/gst.h>
 #include <gst/video/video.h>
 
-#include <memory>
-
 namespace {
 
 // How often the buses and the device are looked at while the window is open.

@@ -53,18 +53,22 @@ public:
     // Starts loading url without waiting; the outcome arrives as documentComplete.
     virtual void navigate(const QUrl& url) = 0;
 
-    // The document's title: values["title"], a string. ok is false when there is no document.
-    virtual void readTitle(Callback callback) = 0;
+    // The ids of the elements whose rendered texts each completed document
+    // carries (CompletedPage::texts): the officer's labels.
+    virtual void setCompletionReads(const QStringList& ids) = 0;
 
-    // The rendered texts of the first element whose id (or name) is each of ids:
-    // values[id] is the text, or absent when no such element exists.
-    virtual void readElementTexts(const QStringList& ids, Callback callback) = 0;
-
-    // The elements whose texts the window reads after each completion: a
-    // browser may read them, with the title, as the document completes and
-    // answer readTitle and readElementTexts for them from what it read, while
-    // documentComplete is being handled, instead of asking the page again.
-    virtual void setCompletionReads(const QStringList& ids) { Q_UNUSED(ids); }
+    // A completed top-level document, as read when it completed.
+    struct CompletedPage {
+        bool ok = false;       // false: the load failed, and nothing else is set
+        bool document = false; // a document was there to read (none: as a failed load)
+        QString error;         // the document could not be read: why (nothing else is set)
+        QString title;         // document.title
+        // The rendered text of the first element whose id (or name) is each
+        // of the completion's ids; an id is absent when no such element exists.
+        QVariantMap texts;
+        QUrl url;       // the document's address
+        QString origin; // the document's origin, as it said it
+    };
 
     // The document shown now, marked for a photo taken for it.
     struct DocumentPin {
@@ -98,9 +102,6 @@ public:
     // Forgets the pages before the one shown: none can be gone back to.
     virtual void clearHistory() {}
 
-    // The address of the document shown (empty when none is known).
-    virtual QUrl documentUrl() const { return {}; }
-
     // Whether every change of the window's own widgets composes the whole
     // window again, web view included, on the processor: OpenGL through a
     // software rasteriser.
@@ -118,9 +119,9 @@ public:
     virtual void setPagePolicy(const QUrl& base, const ShellConfig::BrowserSettings& settings) = 0;
 
 signals:
-    // The top-level document finished loading (frames do not count); ok is
-    // false when it failed.
-    void documentComplete(bool ok);
+    // The top-level document finished loading (frames do not count), with
+    // what it is; page.ok is false when it failed.
+    void documentComplete(const Browser::CompletedPage& page);
     // A top-level document's request passed the browser's own checks and goes
     // to the network now.
     void documentRequested();
@@ -134,7 +135,7 @@ signals:
     // without its query, for the log.
     void loadTimedOut(int seconds, const QString& where);
     // A top-level load failed without a document of the back end's (the
-    // documentComplete(false) that follows shows it), or a proxy refused the
+    // failed documentComplete that follows shows it), or a proxy refused the
     // credentials it was given. reason says why, with the address without its
     // query, for the log; outage is true when the back end could not be
     // reached for now (no connection, no address, a cut connection), so
@@ -152,6 +153,9 @@ signals:
     void printed(const QString& line);
     void printFailed(const QString& line);
 };
+
+// For the completion's signal in queued connections and signal spies.
+Q_DECLARE_METATYPE(Browser::CompletedPage)
 
 inline ScriptResult ScriptResult::NoDocument() {
     return ScriptResult{false, Browser::kNoDocument, {}, true};

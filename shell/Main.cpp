@@ -176,7 +176,7 @@ void TFrm_Tavlin::handleBrowserLoadTimedOut(int seconds, const QString& where) {
     }
     handleBrowserLoadFailed(QStringLiteral("no answer within %1 s at %2").arg(seconds).arg(where),
                             true);
-    WebBrowserDocumentComplete(false);
+    WebBrowserDocumentComplete(Browser::CompletedPage{});
 }
 
 void TFrm_Tavlin::retryAfterOutage() {
@@ -354,10 +354,11 @@ void TFrm_Tavlin::ImportPhoto(const QString& path) {
                           });
 }
 
-void TFrm_Tavlin::WebBrowserDocumentComplete(bool ok) {
+void TFrm_Tavlin::WebBrowserDocumentComplete(const Browser::CompletedPage& page) {
     const bool start = m_startPending;
     m_startPending = false;
-    if (!ok) {
+    m_completedPage = page;
+    if (!page.ok) {
         applyPageKind(PageKind::Failed); // a failed load has no title
         return;
     }
@@ -370,35 +371,27 @@ void TFrm_Tavlin::WebBrowserDocumentComplete(bool ok) {
         m_forgetEarlierPages = false;
         m_browser.clearHistory();
     }
-    // The window may be gone when the page answers.
-    m_browser.readTitle([self = QPointer<TFrm_Tavlin>(this), start](const ScriptResult& result) {
-        if (!self) {
-            return;
-        }
-        if (!result.ok && !result.noDocument) {
-            // The browser failed to answer: logged, and the window stays as it was.
-            TSysOper::WriteLog(CodePage::FromUtf8(LogTexts::kPageFailed) +
-                               QtText::ToCodePage(result.error));
-            return;
-        }
-        // No document at all counts as an empty title: a failed load.
-        const QString title =
-            result.ok ? result.values.value(QStringLiteral("title")).toString() : QString();
-        const PageKind kind = ClassifyTitle(QtText::ToCodePage(title));
-        if (start && kind == PageKind::Failed && !self->m_startFailureLogged) {
-            self->logStartEndedElsewhere(title);
-        }
-        self->applyPageKind(kind);
-    });
+    if (!page.error.isEmpty()) {
+        // The browser could not read the page: logged, and the window stays as it was.
+        TSysOper::WriteLog(CodePage::FromUtf8(LogTexts::kPageFailed) +
+                           QtText::ToCodePage(page.error));
+        return;
+    }
+    // No document at all counts as an empty title: a failed load.
+    const PageKind kind = ClassifyTitle(QtText::ToCodePage(page.title));
+    if (start && kind == PageKind::Failed && !m_startFailureLogged) {
+        logStartEndedElsewhere(page);
+    }
+    applyPageKind(kind);
 }
 
-void TFrm_Tavlin::logStartEndedElsewhere(const QString& title) {
+void TFrm_Tavlin::logStartEndedElsewhere(const Browser::CompletedPage& page) {
     // The start led to a page Tavlin does not know (a captive portal, a proxy's
     // or the back end's own error page): support reads where it ended, by
     // origin only (the address's query carries the enterprise's identity).
-    const QUrl url = m_browser.documentUrl();
-    const QString origin = url.adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath |
-                                        QUrl::RemoveQuery | QUrl::RemoveFragment)
+    const QString origin = page.url
+                               .adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath |
+                                         QUrl::RemoveQuery | QUrl::RemoveFragment)
                                .toString(QUrl::FullyEncoded);
     TSysOper::WriteLog(
         CodePage::FromUtf8(LogTexts::kPageFailed) +
@@ -406,5 +399,5 @@ void TFrm_Tavlin::logStartEndedElsewhere(const QString& title) {
             QStringLiteral("the start page ended at %1 with the title '%2', a page Tavlin does "
                            "not know")
                 .arg(QString::fromStdString(LogExcerpt(origin.toStdString(), 160)),
-                     QString::fromStdString(LogExcerpt(title.toStdString(), 80)))));
+                     QString::fromStdString(LogExcerpt(page.title.toStdString(), 80)))));
 }

@@ -135,7 +135,7 @@ private:
     void Img_CloseClick();
     void Img_IndexClick();
     void Img_PhotoClick();
-    void WebBrowserDocumentComplete(bool ok);
+    void WebBrowserDocumentComplete(const Browser::CompletedPage& page);
 
     void createComponents();
     // The parts createComponents makes, top to bottom.
@@ -156,9 +156,10 @@ private:
     void ReadIdentity();
     bool LoadConfig(const ShellConfig::Configuration& config);
     void NavigateToStart();
+    // Shows the officer's labels as the page that completed last gave them.
     void ReadOfficerInfo();
     // Says in the log where a start that led to an unknown page ended.
-    void logStartEndedElsewhere(const QString& title);
+    void logStartEndedElsewhere(const Browser::CompletedPage& page);
     // Part of the states' table (WindowStates) applied, in its order.
     void applyPageKind(PageKind kind);
     void applyStates(std::span<const WindowStates::Change> changes);
@@ -226,6 +227,8 @@ private:
     bool m_shown = false;
     bool m_paintHeld = false;
     std::string m_lastStartUrl;
+    // The page that completed last, as the browser read it.
+    Browser::CompletedPage m_completedPage;
     // The document the officer pressed the Photo button on.
     std::optional<Browser::DocumentPin> m_photoDocument;
     // A start asked for by NavigateToStart has not led to a document yet, and

@@ -319,37 +319,22 @@ void TFrm_Tavlin::connectBrowser() {
 }
 
 void TFrm_Tavlin::ReadOfficerInfo() {
-    m_browser.readElementTexts({kId, kName, kOrganisation}, [self = QPointer<TFrm_Tavlin>(this)](
-                                                                const ScriptResult& result) {
-        if (!self) {
-            return;
-        }
-        const auto fail = [](const QString& error) {
+    const QVariantMap& texts = m_completedPage.texts;
+    if (texts.contains(kId)) {
+        if (!texts.contains(kName)) {
             TSysOper::WriteLog(CodePage::FromUtf8(LogTexts::kOfficerUnread) +
-                               QtText::ToCodePage(error));
-        };
-        if (!result.ok) {
-            fail(result.error);
+                               QtText::ToCodePage(kName + QStringLiteral(" not found")));
             return;
         }
-        if (result.values.contains(kId)) {
-            if (!result.values.contains(kName)) {
-                fail(kName + QStringLiteral(" not found"));
-                return;
-            }
-            self->setStatusPanel(
-                1,
-                QtText::ToCodePage(QStringLiteral("警员信息：【") +
-                                   result.values.value(kId).toString() + QLatin1Char('-') +
-                                   result.values.value(kName).toString() + QStringLiteral("】")));
-        }
-        if (result.values.contains(kOrganisation)) {
-            self->setStatusPanel(2,
-                                 QtText::ToCodePage(QStringLiteral("所属机构：【") +
-                                                    result.values.value(kOrganisation).toString() +
-                                                    QStringLiteral("】")));
-        }
-    });
+        setStatusPanel(1, QtText::ToCodePage(QStringLiteral("警员信息：【") +
+                                             texts.value(kId).toString() + QLatin1Char('-') +
+                                             texts.value(kName).toString() + QStringLiteral("】")));
+    }
+    if (texts.contains(kOrganisation)) {
+        setStatusPanel(2, QtText::ToCodePage(QStringLiteral("所属机构：【") +
+                                             texts.value(kOrganisation).toString() +
+                                             QStringLiteral("】")));
+    }
 }
 
 void TFrm_Tavlin::setStatusPanel(std::size_t index, const std::string& codePageText) {

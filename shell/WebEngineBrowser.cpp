@@ -255,10 +255,6 @@ void WebEngineBrowser::clearHistory() {
     m_page->history()->clear();
 }
 
-QUrl WebEngineBrowser::documentUrl() const {
-    return m_page->url();
-}
-
 void WebEngineBrowser::endLoad() {
     m_loading = false;
     m_loadTimer.stop();
@@ -283,34 +279,6 @@ void WebEngineBrowser::handleLoadEnded(const QWebEngineLoadingInfo& info) {
     emit documentKept();
 }
 
-void WebEngineBrowser::installLoadReport() {
-    // Qt WebEngine reports a completion when the page stops loading: a
-    // document that moves on from its own load event (location.href = ...)
-    // never stops, and would never complete. This script, in the isolated
-    // world of every top-level document, reads the document once its load
-    // event is over (the page's own load handlers included) and reports it
-    // through the console, under a token the page cannot know. Whichever comes
-    // first, this report or the end of the load (see handleLoadFinished),
-    // claims the document: it completes once, and with the facts read in the
-    // same pass, so the window asks the page nothing more. Only http(s)
-    // documents report (the browser's own error pages complete as failures),
-    // and only at the browser's load event, not at one the page dispatches.
-    // Before any of that, and before any script of the page runs, the script
-    // says that a new document was made: the page policy counts what the
-    // document does from there (see InspectPage::setLoadReportToken).
-    QWebEngineScriptCollection& scripts = m_page->scripts();
-    for (const QWebEngineScript& old : scripts.find(PageScripts::kLoadReportName)) {
-        scripts.remove(old);
-    }
-    QWebEngineScript script;
-    script.setName(PageScripts::kLoadReportName);
-    script.setWorldId(QWebEngineScript::ApplicationWorld);
-    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    script.setRunsOnSubFrames(false);
-    script.setSourceCode(PageScripts::LoadReport(m_loadReportToken, m_completionIds));
-    scripts.insert(script);
-}
-
 void WebEngineBrowser::installNoDragOut() {
     // Nothing is dragged out of a page, from any frame: a picture dragged
     // onto the desktop or a file manager would become a file of the page's
@@ -324,82 +292,6 @@ void WebEngineBrowser::installNoDragOut() {
     script.setRunsOnSubFrames(true);
     script.setSourceCode(PageScripts::NoDragOut());
     m_page->scripts().insert(script);
-}
-
-void WebEngineBrowser::setCompletionReads(const QStringList& ids) {
-    m_completionIds = ids;
-    installLoadReport();
-}
-
-void WebEngineBrowser::resetZoom() {
-    // Zoom stays at 100 %, whatever the last page did.
-    if (m_page->zoomFactor() != 1.0) {
-        m_page->setZoomFactor(1.0);
-    }
-}
-
-void WebEngineBrowser::handleLoadFinished(bool ok) {
-    endLoad();
-    if (!ok) {
-        resetZoom();
-        emit documentComplete(false);
-        return;
-    }
-    // The document completes here unless its load report came first, or
-    // another document arrives before the answer. A navigation that only
-    // starts (and may be refused) leaves this one shown, and its answer valid.
-    claimAtLoadEnd(++m_arrived, m_documentId);
-}
-
-void WebEngineBrowser::claimAtLoadEnd(quint64 document, const QString& documentId) {
-    // The claim names the document it is for: a claim asked again after the
-    // page has moved on must not take the next document's completion (its
-    // load report would then find it claimed, and it would never complete).
-    runIsolated(PageScripts::ClaimAtLoadEnd(documentId), [self = QPointer<WebEngineBrowser>(this),
-                                                          document,
-                                                          documentId](const ScriptResult& result) {
-        if (!self || self->m_arrived != document ||
-            result.values.value(QStringLiteral("otherDocument")).toBool()) {
-            return; // a newer document completes for itself
-        }
-        if (result.ok && result.values.value(QStringLiteral("claimed")).toBool()) {
-            return; // completed by its load report
-        }
-        if (result.ok && result.values.value(QStringLiteral("pending")).toBool()) {
-            // The load event was just dispatched and its report
-            // reads the document after the page's own load
-            // handlers and timers of that moment: asked again
-            // shortly, when the report has claimed it (or, if the
-            // page kept it from coming, claimed here).
-            QTimer::singleShot(kClaimRetryMs, self.data(), [self, document, documentId] {
-                if (self && self->m_arrived == document) {
-                    self->claimAtLoadEnd(document, documentId);
-                }
-            });
-            return;
-        }
-        self->resetZoom();
-        // Not read (no document, or one the script was not put
-        // into): the window asks the page itself.
-        const bool read = result.ok && !result.values.value(QStringLiteral("unread")).toBool();
-        self->completeWith(read ? &result.values : nullptr);
-    });
-}
-
-void WebEngineBrowser::handleDocumentLoaded(const QVariantMap& facts) {
-    m_page->trace().stage("loaded");
-    ++m_arrived;
-    m_navigationStart.stop();
-    endLoad();
-    resetZoom();
-    completeWith(&facts);
-}
-
-void WebEngineBrowser::completeWith(const QVariantMap* facts) {
-    watchForAWhile();
-    m_completing = facts;
-    m_page->trace().timed("shown", [this] { emit documentComplete(true); });
-    m_completing = nullptr;
 }
 
 void WebEngineBrowser::handleLoadTimeout() {
@@ -432,7 +324,7 @@ void WebEngineBrowser::handleRenderProcessTerminated(
     QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
     ++m_document; // the document went with its process
     m_documentId.clear();
-    ++m_arrived;
+    m_completion.rendererEnded();
     m_photos->forget();
     m_stoppedByShell = false;
     endLoad();

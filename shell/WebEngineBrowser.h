@@ -6,6 +6,7 @@
 #pragma once
 
 #include "Browser.h"
+#include "DocumentCompletion.h"
 #include "RendererWatchdog.h"
 
 #include <QElapsedTimer>
@@ -44,8 +45,6 @@ public:
     QWidget* createView(QWidget* parent) override;
     QWidget* view() override;
     void navigate(const QUrl& url) override;
-    void readTitle(Callback callback) override;
-    void readElementTexts(const QStringList& ids, Callback callback) override;
     void setCompletionReads(const QStringList& ids) override;
     DocumentPin pinDocument() override;
     void importPhoto(const DocumentPin& pin, const QString& inputId, const std::string& text,
@@ -53,7 +52,6 @@ public:
     using Browser::runPageScript;
     void runPageScript(const QString& code, std::function<void(bool ran)> ran) override;
     void noteOfficerInput() override;
-    QUrl documentUrl() const override;
     bool composesOnTheProcessor() const override;
     void clearHistory() override;
     void setPagePolicy(const QUrl& base, const ShellConfig::BrowserSettings& settings) override;
@@ -71,20 +69,22 @@ private:
     void handleLoadStarted();
     void handleLoadingChanged(const QWebEngineLoadingInfo& info);
     void handleLoadFinished(bool ok);
+    // Claims the document whose load ended (arrival: as the completion
+    // counted it; documentId: the id it reported as it was created) unless
+    // its load report claims it first.
+    void claimAtLoadEnd(DocumentCompletion::Arrival arrival, const QString& documentId);
+    static constexpr int kClaimRetryMs = 100;
     // The program's script in the isolated world reported the document shown
     // at its load event, with its title and texts.
-    // Claims the document whose load ended (document: m_arrived then;
-    // documentId: the id it reported as it was created) unless its load
-    // report claims it first.
-    void claimAtLoadEnd(quint64 document, const QString& documentId);
-    static constexpr int kClaimRetryMs = 100;
     void handleDocumentLoaded(const QVariantMap& facts);
     // A new top-level document was made, with the id and origin its script gave.
     void handleDocumentCreated(const QString& id, const QString& origin);
-    // A new document completed: emits documentComplete(true). With facts
-    // (what was read from the document), readTitle and readElementTexts
-    // answer from them while that is handled.
-    void completeWith(const QVariantMap* facts);
+    // A new document completed: emits documentComplete with what was read of
+    // it (facts: ok, title and texts, as the document reading script gives them).
+    void completeWith(const ScriptResult& facts);
+    // A document claimed without what it is: read now, and completed with it
+    // unless a newer document arrived meanwhile.
+    void completeByReading(DocumentCompletion::Arrival arrival);
     // The script that reads a completed document, put into every top-level
     // document as it is created.
     void installLoadReport();
@@ -132,16 +132,14 @@ private:
     quint64 m_document = 0;
     QString m_documentId;
     QString m_documentOrigin; // location.origin, as the document said it
-    // Counted up whenever a document has arrived (its load ended or it
-    // reported its load event) or went with its process: an answer about
-    // the document that arrived before is then out of date.
-    quint64 m_arrived = 0;
+    // Whether the document that arrived last has completed (its load ended or
+    // it reported its load event, or it went with its process): an answer
+    // about a document that arrived before is then out of date.
+    DocumentCompletion m_completion;
     QUrl m_pinnedOrigin; // the address of the document pinned last
-    // The load report's token, the ids it reads, and what it read from the
-    // document whose completion is being handled now (else null).
+    // The load report's token and the ids it reads.
     QString m_loadReportToken;
     QStringList m_completionIds;
-    const QVariantMap* m_completing = nullptr;
     int m_loadTimeoutMs = 30000;
     QUrl m_navigateTarget;                  // the shell's last navigation
     QUrl m_navigateAfterEnd;                // asked again once the page's process has ended

@@ -1,5 +1,5 @@
 // The browser's operations on the document shown: scripts in the isolated
-// world, reading the title and the officer's texts, and putting the photo in.
+// world, and putting the photo in.
 #include "InspectPage.h"
 #include "PageScripts.h"
 #include "PhotoSchemeHandler.h"
@@ -26,44 +26,6 @@ void WebEngineBrowser::runIsolated(const QString& script, Callback callback) {
                               }
                               callback(result);
                           });
-}
-
-void WebEngineBrowser::readTitle(Callback callback) {
-    if (m_completing != nullptr) {
-        ScriptResult result;
-        result.ok = true;
-        result.values.insert(QStringLiteral("title"),
-                             m_completing->value(QStringLiteral("title")).toString());
-        callback(result);
-        return;
-    }
-    // document.title, not QWebEnginePage::title(), which gives the URL for a page without one.
-    runIsolated(PageScripts::ReadDocument({}), std::move(callback));
-}
-
-void WebEngineBrowser::readElementTexts(const QStringList& ids, Callback callback) {
-    const bool read = std::all_of(
-        ids.begin(), ids.end(), [this](const QString& id) { return m_completionIds.contains(id); });
-    if (m_completing != nullptr && read) {
-        const QVariantMap texts = m_completing->value(QStringLiteral("texts")).toMap();
-        ScriptResult result;
-        result.ok = true;
-        for (const QString& id : ids) {
-            if (texts.contains(id)) {
-                result.values.insert(id, texts.value(id).toString());
-            }
-        }
-        callback(result);
-        return;
-    }
-    runIsolated(PageScripts::ReadDocument(ids),
-                [callback = std::move(callback)](const ScriptResult& raw) {
-                    ScriptResult result = raw;
-                    if (result.ok) {
-                        result.values = raw.values.value(QStringLiteral("texts")).toMap();
-                    }
-                    callback(result);
-                });
 }
 
 Browser::DocumentPin WebEngineBrowser::pinDocument() {

@@ -91,7 +91,7 @@ void tst_Skin::mainWindowStates() {
                 m_browser.complete(title);
             }
         } else {
-            emit m_browser.documentComplete(false);
+            m_browser.fail();
         }
         m_browser.hasDocument = true;
     }

@@ -276,7 +276,8 @@ void tst_Network::failedLoadsSayWhyInTheLog_data() {
     QTest::newRow("reset") << "reset"
                            << "(-10";
     QTest::newRow("HTTP error without a body")
-        << "empty" << "HTTP error with an empty body (503) at http://127.0.0.1:";
+        << "empty"
+        << "HTTP error with an empty body (503) at http://127.0.0.1:";
 }
 
 void tst_Network::failedLoadsSayWhyInTheLog() {
@@ -735,10 +736,9 @@ void tst_Network::anInnerFailureKeepsThePlaceAndAsksAgainOnlyForAGet() {
     const QString folder =
         makeFolder(QStringLiteral("http://127.0.0.1:%1/inspect").arg(backEnd.port()));
     const auto count = [&backEnd](const QByteArray& prefix, const QByteArray& method) {
-        return std::count_if(backEnd.requests.begin(), backEnd.requests.end(),
-                             [&](const Request& r) {
-                                 return r.target.startsWith(prefix) && r.method == method;
-                             });
+        return std::count_if(
+            backEnd.requests.begin(), backEnd.requests.end(),
+            [&](const Request& r) { return r.target.startsWith(prefix) && r.method == method; });
     };
     start(folder);
     // The list failed; it is asked again in its place by itself (5 s later),
@@ -755,4 +755,3 @@ void tst_Network::anInnerFailureKeepsThePlaceAndAsksAgainOnlyForAGet() {
     QCOMPARE(count("/save", "POST"), 1);
     QCOMPARE(count("/inspect", "GET"), 1);
 }
-

@@ -118,7 +118,7 @@ void tst_Pages::everyDocumentCompletesOnce() {
     QVERIFY(m_shell->settle());
     QCOMPARE(completed.count(), 4);
     for (const QList<QVariant>& completion : completed) {
-        QVERIFY(completion.at(0).toBool());
+        QVERIFY(completion.at(0).value<Browser::CompletedPage>().ok);
     }
     QVERIFY(!Named<ImageButton>(*m_shell->window, "Img_Photo")->isHidden());
     QVERIFY(!Named<ImageButton>(*m_shell->window, "Img_Index")->isHidden());

@@ -34,26 +34,8 @@ public:
     }
     QWidget* view() override { return m_view; }
     void navigate(const QUrl& url) override { navigated.append(url); }
-    void readTitle(Callback callback) override {
-        ScriptResult result;
-        if (!hasDocument && titleError.isEmpty()) {
-            result = ScriptResult::NoDocument();
-        }
-        result.ok = hasDocument;
-        result.error = hasDocument ? QString() : (titleError.isEmpty() ? kNoDocument : titleError);
-        result.values.insert(QStringLiteral("title"), title);
-        callback(result);
-    }
-    void readElementTexts(const QStringList& ids, Callback callback) override {
-        ScriptResult result;
-        result.ok = hasDocument;
-        for (const QString& id : ids) {
-            if (elements.contains(id)) {
-                result.values.insert(id, elements.value(id));
-            }
-        }
-        callback(result);
-    }
+    void setCompletionReads(const QStringList& ids) override { completionIds = ids; }
+    QStringList completionIds;
     DocumentPin pinDocument() override {
         return DocumentPin{document, QStringLiteral("ticket-%1").arg(document),
                            QStringLiteral("http://127.0.0.1:9")};
@@ -104,11 +86,34 @@ public:
     QStringList allowedOrigins;
     int loadTimeoutSeconds = 0;
 
-    // Completes a top-level document with the given title.
+    // Completes a top-level document with the given title (and elements'
+    // texts, as the real browser reads them as it completes).
     void complete(const QString& pageTitle) {
         title = pageTitle;
-        emit documentComplete(true);
+        CompletedPage page;
+        page.ok = true;
+        page.document = hasDocument;
+        if (hasDocument) {
+            page.title = title;
+            for (const QString& id : completionIds) {
+                if (elements.contains(id)) {
+                    page.texts.insert(id, elements.value(id));
+                }
+            }
+            page.url = QUrl(QStringLiteral("http://127.0.0.1:9/page"));
+            page.origin = QStringLiteral("http://127.0.0.1:9");
+        }
+        emit documentComplete(page);
     }
+    // A document completed that could not be read, for the reason given.
+    void completeUnread(const QString& error) {
+        CompletedPage page;
+        page.ok = true;
+        page.error = error;
+        emit documentComplete(page);
+    }
+    // A top-level load failed.
+    void fail() { emit documentComplete(CompletedPage{}); }
 
     bool composesOnTheProcessor() const override { return onTheProcessor; }
     bool onTheProcessor = false;
@@ -117,7 +122,6 @@ public:
     QStringList pageScripts;
     QString title;
     bool hasDocument = true;
-    QString titleError; // with hasDocument false: a failure other than a missing document
     QVariantMap elements;
 
 private:

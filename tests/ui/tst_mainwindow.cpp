@@ -170,7 +170,7 @@ void tst_MainWindow::loadingPictureMovesOnlyWhileShown() {
     QCOMPARE(movie->state(), QMovie::Running); // the loading panel shows it
     m_browser.complete(QStringLiteral("首页"));
     QCOMPARE(movie->state(), QMovie::Paused); // the page covers nothing: it waits
-    emit m_browser.documentComplete(false);
+    m_browser.fail();
     QCOMPARE(movie->state(), QMovie::Paused); // the error texts, without the picture
     emit Named<ClickableLabel>(*window, "Lb_Ref")->clicked();
     QCOMPARE(movie->state(), QMovie::Running); // loading again
@@ -326,7 +326,7 @@ void tst_MainWindow::pageStatesAreHeldBriefly() {
 
     // A change made meanwhile comes after the held ones: 登录 pressed before
     // the login page's states were applied leaves the loading panel up.
-    emit m_browser.documentComplete(false);
+    m_browser.fail();
     m_browser.complete(QStringLiteral("民警登录"));
     emit Named<ImageButton>(*window, "Img_Login")->clicked();
     QVERIFY(!hold->isActive());
@@ -401,7 +401,7 @@ void tst_MainWindow::officerIdWithoutNameWritesNothing() {
 void tst_MainWindow::retryLinkHidesTheErrorAndLoadsAgain() {
     auto window = makeWindow();
     window->show();
-    emit m_browser.documentComplete(false);
+    m_browser.fail();
     QCOMPARE(Shown(Named<ClickableLabel>(*window, "Lb_Ref")), QStringLiteral("shown"));
     QCOMPARE(Named<ClickableLabel>(*window, "Lb_Ref")->text(), QStringLiteral("刷新"));
     QCOMPARE(Named<QLabel>(*window, "Lb_Base")->text(), QStringLiteral("加载页面出错!请点击"));
@@ -423,7 +423,7 @@ void tst_MainWindow::retryLinkHidesTheErrorAndLoadsAgain() {
 void tst_MainWindow::loginReadsTheIdentityAgain() {
     auto window = makeWindow();
     window->show();
-    emit m_browser.documentComplete(false);
+    m_browser.fail();
     m_identity.identity.EnterpriseNumber = "0002";
     m_identity.identity.TypeCode = "R01";
     emit Named<ImageButton>(*window, "Img_Login")->clicked();
@@ -540,7 +540,7 @@ void tst_MainWindow::outagesTryTheStartOrTheFailedPageInItsPlace() {
     window->show();
     // The start fails for an outage: it is tried again by itself.
     emit m_browser.loadFailed(QStringLiteral("ERR_CONNECTION_REFUSED"), true);
-    emit m_browser.documentComplete(false);
+    m_browser.fail();
     QVERIFY(FireOutageRetry(*window));
     QCOMPARE(m_browser.navigated.size(), 2);
     QCOMPARE(m_browser.failedLoadRepeats, 0);
@@ -548,7 +548,7 @@ void tst_MainWindow::outagesTryTheStartOrTheFailedPageInItsPlace() {
     m_browser.complete(QStringLiteral("首页"));
     QCOMPARE(Shown(Named<QWidget>(*window, "Pnl_Msg")), QStringLiteral("hidden"));
     emit m_browser.loadFailed(QStringLiteral("ERR_CONNECTION_REFUSED"), true);
-    emit m_browser.documentComplete(false);
+    m_browser.fail();
     // The officer stays where the page was: the panel stays down, the start
     // is not asked for, the failed page is asked again in its place.
     QVERIFY(FireOutageRetry(*window));
@@ -557,7 +557,7 @@ void tst_MainWindow::outagesTryTheStartOrTheFailedPageInItsPlace() {
     QCOMPARE(Shown(Named<QWidget>(*window, "Pnl_Msg")), QStringLiteral("hidden"));
     // Still out: tried again later, one log line for the whole outage.
     emit m_browser.loadFailed(QStringLiteral("ERR_CONNECTION_REFUSED"), true);
-    emit m_browser.documentComplete(false);
+    m_browser.fail();
     QVERIFY(FireOutageRetry(*window));
     QCOMPARE(m_browser.failedLoadRepeats, 2);
     QCOMPARE(failures() - before, 2); // the start's and this one
@@ -565,7 +565,7 @@ void tst_MainWindow::outagesTryTheStartOrTheFailedPageInItsPlace() {
     m_browser.complete(QStringLiteral("详情"));
     m_browser.failedLoadRepeatable = false;
     emit m_browser.loadFailed(QStringLiteral("ERR_CONNECTION_RESET"), true);
-    emit m_browser.documentComplete(false);
+    m_browser.fail();
     QVERIFY(FireOutageRetry(*window));
     QCOMPARE(m_browser.navigated.size(), 2);
     QCOMPARE(m_browser.failedLoadRepeats, 2);
@@ -664,16 +664,12 @@ void tst_MainWindow::failuresAreLoggedWithTheirPrefixes() {
     window->show();
 
     // A title the browser could not read: one line, and the window keeps its state.
-    m_browser.hasDocument = false;
-    m_browser.titleError = QStringLiteral("the page gave no answer");
-    emit m_browser.documentComplete(true);
+    m_browser.completeUnread(QStringLiteral("the page gave no answer"));
     QCOMPARE(Shown(Named<QLabel>(*window, "Lb_Base")), QStringLiteral("hidden"));
     QCOMPARE(Shown(Named<QLabel>(*window, "Lb_Msg")), QStringLiteral("shown"));
     QVERIFY2(LogText().contains(
                  QStringLiteral("-----MAIN: 加载页面失败，错误：the page gave no answer\r\n")),
              qPrintable(LogText()));
-    m_browser.titleError.clear();
-    m_browser.hasDocument = true;
 
     // The id label without the name label.
     m_browser.elements = {{QStringLiteral("Lbl_PoliceId"), QStringLiteral("1001")}};

@@ -444,7 +444,8 @@ TEST(ConfigKeys, TheReadmeTableNamesEveryKeyAsTavlinReadsIt) {
 TEST(ConfigKeys, OnlyTheConfigurationsOwnCodeReadsItsFiles) {
     // The window, the camera and tavlin-config take what the files say from
     // ShellConfig::Load (writing's ReadValues aside): none reads a key itself.
-    for (const auto& [path, code] : testsupport::Sources({"app", "camera", "shell", "ui", "tools"})) {
+    for (const auto& [path, code] :
+         testsupport::Sources({"app", "camera", "shell", "ui", "tools"})) {
         for (const char* reader : {"ReadIniString", "ReadConfigValue", "ReadBaseUrl",
                                    "ReadBrowserSettings", "ReadLargestPhoto", "UnreadableValues"}) {
             EXPECT_EQ(code.find(reader), std::string::npos) << path << " calls " << reader;

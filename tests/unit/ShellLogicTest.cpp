@@ -1,4 +1,5 @@
 #include "CodePage.h"
+#include "DocumentCompletion.h"
 #include "EnterpriseIdentity.h"
 #include "IniIdentitySource.h"
 #include "PageTitle.h"
@@ -275,4 +276,38 @@ TEST(ChooseWebComposition, SoftwareOnlyForSoftwareRasterisersOrNoOpenGL) {
         EXPECT_EQ(ChooseWebComposition(graphics), WebComposition::OpenGL) << graphics;
     }
     EXPECT_EQ(ChooseWebComposition(std::nullopt), WebComposition::Software);
+}
+
+TEST(DocumentCompletion, EachArrivalCompletesOnceByItsReportOrItsClaim) {
+    using Answer = DocumentCompletion::Answer;
+    using Step = DocumentCompletion::Step;
+    DocumentCompletion completion;
+    // The load ends before the load event's report: the claim waits for it,
+    // then finds it claimed, or claims with what it read.
+    const DocumentCompletion::Arrival first = completion.loadEnded();
+    EXPECT_EQ(completion.claimAnswered(first, Answer::Pending), Step::AskAgain);
+    EXPECT_EQ(completion.claimAnswered(first, Answer::Claimed), Step::Nothing);
+    EXPECT_EQ(completion.claimAnswered(first, Answer::Read), Step::Complete);
+    // A document without the program's script, or a claim that could not be
+    // asked, is read by the browser itself: it still completes.
+    EXPECT_EQ(completion.claimAnswered(first, Answer::Unread), Step::CompleteByReading);
+    EXPECT_EQ(completion.claimAnswered(first, Answer::Failed), Step::CompleteByReading);
+    EXPECT_EQ(completion.claimAnswered(first, Answer::OtherDocument), Step::Nothing);
+}
+
+TEST(DocumentCompletion, AClaimOutlivedByANewerDocumentOrTheRendererDoesNothing) {
+    using Answer = DocumentCompletion::Answer;
+    using Step = DocumentCompletion::Step;
+    for (const auto& replace : {+[](DocumentCompletion& c) { c.reported(); },
+                                +[](DocumentCompletion& c) { c.rendererEnded(); },
+                                +[](DocumentCompletion& c) { c.loadEnded(); }}) {
+        DocumentCompletion completion;
+        const DocumentCompletion::Arrival claim = completion.loadEnded();
+        replace(completion);
+        EXPECT_FALSE(completion.isCurrent(claim));
+        for (const Answer answer :
+             {Answer::Pending, Answer::Read, Answer::Unread, Answer::Failed}) {
+            EXPECT_EQ(completion.claimAnswered(claim, answer), Step::Nothing);
+        }
+    }
 }

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <initializer_list>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <utility>

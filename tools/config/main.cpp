@@ -17,6 +17,7 @@
 // "autostart" adds or removes an XDG autostart entry for Tavlin: the current
 // user's, or every user's when run as root.
 #include "CodePage.h"
+#include "ConfigTool.h"
 #include "ElfNote.h"
 #include "EnterpriseIdentity.h"
 #include "FileOper.h"
@@ -25,7 +26,6 @@
 #include "StrOper.h"
 #include "SysOper.h"
 #include "TerminalCharset.h"
-#include "UserPlaces.h"
 #include "WholeFile.h"
 
 #include <cerrno>
@@ -103,22 +103,6 @@ int Help() {
         "a refused value.\n",
         stdout);
     return 0;
-}
-
-std::string FolderWithSlash(std::string folder) {
-    if (folder.empty() || folder.back() != '/') {
-        folder.push_back('/');
-    }
-    return folder;
-}
-
-// Replaces a whole file; on failure says which file and the system's reason.
-bool WriteWholeFile(const std::string& path, const std::string& content) {
-    if (const std::string failure = WholeFile::Replace(path, content); !failure.empty()) {
-        std::fprintf(stderr, "tavlin-config: %s\n", failure.c_str());
-        return false;
-    }
-    return true;
 }
 
 // What reading a configuration file found.
@@ -306,88 +290,23 @@ int Values(const std::string& folder) {
     return 0;
 }
 
-// The autostart entry's file: every user's when run as root, else this user's.
-std::string AutostartEntryPath() {
-    constexpr const char* kEntry = "org.tavlin.Tavlin.desktop";
-    if (::geteuid() == 0) {
-        // The first system configuration folder (XDG_CONFIG_DIRS, /etc/xdg by default).
-        std::string dirs =
-            std::getenv("XDG_CONFIG_DIRS") != nullptr ? std::getenv("XDG_CONFIG_DIRS") : "";
-        dirs = dirs.substr(0, dirs.find(':'));
-        return FolderWithSlash(dirs.empty() || dirs[0] != '/' ? "/etc/xdg" : dirs) + "autostart/" +
-               kEntry;
-    }
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config != nullptr && config[0] == '/') {
-        return FolderWithSlash(config) + "autostart/" + kEntry;
-    }
-    if (const std::string home = UserPlaces::Home(); !home.empty() && home[0] == '/') {
-        return FolderWithSlash(home) + ".config/autostart/" + kEntry;
-    }
-    return {};
-}
-
-int Autostart(bool on) {
-    const std::string path = AutostartEntryPath();
-    if (path.empty()) {
-        std::fputs(
-            "tavlin-config: neither XDG_CONFIG_HOME nor a home folder is known: no place for the "
-            "autostart entry\n",
-            stderr);
-        return 1;
-    }
-    const char* whom = ::geteuid() == 0 ? "every user logs" : "you log";
-    if (!on) {
-        if (::unlink(path.c_str()) != 0) {
-            if (errno == ENOENT) {
-                std::printf("autostart was off: there is no %s\n", path.c_str());
-                return 0;
-            }
-            std::fprintf(stderr, "tavlin-config: cannot remove %s: %s\n", path.c_str(),
-                         std::strerror(errno));
-            return 1;
-        }
-        std::printf("autostart off: removed %s\n", path.c_str());
-        return 0;
-    }
-    // The program beside this tool: /usr/lib/tavlin/tavlin for the package.
-    const std::string program = TSysOper::GetAppPath() + "tavlin";
-    if (::access(program.c_str(), X_OK) != 0) {
-        std::fprintf(stderr, "tavlin-config: there is no program %s to start: %s\n",
-                     program.c_str(), std::strerror(errno));
-        return 1;
-    }
-    std::error_code error;
-    const std::string folder = path.substr(0, path.rfind('/'));
-    std::filesystem::create_directories(folder, error);
-    if (error) {
-        std::fprintf(stderr, "tavlin-config: cannot create %s: %s\n", folder.c_str(),
-                     error.message().c_str());
-        return 1;
-    }
-    const std::string entry = "[Desktop Entry]\n"
-                              "Type=Application\n"
-                              "Name=Tavlin\n"
-                              "Name[zh_CN]=企业监督检查系统\n"
-                              "Comment=Starts Tavlin at login (tavlin-config autostart)\n"
-                              // Once Tavlin is removed, the entry does nothing.
-                              "TryExec=" +
-                              program +
-                              "\n"
-                              "Exec=" +
-                              program +
-                              "\n"
-                              "Icon=org.tavlin.Tavlin\n"
-                              "Terminal=false\n"
-                              "X-GNOME-Autostart-enabled=true\n";
-    if (!WriteWholeFile(path, entry)) {
-        return 1;
-    }
-    std::printf("autostart on: wrote %s; Tavlin starts when %s in\n", path.c_str(), whom);
-    return 0;
-}
-
 } // namespace
+
+std::string FolderWithSlash(std::string folder) {
+    if (folder.empty() || folder.back() != '/') {
+        folder.push_back('/');
+    }
+    return folder;
+}
+
+// Replaces a whole file; on failure says which file and the system's reason.
+bool WriteWholeFile(const std::string& path, const std::string& content) {
+    if (const std::string failure = WholeFile::Replace(path, content); !failure.empty()) {
+        std::fprintf(stderr, "tavlin-config: %s\n", failure.c_str());
+        return false;
+    }
+    return true;
+}
 
 int main(int argc, char** argv) {
     // Values are typed, and what is printed is read, in the terminal's charset.

@@ -216,6 +216,78 @@ bool PrintStream(std::FILE* in, Printer& out, Damage& damage) {
     return std::ferror(in) == 0;
 }
 
+void SayDamage(const Damage& damage) {
+    if (damage.undecodable > 0) {
+        std::fprintf(stderr, "tavlin-logview: %ld line%s could not be decoded\n",
+                     damage.undecodable, damage.undecodable == 1 ? "" : "s");
+    }
+    if (damage.cut > 0) {
+        std::fprintf(stderr, "tavlin-logview: %ld entr%s cut short (marked [cut])\n", damage.cut,
+                     damage.cut == 1 ? "y was" : "ies were");
+    }
+    if (damage.zeroes > 0) {
+        std::fprintf(stderr, "tavlin-logview: %zu zero byte%s skipped (left by a cut)\n",
+                     damage.zeroes, damage.zeroes == 1 ? "" : "s");
+    }
+}
+
+// Prints the files named (all of today's, or every one with all, in the
+// folders Tavlin writes to when none is named), then says on standard error
+// what could not be read. Returns the exit status.
+int Print(const std::string& programFolder, bool all, const std::vector<std::string>& names) {
+    Printer out;
+    Damage damage;
+    bool readErrors = false;
+    const auto run = [&](const char* name) {
+        const bool isStdin = std::strcmp(name, "-") == 0;
+        std::FILE* in = isStdin ? stdin : std::fopen(name, "rb");
+        if (in == nullptr) {
+            out.flush();
+            std::fprintf(stderr, "tavlin-logview: %s: %s\n", name, std::strerror(errno));
+            readErrors = true;
+            return;
+        }
+        if (!PrintStream(in, out, damage)) {
+            out.flush();
+            std::fprintf(stderr, "tavlin-logview: %s: read error\n", name);
+            readErrors = true;
+        }
+        if (!isStdin) {
+            std::fclose(in);
+        }
+    };
+    if (names.empty()) {
+        // Wherever Tavlin writes: the program folder beside this tool and the user's.
+        const std::vector<std::string> folders =
+            StatePlaces::LogFolders(programFolder, StatePlaces::Environment::FromProcess());
+        const std::vector<std::string> files = FindLogFiles(folders, all);
+        if (files.empty()) {
+            std::string where;
+            for (const std::string& folder : folders) {
+                where += (where.empty() ? "" : " or ") + folder;
+            }
+            std::fprintf(stderr, "tavlin-logview: no log%s in %s\n", all ? " files" : " for today",
+                         where.c_str());
+        }
+        for (const std::string& file : files) {
+            if (files.size() > 1) {
+                out.raw("==> " + file + " <==");
+                out.endLine();
+            }
+            run(file.c_str());
+        }
+    }
+    for (const std::string& name : names) {
+        run(name.c_str());
+    }
+    if (!out.flush()) {
+        std::fprintf(stderr, "tavlin-logview: cannot write the output\n");
+        return 2;
+    }
+    SayDamage(damage);
+    return readErrors ? 2 : (damage.any() ? 1 : 0);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -258,66 +330,5 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    Printer out;
-    Damage damage;
-    bool readErrors = false;
-    const auto run = [&](const char* name) {
-        const bool isStdin = std::strcmp(name, "-") == 0;
-        std::FILE* in = isStdin ? stdin : std::fopen(name, "rb");
-        if (in == nullptr) {
-            out.flush();
-            std::fprintf(stderr, "tavlin-logview: %s: %s\n", name, std::strerror(errno));
-            readErrors = true;
-            return;
-        }
-        if (!PrintStream(in, out, damage)) {
-            out.flush();
-            std::fprintf(stderr, "tavlin-logview: %s: read error\n", name);
-            readErrors = true;
-        }
-        if (!isStdin) {
-            std::fclose(in);
-        }
-    };
-    if (first >= argc) {
-        // Wherever Tavlin writes: the program folder beside this tool and the user's.
-        const std::vector<std::string> folders =
-            StatePlaces::LogFolders(programFolder, StatePlaces::Environment::FromProcess());
-        const std::vector<std::string> files = FindLogFiles(folders, all);
-        if (files.empty()) {
-            std::string where;
-            for (const std::string& folder : folders) {
-                where += (where.empty() ? "" : " or ") + folder;
-            }
-            std::fprintf(stderr, "tavlin-logview: no log%s in %s\n", all ? " files" : " for today",
-                         where.c_str());
-        }
-        for (const std::string& file : files) {
-            if (files.size() > 1) {
-                out.raw("==> " + file + " <==");
-                out.endLine();
-            }
-            run(file.c_str());
-        }
-    }
-    for (int i = first; i < argc; ++i) {
-        run(argv[i]);
-    }
-    if (!out.flush()) {
-        std::fprintf(stderr, "tavlin-logview: cannot write the output\n");
-        return 2;
-    }
-    if (damage.undecodable > 0) {
-        std::fprintf(stderr, "tavlin-logview: %ld line%s could not be decoded\n",
-                     damage.undecodable, damage.undecodable == 1 ? "" : "s");
-    }
-    if (damage.cut > 0) {
-        std::fprintf(stderr, "tavlin-logview: %ld entr%s cut short (marked [cut])\n", damage.cut,
-                     damage.cut == 1 ? "y was" : "ies were");
-    }
-    if (damage.zeroes > 0) {
-        std::fprintf(stderr, "tavlin-logview: %zu zero byte%s skipped (left by a cut)\n",
-                     damage.zeroes, damage.zeroes == 1 ? "" : "s");
-    }
-    return readErrors ? 2 : (damage.any() ? 1 : 0);
+    return Print(programFolder, all, std::vector<std::string>(argv + first, argv + argc));
 }

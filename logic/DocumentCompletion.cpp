@@ -1,0 +1,20 @@
+#include "DocumentCompletion.h"
+
+DocumentCompletion::Step DocumentCompletion::claimAnswered(Arrival arrival, Answer answer) const {
+    if (!isCurrent(arrival)) {
+        return Step::Nothing; // a newer document completes for itself
+    }
+    switch (answer) {
+    case Answer::OtherDocument:
+    case Answer::Claimed:
+        return Step::Nothing;
+    case Answer::Pending:
+        return Step::AskAgain;
+    case Answer::Read:
+        return Step::Complete;
+    case Answer::Unread:
+    case Answer::Failed:
+        return Step::CompleteByReading;
+    }
+    return Step::Nothing;
+}
