@@ -323,6 +323,11 @@ TEST_F(ConfigTool, HelpVersionAndUnknownOptions) {
     EXPECT_EQ(code, 0);
     EXPECT_EQ(out.rfind("usage: tavlin-config write FOLDER", 0), 0u) << out;
     EXPECT_NE(out.find("autostart on|off"), std::string::npos);
+    // Every option and every value name of the table of keys.
+    for (const ShellConfig::Key& key : ShellConfig::kKeys) {
+        EXPECT_NE(out.find(std::string(key.option) + " "), std::string::npos) << key.option;
+        EXPECT_NE(out.find(" " + std::string(key.name) + "="), std::string::npos) << key.name;
+    }
     out = Run("--version", code);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(std::count(out.begin(), out.end(), '.'), 3) << out;

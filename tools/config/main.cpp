@@ -83,15 +83,33 @@ int Help() {
                 ShellConfig::BrowserSettings::kDefaultLoadTimeoutSeconds,
                 ShellConfig::kMinPhotoSide, ShellConfig::kMaxPhotoSide,
                 ShellConfig::kDefaultLargestPhoto.width, ShellConfig::kDefaultLargestPhoto.height);
+    std::fputs("check  reads both files as Tavlin does and prints what it found, the pages\n"
+               "       allowed (and AllowedOrigins entries left out), and the start URL exactly\n"
+               "       as Tavlin sends it. Status 1 when Tavlin would refuse to start, or when a\n"
+               "       value is set but cannot be read (each named; Tavlin uses its default).\n",
+               stdout);
+    // The names as the table of keys gives them: those always written, then
+    // the optional ones where set, in lines of at most 80 columns.
+    std::string text = "values prints what the files hold, a line each:";
+    std::size_t lineStart = 0;
+    for (const bool optional : {false, true}) {
+        for (const ShellConfig::Key& key : ShellConfig::kKeys) {
+            if (key.optional != optional) {
+                continue;
+            }
+            const std::string name = std::string(key.name) + "=";
+            if (text.size() - lineStart + 1 + name.size() > 79) {
+                lineStart = text.size() + 1;
+                text += "\n      ";
+            }
+            text += " " + name;
+        }
+        if (!optional) {
+            text += " and, where set,";
+        }
+    }
+    std::printf("%s\n       Status 1 when there is no Config.ini to read.\n", text.c_str());
     std::fputs(
-        "check  reads both files as Tavlin does and prints what it found, the pages\n"
-        "       allowed (and AllowedOrigins entries left out), and the start URL exactly\n"
-        "       as Tavlin sends it. Status 1 when Tavlin would refuse to start, or when a\n"
-        "       value is set but cannot be read (each named; Tavlin uses its default).\n"
-        "values prints what the files hold, a line each: url=, type-code=,\n"
-        "       enterprise-number=, identity-serial=, enterprise-name=, other-info=,\n"
-        "       long-code=, and allowed-origins=, load-timeout=, largest-photo= and\n"
-        "       printing= where set. Status 1 when there is no Config.ini to read.\n"
         "autostart on|off\n"
         "       adds or removes an XDG autostart entry that starts Tavlin at login: for the\n"
         "       current user ($XDG_CONFIG_HOME/autostart, ~/.config/autostart by default),\n"
