@@ -1,12 +1,17 @@
-// The cost of every page: a chain of N pages (default 200) that each move on
-// to the next from their load event, the titles cycling through the page
-// kinds of an inspection (首页, 列表, 详情, 照片) with the officer's details on
-// every page, walked by Tavlin and by a bare QWebEngineView program
-// (bare_webengine) in turns, both loading the same start URL from the sample
-// back end on 127.0.0.1:
+// The cost of every page: a chain of N pages (default 200) the titles cycling
+// through the page kinds of an inspection (首页, 列表, 详情, 照片) with the
+// officer's details on every page, walked by Tavlin and by a bare
+// QWebEngineView program (bare_webengine) in turns, both loading the same
+// start URL from the sample back end on 127.0.0.1. Three patterns of moving
+// on, each measured as it is felt:
 //
-//   per page   (time the back end receives the last page's request - time it
-//              receives the second's) / (N - 2): the start is not counted
+//   inside the load event (location.href in the handler), and just after it
+//   (setTimeout 0, a script redirect): per page = (time the back end receives
+//              the last page's request - time it receives the second's) /
+//              (N - 2): the start is not counted
+//   a click 300 ms after the load event (an officer who read the page; N/5
+//   pages): per page = the time from the click to the next page's load
+//              event, as the pages measure it themselves
 //   memory     PSS of the process and all its descendants 1 s after the last
 //              page's request
 //
@@ -17,10 +22,13 @@
 // the paired ratios (each Tavlin walk against the bare walk right after it)
 // and the memory ratio; then where Tavlin's time of a page goes, read from
 // its navigation trace (tavlin.navigation, one short line per stage).
-//   usage: bench_navigation [PAGES [ROUNDS]]     (default 200 pages, 5 rounds)
+//   usage: bench_navigation [PAGES [ROUNDS [PATTERN]]]
+//          (default 200 pages, 5 rounds, every pattern; PATTERN: load, timeout
+//          or click)
 #include "ProcessBench.h"
 
 #include <cstdio>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -31,9 +39,71 @@ namespace {
 
 struct Walk {
     double msPerPage = 0;
-    double cpuMsPerPage = 0;
+    double cpuMsPerPage = 0;   // all processes
+    double mainCpuPerPage = 0; // the program's own process (for Tavlin: window and browser)
     double pssMiB = 0;
+    std::vector<double> clickParts; // medians of ClickParts' parts after the total
 };
+
+// How the pages of a chain move on.
+struct Pattern {
+    const char* name;
+    const char* suffix; // of the chain's addresses
+    int pagesDivisor;   // the chain is PAGES / this long
+};
+
+constexpr Pattern kPatterns[] = {
+    {"load", "", 1},
+    {"timeout", "/timeout", 1},
+    {"click", "/click", 5},
+};
+
+// The CPU time of one process alone, in ms.
+double OwnCpuMs(pid_t pid) {
+    const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    const std::size_t close = stat.rfind(')');
+    unsigned long user = 0, system = 0;
+    if (close == std::string::npos ||
+        std::sscanf(stat.c_str() + close + 1,
+                    " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user, &system) != 2) {
+        return 0;
+    }
+    return static_cast<double>(user + system) * 1000.0 /
+           static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+// The click pages' own measures in the back end's log after byte from, each
+// page's from the previous page's click (the first two pages left out, as for
+// the other patterns), in ms: to the next page's load event (the figure), and
+// its parts as the page's navigation timing gives them: to the navigation's
+// start, then from there to the request, to the first byte of the answer, to
+// its last byte, to the document being interactive and to the load event.
+struct ClickParts {
+    std::vector<double> total, start, request, firstByte, lastByte, interactive, loadEvent;
+};
+ClickParts ClickTimes(const fs::path& log, std::uintmax_t from) {
+    std::ifstream in(log, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(from));
+    static const std::regex request(R"(GET /chain/\d+/(\d+)/click\?c=[\d.]+&d=([\d.]+)&n=([\d.]+))"
+                                    R"(&q=([\d.]+)&r=([\d.]+)&e=([\d.]+)&i=([\d.]+))");
+    ClickParts parts;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::smatch m;
+        if (!std::regex_search(line, m, request) || std::stoi(m[1].str()) <= 2) {
+            continue;
+        }
+        const auto at = [&m](int i) { return std::stod(m[i].str()); };
+        parts.total.push_back(at(2));
+        parts.start.push_back(at(3));
+        parts.request.push_back(at(4));
+        parts.firstByte.push_back(at(5) - at(4));
+        parts.lastByte.push_back(at(6) - at(5));
+        parts.interactive.push_back(at(7) - at(6));
+        parts.loadEvent.push_back(at(2) - at(3) - at(7));
+    }
+    return parts;
+}
 
 struct Composition {
     const char* name;
@@ -86,8 +156,9 @@ struct Stages {
 } // namespace
 
 int main(int argc, char** argv) {
-    const int pages = argc > 1 ? std::max(3, std::atoi(argv[1])) : 200;
+    const int pages = argc > 1 ? std::max(15, std::atoi(argv[1])) : 200;
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    const std::string only = argc > 3 ? argv[3] : "";
     if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
@@ -99,18 +170,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_navigation: the sample back end did not start\n");
         return 1;
     }
-    const std::string chain = "/chain/" + std::to_string(pages) + "/";
     const fs::path folder = work / "tavlin";
-    const std::string startUrl = MakeTavlinFolder(work, run.address + chain + "0");
-    if (startUrl.empty()) {
-        std::fprintf(stderr, "bench_navigation: tavlin-config failed\n");
-        return 1;
-    }
     const std::string trace = (work / "trace.txt").string();
-
-    // The log has a line per request: "REQUEST GET <target>".
-    const std::string second = "GET " + chain + "1\n";
-    const std::string last = "GET " + chain + std::to_string(pages - 1) + "\n";
     const auto fail = [&](pid_t pid, const std::string& program, const char* what) {
         std::fprintf(stderr, "bench_navigation: %s %s\n", program.c_str(), what);
         if (pid > 0) {
@@ -120,95 +181,152 @@ int main(int argc, char** argv) {
         fs::remove_all(work);
         std::exit(1);
     };
-    const auto walk = [&](const std::vector<std::string>& command, const std::string& cwd,
-                          const std::string& errorFile) {
-        Walk result;
-        const std::uintmax_t mark = LogEnd(log);
-        const pid_t pid = Spawn(command, cwd, errorFile);
-        if (pid < 0 || !WaitForRequest(log, second, mark, std::chrono::seconds(60))) {
-            fail(pid, command[0], "did not walk the chain");
-        }
-        const auto start = Clock::now();
-        const double cpuStart = CpuMs(pid);
-        if (!WaitForRequest(log, last, mark, std::chrono::seconds(30 + pages))) {
-            fail(pid, command[0], "did not reach the chain's end");
-        }
-        result.msPerPage =
-            std::chrono::duration<double, std::milli>(Clock::now() - start).count() / (pages - 2);
-        result.cpuMsPerPage = (CpuMs(pid) - cpuStart) / (pages - 2);
-        std::this_thread::sleep_for(std::chrono::seconds(1));
-        result.pssMiB = PssMiB(pid);
-        Stop(pid);
-        return result;
-    };
 
     // Tavlin writes its navigation trace; the bare program has none to write.
     ::setenv("QT_LOGGING_RULES", "tavlin.navigation.debug=true", 1);
     ::setenv("QT_MESSAGE_PATTERN", "%{time process} %{category}: %{message}", 1);
-    const std::vector<std::string> tavlin{(folder / "tavlin").string()};
-    const std::vector<std::string> bare{kBin + "/bare_webengine", startUrl, "--screen"};
     const bool chosen =
         std::getenv("QT_QUICK_BACKEND") != nullptr || std::getenv("QSG_RHI_BACKEND") != nullptr;
-    std::printf("a chain of %d pages, each moving on from its load event (median of %d walks "
-                "each):\n",
-                pages, rounds);
-    for (const Composition& composition : kCompositions) {
-        if (chosen && composition.variable != nullptr) {
-            continue; // the composition set from outside is the only one walked
+    for (const Pattern& pattern : kPatterns) {
+        if (!only.empty() && only != pattern.name) {
+            continue;
         }
-        if (composition.variable != nullptr) {
-            ::setenv(composition.variable, composition.value, 1);
+        const int length = pages / pattern.pagesDivisor;
+        const std::string chain = "/chain/" + std::to_string(length) + "/";
+        const std::string startUrl =
+            MakeTavlinFolder(work, run.address + chain + "0" + pattern.suffix);
+        if (startUrl.empty()) {
+            std::fprintf(stderr, "bench_navigation: tavlin-config failed\n");
+            return 1;
         }
-        std::vector<double> tavlinMs, bareMs, ratios, tavlinCpu, bareCpu, tavlinPss, barePss;
-        Stages stages;
-        // One walk of each to warm the page cache, not counted.
-        walk(tavlin, folder.string(), {});
-        walk(bare, work.string(), {});
-        for (int i = 0; i < rounds; ++i) {
-            const Walk t = walk(tavlin, folder.string(), trace);
-            stages.read(ReadFile(trace));
-            const Walk b = walk(bare, work.string(), {});
-            tavlinMs.push_back(t.msPerPage);
-            bareMs.push_back(b.msPerPage);
-            ratios.push_back(t.msPerPage / b.msPerPage);
-            tavlinCpu.push_back(t.cpuMsPerPage);
-            bareCpu.push_back(b.cpuMsPerPage);
-            tavlinPss.push_back(t.pssMiB);
-            barePss.push_back(b.pssMiB);
-        }
-        if (composition.variable != nullptr) {
-            ::unsetenv(composition.variable);
-        }
+        const bool click = std::string(pattern.suffix) == "/click";
+        // The log has a line per request: "REQUEST GET <target>".
+        const std::string end = click ? "?" : "\n";
+        const std::string second = "GET " + chain + "1" + pattern.suffix + end;
+        const std::string last = "GET " + chain + std::to_string(length - 1) + pattern.suffix + end;
+        const auto walk = [&](const std::vector<std::string>& command, const std::string& cwd,
+                              const std::string& errorFile) {
+            Walk result;
+            const std::uintmax_t mark = LogEnd(log);
+            const pid_t pid = Spawn(command, cwd, errorFile);
+            if (pid < 0 || !WaitForRequest(log, second, mark, std::chrono::seconds(60))) {
+                fail(pid, command[0], "did not walk the chain");
+            }
+            const auto start = Clock::now();
+            const double cpuStart = CpuMs(pid), mainStart = OwnCpuMs(pid);
+            if (!WaitForRequest(log, last, mark, std::chrono::seconds(30 + length))) {
+                fail(pid, command[0], "did not reach the chain's end");
+            }
+            result.msPerPage =
+                std::chrono::duration<double, std::milli>(Clock::now() - start).count() /
+                (length - 2);
+            result.cpuMsPerPage = (CpuMs(pid) - cpuStart) / (length - 2);
+            result.mainCpuPerPage = (OwnCpuMs(pid) - mainStart) / (length - 2);
+            if (click) {
+                const ClickParts parts = ClickTimes(log, mark);
+                if (parts.total.empty()) {
+                    fail(pid, command[0], "measured no click");
+                }
+                result.msPerPage = Median(parts.total);
+                for (const auto* part : {&parts.start, &parts.request, &parts.firstByte,
+                                         &parts.lastByte, &parts.interactive, &parts.loadEvent}) {
+                    result.clickParts.push_back(Median(*part));
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            result.pssMiB = PssMiB(pid);
+            Stop(pid);
+            return result;
+        };
+        const std::vector<std::string> tavlin{(folder / "tavlin").string()};
+        const std::vector<std::string> bare{kBin + "/bare_webengine", startUrl, "--screen"};
+        std::printf("\n%s: a chain of %d pages, each moving on %s (median of %d walks each):\n",
+                    pattern.name, length,
+                    click ? "by a click on a link 300 ms after its load "
+                            "event; per page: from the click to the next "
+                            "page's load event"
+                    : std::string(pattern.suffix).empty()
+                        ? "inside its load event"
+                        : "just after its load event (setTimeout 0)",
+                    rounds);
+        for (const Composition& composition : kCompositions) {
+            if (chosen && composition.variable != nullptr) {
+                continue; // the composition set from outside is the only one walked
+            }
+            if (composition.variable != nullptr) {
+                ::setenv(composition.variable, composition.value, 1);
+            }
+            std::vector<double> tavlinMs, bareMs, ratios, tavlinCpu, bareCpu, tavlinMain, bareMain,
+                tavlinPss, barePss;
+            Stages stages;
+            std::vector<std::vector<double>> tavlinParts(6), bareParts(6);
+            // One walk of each to warm the page cache, not counted.
+            walk(tavlin, folder.string(), {});
+            walk(bare, work.string(), {});
+            for (int i = 0; i < rounds; ++i) {
+                const Walk t = walk(tavlin, folder.string(), trace);
+                stages.read(ReadFile(trace));
+                const Walk b = walk(bare, work.string(), {});
+                tavlinMs.push_back(t.msPerPage);
+                bareMs.push_back(b.msPerPage);
+                ratios.push_back(t.msPerPage / b.msPerPage);
+                tavlinCpu.push_back(t.cpuMsPerPage);
+                bareCpu.push_back(b.cpuMsPerPage);
+                tavlinMain.push_back(t.mainCpuPerPage);
+                bareMain.push_back(b.mainCpuPerPage);
+                tavlinPss.push_back(t.pssMiB);
+                barePss.push_back(b.pssMiB);
+                for (std::size_t part = 0; part < t.clickParts.size(); ++part) {
+                    tavlinParts[part].push_back(t.clickParts[part]);
+                    bareParts[part].push_back(b.clickParts[part]);
+                }
+            }
+            if (composition.variable != nullptr) {
+                ::unsetenv(composition.variable);
+            }
 
-        const double ratio = Median(ratios);
-        const double tp = Median(tavlinPss), bp = Median(barePss);
-        if (chosen) {
-            const char* quick = std::getenv("QT_QUICK_BACKEND");
-            const char* rhi = std::getenv("QSG_RHI_BACKEND");
-            std::printf("as set:%s%s%s%s\n", quick ? " QT_QUICK_BACKEND=" : "", quick ? quick : "",
-                        rhi ? " QSG_RHI_BACKEND=" : "", rhi ? rhi : "");
-        } else {
-            std::printf("%s:\n", composition.name);
+            const double ratio = Median(ratios);
+            const double tp = Median(tavlinPss), bp = Median(barePss);
+            if (chosen) {
+                const char* quick = std::getenv("QT_QUICK_BACKEND");
+                const char* rhi = std::getenv("QSG_RHI_BACKEND");
+                std::printf("as set:%s%s%s%s\n", quick ? " QT_QUICK_BACKEND=" : "",
+                            quick ? quick : "", rhi ? " QSG_RHI_BACKEND=" : "", rhi ? rhi : "");
+            } else {
+                std::printf("%s:\n", composition.name);
+            }
+            std::printf("  Tavlin %.1f ms per page, bare QWebEngineView %.1f ms: median of the "
+                        "paired ratios %.2f x (bound 1.05 x: %s)\n",
+                        Median(tavlinMs), Median(bareMs), ratio, ratio <= 1.05 ? "met" : "NOT MET");
+            std::printf("  CPU time per page: Tavlin %.1f ms (its own process %.1f, the "
+                        "engine's processes %.1f), bare QWebEngineView %.1f ms (%.1f, %.1f)\n",
+                        Median(tavlinCpu), Median(tavlinMain),
+                        Median(tavlinCpu) - Median(tavlinMain), Median(bareCpu), Median(bareMain),
+                        Median(bareCpu) - Median(bareMain));
+            std::printf("  PSS of all processes after the chain: Tavlin %.0f MiB, bare "
+                        "QWebEngineView %.0f MiB: ratio %.2f x (bound 1.05 x: %s)\n",
+                        tp, bp, tp / bp, tp / bp <= 1.05 ? "met" : "NOT MET");
+            if (click) {
+                std::printf("  the click's parts, Tavlin / bare QWebEngineView (ms): to the "
+                            "navigation's start %.1f / %.1f, to the request %.1f / %.1f, to the "
+                            "first byte %.1f / %.1f, to the last %.1f / %.1f, to interactive "
+                            "%.1f / %.1f, to the load event %.1f / %.1f\n",
+                            Median(tavlinParts[0]), Median(bareParts[0]), Median(tavlinParts[1]),
+                            Median(bareParts[1]), Median(tavlinParts[2]), Median(bareParts[2]),
+                            Median(tavlinParts[3]), Median(bareParts[3]), Median(tavlinParts[4]),
+                            Median(bareParts[4]), Median(tavlinParts[5]), Median(bareParts[5]));
+            }
+            if (stages.windowWork.empty()) {
+                std::printf("  Tavlin's stages: no trace was written\n");
+            } else {
+                std::printf("  Tavlin's stages (median of %zu pages): asked to document %.1f ms, "
+                            "document to load event reported %.1f ms, the window's own work on "
+                            "the completed page %.2f ms\n",
+                            stages.windowWork.size(), Median(stages.toDocument),
+                            Median(stages.toLoadEvent), Median(stages.windowWork));
+            }
+            std::fflush(stdout);
         }
-        std::printf("  Tavlin %.1f ms per page, bare QWebEngineView %.1f ms: median of the paired "
-                    "ratios %.2f x (bound 1.05 x: %s)\n",
-                    Median(tavlinMs), Median(bareMs), ratio, ratio <= 1.05 ? "met" : "NOT MET");
-        std::printf(
-            "  CPU time of all processes per page: Tavlin %.1f ms, bare QWebEngineView %.1f ms\n",
-            Median(tavlinCpu), Median(bareCpu));
-        std::printf("  PSS of all processes after the chain: Tavlin %.0f MiB, bare "
-                    "QWebEngineView %.0f MiB: ratio %.2f x (bound 1.05 x: %s)\n",
-                    tp, bp, tp / bp, tp / bp <= 1.05 ? "met" : "NOT MET");
-        if (stages.windowWork.empty()) {
-            std::printf("  Tavlin's stages: no trace was written\n");
-        } else {
-            std::printf("  Tavlin's stages (median of %zu pages): asked to document %.1f ms, "
-                        "document to load event reported %.1f ms, the window's own work on the "
-                        "completed page %.2f ms\n",
-                        stages.windowWork.size(), Median(stages.toDocument),
-                        Median(stages.toLoadEvent), Median(stages.windowWork));
-        }
-        std::fflush(stdout);
     }
     Stop(site);
     fs::remove_all(work);

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
 
 // A document completes by the report its own script sends just after its
 // load event (with what it read of the document), or, when that report does
@@ -15,12 +18,19 @@ public:
     // process): a claim is good only for the arrival it was made for.
     using Arrival = std::uint64_t;
 
-    // The document's load report came: it completes now, with what it read.
-    void reported() { ++m_arrived; }
+    // The load report of the document documentId came: it completes now,
+    // with what it read.
+    void reported(std::string_view documentId) {
+        ++m_arrived;
+        m_reported = documentId;
+    }
     // The render process ended: the document went with it.
     void rendererEnded() { ++m_arrived; }
-    // The main frame's load ended well: the arrival to claim.
-    Arrival loadEnded() { return ++m_arrived; }
+    // The main frame's load ended well for the document documentId (as it
+    // said it was created; empty when unknown): the arrival to claim, or
+    // none when that document's report completed it already, so that it
+    // need not be asked.
+    std::optional<Arrival> loadEnded(std::string_view documentId);
     // Whether nothing arrived since arrival.
     bool isCurrent(Arrival arrival) const { return arrival == m_arrived; }
 
@@ -44,4 +54,5 @@ public:
 
 private:
     Arrival m_arrived = 0;
+    std::string m_reported; // the document that reported last
 };

@@ -298,21 +298,47 @@ void Serve(httplib::Server& server) {
     });
 
     // A chain of pages for the navigation benchmark: /chain/<n>/<k> moves on to
-    // page k+1 from its load event until page n-1; the titles cycle through the
-    // page kinds an inspection walks (首页, 列表, 详情, 照片), each with the
-    // officer's details.
-    server.Get(R"(/chain/(\d+)/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+    // page k+1 until page n-1; the titles cycle through the page kinds an
+    // inspection walks (首页, 列表, 详情, 照片), each with the officer's details.
+    // How a page moves on: inside its load event (/chain/<n>/<k>), just after
+    // it (.../timeout: a script redirect's setTimeout 0), or by a click on a
+    // link 300 ms after it (.../click, as an officer who read the page). A
+    // click's address carries the time of the click (c=, ms since the epoch)
+    // and the time from the previous click to this page's load event (d=, ms).
+    server.Get(R"(/chain/(\d+)/(\d+)(/timeout|/click)?)", [](const httplib::Request& req,
+                                                             httplib::Response& res) {
         static const char* const kKinds[] = {"首页", "列表", "详情", "照片"};
         const long count = std::strtol(req.matches[1].str().c_str(), nullptr, 10);
         const long page = std::strtol(req.matches[2].str().c_str(), nullptr, 10);
-        const std::string next = "/chain/" + std::to_string(count) + "/" + std::to_string(page + 1);
-        Html(res,
-             Page(std::string(kKinds[page % 4]) + " - 第" + std::to_string(page) + "页",
-                  Nav() + "<main><h1>" + kKinds[page % 4] + "</h1>" + EnterpriseTable() + "</main>",
-                  page + 1 < count ? "window.addEventListener('load',function(){"
-                                     "location.href='" +
-                                         next + "';});"
-                                   : std::string()));
+        const std::string move = req.matches[3].str();
+        const std::string next =
+            "/chain/" + std::to_string(count) + "/" + std::to_string(page + 1) + move;
+        std::string script;
+        if (page + 1 < count && move.empty()) {
+            script = "window.addEventListener('load',function(){location.href='" + next + "';});";
+        } else if (page + 1 < count && move == "/timeout") {
+            script = "window.addEventListener('load',function(){setTimeout(function(){"
+                     "location.href='" +
+                     next + "';},0);});";
+        } else if (page + 1 < count) {
+            script = "window.addEventListener('load',function(){"
+                     "var now=performance.timeOrigin+performance.now();"
+                     "var c=parseFloat(new URLSearchParams(location.search).get('c'));"
+                     "var t=performance.getEntriesByType('navigation')[0]||{};"
+                     "var d=isNaN(c)?'':(now-c).toFixed(2)+'&n='+(performance.timeOrigin-c)"
+                     ".toFixed(2)+'&q='+(t.requestStart||0).toFixed(2)+'&r='+(t.responseStart||0)"
+                     ".toFixed(2)+'&e='+(t.responseEnd||0).toFixed(2)+'&i='+(t.domInteractive||0)"
+                     ".toFixed(2)+'&w='+innerWidth+'x'+innerHeight+'x'+devicePixelRatio;"
+                     "setTimeout(function(){var a=document.getElementById('next');"
+                     "a.href='" +
+                     next +
+                     "?c='+(performance.timeOrigin+performance.now()).toFixed(2)+'&d='+d;"
+                     "a.click();},300);});";
+        }
+        Html(res, Page(std::string(kKinds[page % 4]) + " - 第" + std::to_string(page) + "页",
+                       Nav() + "<main><h1>" + kKinds[page % 4] + "</h1>" + EnterpriseTable() +
+                           "<p><a id=\"next\" href=\"" + next + "\">下一页</a></p></main>",
+                       script));
     });
 
     server.Get("/photo", [](const httplib::Request&, httplib::Response& res) {

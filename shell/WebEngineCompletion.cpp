@@ -61,7 +61,11 @@ void WebEngineBrowser::handleLoadFinished(bool ok) {
     // The document completes here unless its load report came first, or
     // another document arrives before the answer. A navigation that only
     // starts (and may be refused) leaves this one shown, and its answer valid.
-    claimAtLoadEnd(m_completion.loadEnded(), m_documentId);
+    // One that reported its load event already is not asked: the script
+    // round trip would only hold up the renderer while the page moves on.
+    if (const auto arrival = m_completion.loadEnded(m_documentId.toStdString())) {
+        claimAtLoadEnd(*arrival, m_documentId);
+    }
 }
 
 void WebEngineBrowser::claimAtLoadEnd(DocumentCompletion::Arrival arrival,
@@ -124,7 +128,7 @@ void WebEngineBrowser::completeByReading(DocumentCompletion::Arrival arrival) {
 
 void WebEngineBrowser::handleDocumentLoaded(const QVariantMap& facts) {
     m_page->trace().stage("loaded");
-    m_completion.reported();
+    m_completion.reported(m_documentId.toStdString());
     m_navigationStart.stop();
     endLoad();
     resetZoom();

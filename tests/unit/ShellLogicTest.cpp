@@ -284,7 +284,7 @@ TEST(DocumentCompletion, EachArrivalCompletesOnceByItsReportOrItsClaim) {
     DocumentCompletion completion;
     // The load ends before the load event's report: the claim waits for it,
     // then finds it claimed, or claims with what it read.
-    const DocumentCompletion::Arrival first = completion.loadEnded();
+    const DocumentCompletion::Arrival first = completion.loadEnded("doc-1").value();
     EXPECT_EQ(completion.claimAnswered(first, Answer::Pending), Step::AskAgain);
     EXPECT_EQ(completion.claimAnswered(first, Answer::Claimed), Step::Nothing);
     EXPECT_EQ(completion.claimAnswered(first, Answer::Read), Step::Complete);
@@ -298,11 +298,11 @@ TEST(DocumentCompletion, EachArrivalCompletesOnceByItsReportOrItsClaim) {
 TEST(DocumentCompletion, AClaimOutlivedByANewerDocumentOrTheRendererDoesNothing) {
     using Answer = DocumentCompletion::Answer;
     using Step = DocumentCompletion::Step;
-    for (const auto& replace : {+[](DocumentCompletion& c) { c.reported(); },
+    for (const auto& replace : {+[](DocumentCompletion& c) { c.reported("doc-2"); },
                                 +[](DocumentCompletion& c) { c.rendererEnded(); },
-                                +[](DocumentCompletion& c) { c.loadEnded(); }}) {
+                                +[](DocumentCompletion& c) { (void)c.loadEnded("doc-2"); }}) {
         DocumentCompletion completion;
-        const DocumentCompletion::Arrival claim = completion.loadEnded();
+        const DocumentCompletion::Arrival claim = completion.loadEnded("doc-1").value();
         replace(completion);
         EXPECT_FALSE(completion.isCurrent(claim));
         for (const Answer answer :
@@ -310,4 +310,14 @@ TEST(DocumentCompletion, AClaimOutlivedByANewerDocumentOrTheRendererDoesNothing)
             EXPECT_EQ(completion.claimAnswered(claim, answer), Step::Nothing);
         }
     }
+}
+
+TEST(DocumentCompletion, ADocumentThatReportedIsNotClaimedAgain) {
+    DocumentCompletion completion;
+    completion.reported("doc-1");
+    EXPECT_FALSE(completion.loadEnded("doc-1").has_value());
+    // Another document, or one whose id is unknown, is claimed at its load end.
+    EXPECT_TRUE(completion.loadEnded("doc-2").has_value());
+    completion.reported("doc-3");
+    EXPECT_TRUE(completion.loadEnded("").has_value());
 }
