@@ -59,10 +59,9 @@ public:
 
     // A completed top-level document, as read when it completed.
     struct CompletedPage {
-        bool ok = false;       // false: the load failed, and nothing else is set
-        bool document = false; // a document was there to read (none: as a failed load)
-        QString error;         // the document could not be read: why (nothing else is set)
-        QString title;         // document.title
+        bool ok = false; // false: the load failed, and nothing else is set
+        QString error;   // the document could not be read: why (nothing else is set)
+        QString title;   // document.title; empty without a document (as a failed load)
         // The rendered text of the first element whose id (or name) is each
         // of the completion's ids; an id is absent when no such element exists.
         QVariantMap texts;

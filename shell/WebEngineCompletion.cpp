@@ -140,7 +140,6 @@ void WebEngineBrowser::completeWith(const ScriptResult& facts) {
     CompletedPage page;
     page.ok = true;
     if (facts.ok) {
-        page.document = true;
         page.title = facts.values.value(QStringLiteral("title")).toString();
         page.texts = facts.values.value(QStringLiteral("texts")).toMap();
         page.url = m_page->url();

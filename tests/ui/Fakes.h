@@ -92,7 +92,6 @@ public:
         title = pageTitle;
         CompletedPage page;
         page.ok = true;
-        page.document = hasDocument;
         if (hasDocument) {
             page.title = title;
             for (const QString& id : completionIds) {
