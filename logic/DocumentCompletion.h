@@ -18,12 +18,20 @@ public:
     // process): a claim is good only for the arrival it was made for.
     using Arrival = std::uint64_t;
 
-    // The load report of the document documentId came: it completes now,
-    // with what it read.
-    void reported(std::string_view documentId) {
+    // The load report of the document documentId came: true when it
+    // completes now, with what it read; false when the claim at its load end
+    // completed it already (the report comes from the page's own world, which
+    // the claim cannot ask whether it has been sent).
+    bool reported(std::string_view documentId) {
+        if (!documentId.empty() && documentId == m_claimed) {
+            return false;
+        }
         ++m_arrived;
         m_reported = documentId;
+        return true;
     }
+    // The claim at the load end of the document documentId completes it.
+    void claimCompleted(std::string_view documentId) { m_claimed = documentId; }
     // The render process ended: the document went with it.
     void rendererEnded() { ++m_arrived; }
     // The main frame's load ended well for the document documentId (as it
@@ -55,4 +63,5 @@ public:
 private:
     Arrival m_arrived = 0;
     std::string m_reported; // the document that reported last
+    std::string m_claimed;  // the document a claim completed last
 };

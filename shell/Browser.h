@@ -72,7 +72,7 @@ public:
     // The document shown now, marked for a photo taken for it.
     struct DocumentPin {
         quint64 document = 0; // which top-level document, counted by the browser
-        QString ticket;       // unguessable, known to that document's isolated world only
+        QString ticket;       // that document's own id, as it said it when it was made
         QString origin;       // the document's origin, as it said it
     };
     virtual DocumentPin pinDocument() = 0;

@@ -59,8 +59,8 @@ public:
     void setAllowedOrigins(const QUrl& base, const QStringList& allowedOrigins, bool limited);
 
     // The console messages that begin with token come from the program's own
-    // script in the page's isolated world, never from the page (which cannot
-    // read that script), with JSON after the token. {"created": true, "id", "origin"} says
+    // script, put into each document before any script of the page, never
+    // from the page (which cannot reach the token), with JSON after the token. {"created": true, "id", "origin"} says
     // that a new top-level document was made, before any script of its own
     // ran; any other object that the document shown reached its load event,
     // with what the script read from it.
@@ -111,8 +111,8 @@ signals:
     // The document shown reached its load event: facts is what the program's
     // script read from it (see setLoadReportToken).
     void documentLoaded(const QVariantMap& facts);
-    // A new top-level document was made: the id the program's script gave it
-    // in its isolated world, and its origin.
+    // A new top-level document was made: the id the program's script read
+    // of it (its time origin), and its origin.
     void documentCreated(const QString& id, const QString& origin);
     // The page asked for a dialog after officerNavigates, before its next
     // document: it keeps the shell's navigation from going ahead.

@@ -7,7 +7,7 @@
 // The stages, in the order a navigation passes them:
 //   asked      the main frame asked to go to an address and was let go
 //   started    the load started
-//   document   the new document's isolated world said it exists
+//   document   the program's script in the new document said it exists
 //   loaded     the document's load report arrived (its load event)
 //   shown      the window handled the completed document; the second
 //              figure is how long that handling took on the window's thread

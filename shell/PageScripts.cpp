@@ -107,54 +107,112 @@ QString ReadDocument(const QStringList& ids) {
            QLatin1Char(')');
 }
 
+// The document's own id: its time origin, the instant its navigation began,
+// which no two documents of the window share and no script of the page can
+// change, read the same in every world of the document.
+static const QString kDocumentId = QStringLiteral("String(performance.timeOrigin)");
+
 QString LoadReport(const QString& token, const QStringList& ids) {
+    // In the page's own world, so that no document pays for a world of the
+    // program's before its load event. The page's scripts have not run yet:
+    // what the report needs later is taken now (the functions and getters),
+    // called only through Reflect.apply as taken,
+    // and the token lives only in closures the page can never reach. Strict
+    // mode keeps the page's functions, if anything reached them, from
+    // seeing these as their callers.
     return QStringLiteral(
                "(function (token, ids) {"
-               "  var read = %1;"
-               "  var claimed = false;"
-               "  var reportDue = 0;"
-               "  window.tavlinClaimDocument = function (atLoadEnd) {"
-               "    if (claimed) return {ok: true, claimed: true};"
-               "    if (atLoadEnd && Date.now() < reportDue) return {ok: true, pending: true};"
-               "    var facts = read(ids);"
-               "    claimed = facts.ok;"
-               "    return facts;"
-               "  };"
-               "  var words = crypto.getRandomValues(new Uint32Array(4));"
-               "  var id = Array.prototype.map.call(words, function (w) {"
-               "    return w.toString(16);"
-               "  }).join('-');"
-               "  window.tavlinDocumentId = id;"
-               "  console.log(token + JSON.stringify({created: true, id: id,"
+               "  'use strict';"
+               "  console.log(token + JSON.stringify({created: true, id: %1,"
                "                                     origin: String(location.origin)}));"
                "  if (location.protocol !== 'http:' && location.protocol !== 'https:') return;"
+               "  var apply = Reflect.apply, log = console.log, con = console;"
+               "  var json = JSON, stringify = JSON.stringify, doc = document;"
+               "  function getter(type, name) {"
+               "    return Object.getOwnPropertyDescriptor(type.prototype, name).get;"
+               "  }"
+               "  var all = Document.prototype.querySelectorAll, item = NodeList.prototype.item;"
+               "  var count = getter(NodeList, 'length'), elementId = getter(Element, 'id');"
+               "  var attribute = Element.prototype.getAttribute;"
+               "  var innerText = getter(HTMLElement, 'innerText');"
+               "  var title = getter(Document, 'title'), target = getter(Event, 'target');"
+               "  var timer = window.setTimeout, win = window, sent = false;"
+               "  var backstop = window.scheduler && Scheduler.prototype.postTask;"
+               "  var scheduler = window.scheduler, later = Object.create(null);"
+               "  later.delay = 1000;"
+               "  function quote(text) { return apply(stringify, json, [text]); }"
+               "  function find(name) {"
+               "    var list = apply(all, doc, ['[id],[name]']), n = apply(count, list, []);"
+               "    for (var k = 0; k < n; ++k) {"
+               "      var e = apply(item, list, [k]);"
+               "      if (apply(elementId, e, []) === name || apply(attribute, e, ['name']) === name)"
+               "        return e;"
+               "    }"
+               "    return null;"
+               "  }"
+               "  function text(e) {"
+               "    try { return '' + apply(innerText, e, []); } catch (notHtml) { return 'undefined'; }"
+               "  }"
+               "  function report() {"
+               "    if (sent) return;"
+               "    sent = true;"
+               "    try {"
+               "      var texts = '';"
+               "      for (var i = 0; i < ids.length; ++i) {"
+               "        var e = find(ids[i]);"
+               "        if (e) texts += (texts ? ',' : '') + quote(ids[i]) + ':' + quote(text(e));"
+               "      }"
+               "      apply(log, con, [token + '{\"ok\":true,\"title\":' +"
+               "                       quote('' + apply(title, doc, [])) + ',\"texts\":{' + texts + '}}']);"
+               "    } catch (failed) {}"
+               "  }"
+               // The first listener of the window's load event, in its capture
+               // phase: no listener of the page's runs before it, so none can
+               // keep it from running. The report reads the document after
+               // the page's load handlers and the timers they set; should the
+               // page clear the report's timer, a task of the program's own,
+               // which the page cannot cancel, sends it a second later.
                "  window.addEventListener('load', function (event) {"
-               "    if (!event.isTrusted) return;"
-               "    reportDue = Date.now() + 1000;"
-               "    setTimeout(function () {"
-               "      reportDue = 0;"
-               "      var facts = window.tavlinClaimDocument(false);"
-               "      if (facts.ok && !facts.claimed) console.log(token + JSON.stringify(facts));"
-               "    }, 0);"
-               "  });"
+               "    if (!event.isTrusted || apply(target, event, []) !== doc) return;"
+               "    apply(timer, win, [report, 0]);"
+               "    if (backstop) apply(backstop, scheduler, [report, later]);"
+               "  }, true);"
                "})(%2, %3);")
-        .arg(IsolatedBody(QStringLiteral("ids"), kReadDocument), Literal(token), JsonList(ids));
+        .arg(kDocumentId, Literal(token), JsonList(ids));
 }
 
-QString ClaimAtLoadEnd(const QString& documentId) {
-    return IsolatedFunction(QStringLiteral("id"),
-                            QStringLiteral("if (typeof window.tavlinClaimDocument !== 'function')"
-                                           "  return {ok: true, unread: true};"
-                                           "if (id !== '' && window.tavlinDocumentId !== id)"
-                                           "  return {ok: true, otherDocument: true};"
-                                           "return window.tavlinClaimDocument(true);")) +
-           Literal(documentId) + QLatin1Char(')');
+QString ClaimAtLoadEnd(const QString& documentId, const QStringList& ids) {
+    // The load report cannot be kept from running once the document's load
+    // event is over (see LoadReport): from then on it has the document.
+    return IsolatedFunction(
+               QStringLiteral("id, ids"),
+               QStringLiteral("if (id === '') return {ok: true, unread: true};"
+                              "if (%1 !== id) return {ok: true, otherDocument: true};"
+                              "var timing = performance.getEntriesByType('navigation')[0];"
+                              "if ((location.protocol === 'http:' || location.protocol === 'https:')"
+                              "    && timing && timing.loadEventEnd > 0) {"
+                              "  if (window.scheduler) return {ok: true, claimed: true};"
+                              // Without the task that cannot be cancelled, a
+                              // page that clears the report's timer keeps it
+                              // from coming: due for a second, then read here.
+                              "  if (performance.now() - timing.loadEventEnd < 1000)"
+                              "    return {ok: true, pending: true};"
+                              "}")
+                   .arg(kDocumentId) +
+               kReadDocument) +
+           Literal(documentId) + QStringLiteral(", ") + JsonList(ids) + QLatin1Char(')');
 }
 
 QString NoDragOut() {
-    return QStringLiteral("window.addEventListener('dragstart', function (event) {"
-                          "  event.preventDefault();"
-                          "}, true);");
+    // The page's first listener of every drag, taken with the function that
+    // cancels it before any script of the page ran.
+    return QStringLiteral("(function () {"
+                          "  'use strict';"
+                          "  var apply = Reflect.apply, cancel = Event.prototype.preventDefault;"
+                          "  window.addEventListener('dragstart', function (event) {"
+                          "    apply(cancel, event, []);"
+                          "  }, true);"
+                          "})();");
 }
 
 QString PrintCall(const QString& token) {
@@ -192,7 +250,7 @@ QString ImportPhoto(const QString& ticket, const QString& origin, const QString&
     const QString head =
         IsolatedFunction(
             QStringLiteral("ticket, origin, inputId, imageId, imageUrl, gone, text"),
-            QStringLiteral("if (!ticket || window.tavlinDocumentId !== ticket ||"
+            QStringLiteral("if (!ticket || %1 !== ticket ||"
                            "    String(location.origin) !== origin)"
                            "  return {ok: false, error: gone};"
                            "var input = find(inputId);"
@@ -203,7 +261,8 @@ QString ImportPhoto(const QString& ticket, const QString& origin, const QString&
                            "  return {ok: false, error: imageId + ' is not an image element'};"
                            "if (input) input.value = text;"
                            "if (image) { image.src = ''; image.src = imageUrl; }"
-                           "return {ok: true, input: !!input, image: !!image};")) +
+                           "return {ok: true, input: !!input, image: !!image};")
+                .arg(kDocumentId)) +
         QStringLiteral("%1, %2, %3, %4, %5, %6, ")
             .arg(Literal(ticket), Literal(origin), Literal(inputId), Literal(imageId),
                  Literal(imageUrl), Literal(gone));

@@ -1,7 +1,9 @@
-// The scripts Tavlin runs in the page's isolated world, one function each:
-// what they read or write, and the answers they give. The page cannot see or
-// change them; every value is written into a script as a JSON literal, never
-// as pasted text.
+// The scripts Tavlin runs in the page, one function each: what they read or
+// write, and the answers they give. Those run at a document's creation are
+// in the page's own world, before any script of the page, and hold what they
+// need from that moment; the others run in the isolated world, which the
+// page cannot see or change. Every value is written into a script as a JSON
+// literal, never as pasted text.
 #pragma once
 
 #include <QJsonValue>
@@ -33,21 +35,22 @@ QString IsolatedFunction(const QString& params, const QString& body);
 // {ok: true, title, texts: {id: text}}.
 QString ReadDocument(const QStringList& ids);
 
-// Run in every top-level document as it is created: says that a document was
-// made (its random id and origin) under token through the console, and once
-// its load event is over reads it as ReadDocument(ids) does and reports that
-// too, unless the end of the load claimed it first
-// (window.tavlinClaimDocument(atLoadEnd)).
+// Run in every top-level document as it is created, in the page's own world:
+// says that a document was made (its id, the same the isolated world reads,
+// and its origin) under token through the console, and once its load event
+// is over reads it as ReadDocument(ids) does and reports that too.
 QString LoadReport(const QString& token, const QStringList& ids);
 
-// Claims the document whose id is documentId (any document when empty) at the
-// end of its load: its facts, {claimed: true} when the report had them,
-// {pending: true} while the report is due, {unread: true} when the document
-// has no report script, {otherDocument: true} when another document is shown
-// by now, which is left to complete for itself.
-QString ClaimAtLoadEnd(const QString& documentId);
+// Claims the document whose id is documentId at the end of its load, in the
+// isolated world: {claimed: true} once its load event is over (its report
+// then has it), its facts as ReadDocument(ids) reads them before that,
+// {unread: true} when no id is known (no report script ran in it), and
+// {otherDocument: true} when another document is shown by now, which is left
+// to complete for itself.
+QString ClaimAtLoadEnd(const QString& documentId, const QStringList& ids = {});
 
-// Keeps anything from being dragged out of a page.
+// Run in every frame's own world as it is created: keeps anything from being
+// dragged out of a page.
 QString NoDragOut();
 
 // Run in the page's own world of every frame as it is created, when printing
@@ -55,8 +58,9 @@ QString NoDragOut();
 QString PrintCall(const QString& token);
 
 // Writes the photo's text into the input inputId and points the image
-// imageId at imageUrl, in the document whose id is ticket and whose origin is
-// origin only; otherwise answers {ok: false, error: gone}.
+// imageId at imageUrl, in the document whose id (as LoadReport says it) is
+// ticket and whose origin is origin only; otherwise answers {ok: false,
+// error: gone}.
 QString ImportPhoto(const QString& ticket, const QString& origin, const QString& inputId,
                     const std::string& text, const QString& imageId, const QString& imageUrl,
                     const QString& gone);

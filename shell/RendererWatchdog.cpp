@@ -48,7 +48,9 @@ void RendererWatchdog::look() {
         m_asked = true;
         m_askedAt.start();
         const unsigned question = ++m_question;
-        m_page.runJavaScript(QStringLiteral("1"), QWebEngineScript::ApplicationWorld,
+        // A literal in the page's own world: it runs nothing of the page's,
+        // and makes no isolated world in a document that has none.
+        m_page.runJavaScript(QStringLiteral("1"), QWebEngineScript::MainWorld,
                              [self = QPointer<RendererWatchdog>(this), question](const QVariant&) {
                                  if (self && question == self->m_question) {
                                      self->m_asked = false;

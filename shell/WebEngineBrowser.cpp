@@ -270,7 +270,7 @@ void WebEngineBrowser::handleLoadEnded(const QWebEngineLoadingInfo& info) {
     if (m_page->history()->currentItem().url() == info.url()) {
         // The new document came and was stopped while it loaded (the page's
         // own window.stop()): it is the document shown, and completes as it is.
-        handleLoadFinished(true);
+        handleLoadFinished(true, true);
         return;
     }
     // Nothing new came: a navigation stopped before its document, refused (a
@@ -283,11 +283,13 @@ void WebEngineBrowser::installNoDragOut() {
     // Nothing is dragged out of a page, from any frame: a picture dragged
     // onto the desktop or a file manager would become a file of the page's
     // bytes with a name the page chose. The program's listener is the first
-    // on the window (made before any script of the page), in the isolated
-    // world, so the page can neither see nor undo it.
+    // on the window, made before any script of the page with the function
+    // that cancels the drag taken at that moment: the page can neither
+    // remove it, nor run before it, nor change what it calls. It is in the
+    // page's own world so that no frame pays for an isolated world of its own.
     QWebEngineScript script;
     script.setName(QStringLiteral("tavlin-no-drag-out"));
-    script.setWorldId(QWebEngineScript::ApplicationWorld);
+    script.setWorldId(QWebEngineScript::MainWorld);
     script.setInjectionPoint(QWebEngineScript::DocumentCreation);
     script.setRunsOnSubFrames(true);
     script.setSourceCode(PageScripts::NoDragOut());

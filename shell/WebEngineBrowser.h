@@ -68,14 +68,19 @@ public:
 private:
     void handleLoadStarted();
     void handleLoadingChanged(const QWebEngineLoadingInfo& info);
-    void handleLoadFinished(bool ok);
+    // The main frame's load ended (stopped: by the page's window.stop(), while
+    // its document was loading).
+    void handleLoadFinished(bool ok, bool stopped = false);
     // Claims the document whose load ended (arrival: as the completion
     // counted it; documentId: the id it reported as it was created) unless
     // its load report claims it first.
     void claimAtLoadEnd(DocumentCompletion::Arrival arrival, const QString& documentId);
     static constexpr int kClaimRetryMs = 100;
-    // The program's script in the isolated world reported the document shown
-    // at its load event, with its title and texts.
+    // How long a document's load report is awaited after its load ended
+    // (its own script sends it a second after its load event at the latest).
+    static constexpr int kReportWaitMs = 1500;
+    // The program's script reported the document shown at its load event,
+    // with its title and texts.
     void handleDocumentLoaded(const QVariantMap& facts);
     // A new top-level document was made, with the id and origin its script gave.
     void handleDocumentCreated(const QString& id, const QString& origin);

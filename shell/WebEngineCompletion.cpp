@@ -1,6 +1,5 @@
 // How the browser knows that a top-level document has completed, and what
-// it is: the load report each document sends from the isolated world after
-// its load event, the claim at the main frame's load end, and the value
+// it is: the load report each document sends after its load event, the claim at the main frame's load end, and the value
 // documentComplete carries.
 #include "InspectPage.h"
 #include "PageScripts.h"
@@ -14,13 +13,17 @@
 void WebEngineBrowser::installLoadReport() {
     // Qt WebEngine reports a completion when the page stops loading: a
     // document that moves on from its own load event (location.href = ...)
-    // never stops, and would never complete. This script, in the isolated
-    // world of every top-level document, reads the document once its load
+    // never stops, and would never complete. This script, put into every
+    // top-level document as it is created, reads the document once its load
     // event is over (the page's own load handlers included) and reports it
-    // through the console, under a token the page cannot know. Whichever comes
-    // first, this report or the end of the load (see handleLoadFinished),
-    // claims the document: it completes once, and with the facts read in the
-    // same pass, so the window asks the page nothing more. Only http(s)
+    // through the console, under a token the page cannot know. It runs in the
+    // page's own world, with what it needs taken before any script of the
+    // page runs (see PageScripts::LoadReport): an isolated world made for
+    // every document would cost each navigation the making of a script
+    // context before the page is parsed. Whichever comes first, this report
+    // or the claim at the end of the load (see handleLoadFinished), completes
+    // the document, once, and with the facts read in the same pass, so the
+    // window asks the page nothing more. Only http(s)
     // documents report (the browser's own error pages complete as failures),
     // and only at the browser's load event, not at one the page dispatches.
     // Before any of that, and before any script of the page runs, the script
@@ -32,7 +35,7 @@ void WebEngineBrowser::installLoadReport() {
     }
     QWebEngineScript script;
     script.setName(PageScripts::kLoadReportName);
-    script.setWorldId(QWebEngineScript::ApplicationWorld);
+    script.setWorldId(QWebEngineScript::MainWorld);
     script.setInjectionPoint(QWebEngineScript::DocumentCreation);
     script.setRunsOnSubFrames(false);
     script.setSourceCode(PageScripts::LoadReport(m_loadReportToken, m_completionIds));
@@ -51,7 +54,7 @@ void WebEngineBrowser::resetZoom() {
     }
 }
 
-void WebEngineBrowser::handleLoadFinished(bool ok) {
+void WebEngineBrowser::handleLoadFinished(bool ok, bool stopped) {
     endLoad();
     if (!ok) {
         resetZoom();
@@ -63,9 +66,31 @@ void WebEngineBrowser::handleLoadFinished(bool ok) {
     // starts (and may be refused) leaves this one shown, and its answer valid.
     // One that reported its load event already is not asked: the script
     // round trip would only hold up the renderer while the page moves on.
-    if (const auto arrival = m_completion.loadEnded(m_documentId.toStdString())) {
-        claimAtLoadEnd(*arrival, m_documentId);
+    const auto arrival = m_completion.loadEnded(m_documentId.toStdString());
+    if (!arrival) {
+        return;
     }
+    // An http(s) document that said it was made, and whose load ran to its
+    // end, reaches its load event, and its report cannot be kept from coming:
+    // it is awaited, not asked for. Asking would make the isolated world in
+    // this document, and the engine then makes it again in every document
+    // that follows in the window, before it is parsed. Should the report not
+    // come all the same, the document is read here.
+    const bool reportComes = !stopped && !m_documentId.isEmpty() &&
+                             (m_documentOrigin.startsWith(QLatin1String("http://")) ||
+                              m_documentOrigin.startsWith(QLatin1String("https://")));
+    if (!reportComes) {
+        claimAtLoadEnd(*arrival, m_documentId);
+        return;
+    }
+    QTimer::singleShot(kReportWaitMs, this, [self = QPointer<WebEngineBrowser>(this), arrival = *arrival,
+                                             documentId = m_documentId] {
+        if (self && self->m_completion.isCurrent(arrival)) {
+            self->m_completion.claimCompleted(documentId.toStdString());
+            self->resetZoom();
+            self->completeByReading(arrival);
+        }
+    });
 }
 
 void WebEngineBrowser::claimAtLoadEnd(DocumentCompletion::Arrival arrival,
@@ -74,7 +99,7 @@ void WebEngineBrowser::claimAtLoadEnd(DocumentCompletion::Arrival arrival,
     // page has moved on must not take the next document's completion (its
     // load report would then find it claimed, and it would never complete).
     runIsolated(
-        PageScripts::ClaimAtLoadEnd(documentId),
+        PageScripts::ClaimAtLoadEnd(documentId, m_completionIds),
         [self = QPointer<WebEngineBrowser>(this), arrival, documentId](const ScriptResult& result) {
             if (!self) {
                 return;
@@ -104,10 +129,12 @@ void WebEngineBrowser::claimAtLoadEnd(DocumentCompletion::Arrival arrival,
                 });
                 return;
             case DocumentCompletion::Step::Complete:
+                self->m_completion.claimCompleted(documentId.toStdString());
                 self->resetZoom();
                 self->completeWith(result);
                 return;
             case DocumentCompletion::Step::CompleteByReading:
+                self->m_completion.claimCompleted(documentId.toStdString());
                 self->resetZoom();
                 self->completeByReading(arrival);
                 return;
@@ -128,7 +155,9 @@ void WebEngineBrowser::completeByReading(DocumentCompletion::Arrival arrival) {
 
 void WebEngineBrowser::handleDocumentLoaded(const QVariantMap& facts) {
     m_page->trace().stage("loaded");
-    m_completion.reported(m_documentId.toStdString());
+    if (!m_completion.reported(m_documentId.toStdString())) {
+        return; // completed by the claim at its load end
+    }
     m_navigationStart.stop();
     endLoad();
     resetZoom();

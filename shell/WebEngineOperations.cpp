@@ -29,11 +29,12 @@ void WebEngineBrowser::runIsolated(const QString& script, Callback callback) {
 }
 
 Browser::DocumentPin WebEngineBrowser::pinDocument() {
-    // The ticket is the document's own id, made by the program's script in
-    // its isolated world as it was created (the page's scripts cannot read
-    // it) and reported before any script of the page ran: nothing is written
-    // into the page, so a document the page moves on to in this instant can
-    // never receive the pin.
+    // The ticket is the document's own id (its time origin), reported by the
+    // program's script as the document was created, before any script of the
+    // page ran, and checked by the photo's script against what the isolated
+    // world reads of the document it lands in, which no page can change:
+    // nothing is written into the page, so a document the page moves on to in
+    // this instant can never receive the pin.
     m_pinnedOrigin = QUrl(m_documentOrigin);
     return DocumentPin{m_document, m_documentId, m_documentOrigin};
 }
