@@ -45,6 +45,7 @@ private slots:
 
     void photoIsServedOnlyToItsDocument();
     void aPageCannotCompleteItselfEarly();
+    void aPageCannotReachTheReportOrStopTheGuard();
     void dialogLoopNeverLocksTheOfficerOut();
     void closeEndsTavlinWhileAPageDialogIsOpen();
     void mainFrameGoesToHttpOnly_data();
@@ -144,6 +145,34 @@ void tst_Hostile::aPageCannotCompleteItselfEarly() {
     // Its own load event counted for nothing: the document completed once,
     // at its real load, as the list page it is.
     QCOMPARE(completed.count(), 1);
+    QVERIFY(Named<ImageButton>(*m_shell->window, "Img_Photo")->isHidden());
+    QVERIFY(!Named<ImageButton>(*m_shell->window, "Img_Index")->isHidden());
+}
+
+void tst_Hostile::aPageCannotReachTheReportOrStopTheGuard() {
+    // The program's script in the page's own world took what it uses before
+    // the page's scripts ran: the page's replacements are never called, its
+    // listeners run after the program's, and clearing every timer delays the
+    // report but cannot keep it from coming.
+    startShell();
+    QSignalSpy completed(m_shell->browser.get(), &Browser::documentComplete);
+    QVERIFY(m_shell->open(QStringLiteral("/hostile/poisoned")));
+    QVERIFY(waitForBeacon(QStringLiteral("dragstart-")));
+    QVERIFY(m_shell->settle());
+    takeRequests();
+    const QString seen = m_beacons.join(u' ');
+    QVERIFY2(sawBeacon(QStringLiteral("dragstart-true")), qPrintable(seen));
+    for (const char* never : {"log-tavlin", "stringify-called", "apply-called", "prevent-called",
+                              "item-called", "query-called", "attribute-called", "title-read",
+                              "text-read"}) {
+        QVERIFY2(!sawBeacon(QString::fromLatin1(never)), qPrintable(seen));
+    }
+    // Completed once, as the list page its real title says, with its real label.
+    QCOMPARE(completed.count(), 1);
+    const auto page = completed.at(0).at(0).value<Browser::CompletedPage>();
+    QCOMPARE(page.title, QStringLiteral("列表 - 毒"));
+    QCOMPARE(page.texts.value(QStringLiteral("Lbl_PoliceName")).toString(),
+             QStringLiteral("poisoned"));
     QVERIFY(Named<ImageButton>(*m_shell->window, "Img_Photo")->isHidden());
     QVERIFY(!Named<ImageButton>(*m_shell->window, "Img_Index")->isHidden());
 }
