@@ -321,3 +321,17 @@ TEST(DocumentCompletion, ADocumentThatReportedIsNotClaimedAgain) {
     completion.reported("doc-3");
     EXPECT_TRUE(completion.loadEnded("").has_value());
 }
+
+TEST(DocumentCompletion, AReportAfterTheClaimCompletedItsDocumentIsDropped) {
+    DocumentCompletion completion;
+    const DocumentCompletion::Arrival claim = completion.loadEnded("doc-1").value();
+    completion.claimCompleted("doc-1");
+    // The report of the document the claim completed comes late: dropped,
+    // and the claim's arrival is still the current one.
+    EXPECT_FALSE(completion.reported("doc-1"));
+    EXPECT_TRUE(completion.isCurrent(claim));
+    // The next document's report completes it; so does one of unknown id.
+    EXPECT_TRUE(completion.reported("doc-2"));
+    EXPECT_FALSE(completion.isCurrent(claim));
+    EXPECT_TRUE(completion.reported(""));
+}
