@@ -85,28 +85,29 @@ void ServeHostile(httplib::Server& server) {
     // after its own and clears every timer at its load event; then starts a
     // drag of its own making and says whether it was cancelled.
     server.Get("/hostile/poisoned", [](const httplib::Request&, httplib::Response& res) {
-        Html(res, HostilePage(
-                      "列表 - 毒", "<p id=\"Lbl_PoliceName\">poisoned</p>",
-                      "function tell(what){return function(){beacon(what);return '';};}"
-                      "console.log=function(m){beacon('log-'+String(m).slice(0,12));};"
-                      "console.info=console.warn=console.error=console.log;"
-                      "JSON.stringify=tell('stringify-called');"
-                      "Reflect.apply=tell('apply-called');"
-                      "Event.prototype.preventDefault=tell('prevent-called');"
-                      "NodeList.prototype.item=tell('item-called');"
-                      "Document.prototype.querySelectorAll=tell('query-called');"
-                      "Element.prototype.getAttribute=tell('attribute-called');"
-                      "Object.defineProperty(Document.prototype,'title',{configurable:true,"
-                      " get:function(){beacon('title-read');return '照片 - 伪造';}});"
-                      "Object.defineProperty(HTMLElement.prototype,'innerText',{configurable:true,"
-                      " get:function(){beacon('text-read');return '伪造';}});"
-                      "window.addEventListener('load',function(e){e.stopImmediatePropagation();"
-                      " for(var i=0;i<100000;++i)clearTimeout(i);"
-                      " var d=document.getElementById('Lbl_PoliceName');"
-                      " d.dispatchEvent(new DragEvent('dragstart',{bubbles:true,cancelable:true}));"
-                      "},true);"
-                      "window.addEventListener('dragstart',function(e){"
-                      " beacon('dragstart-'+e.defaultPrevented);e.stopImmediatePropagation();},true);"));
+        Html(res,
+             HostilePage(
+                 "列表 - 毒", "<p id=\"Lbl_PoliceName\">poisoned</p>",
+                 "function tell(what){return function(){beacon(what);return '';};}"
+                 "console.log=function(m){beacon('log-'+String(m).slice(0,12));};"
+                 "console.info=console.warn=console.error=console.log;"
+                 "JSON.stringify=tell('stringify-called');"
+                 "Reflect.apply=tell('apply-called');"
+                 "Event.prototype.preventDefault=tell('prevent-called');"
+                 "NodeList.prototype.item=tell('item-called');"
+                 "Document.prototype.querySelectorAll=tell('query-called');"
+                 "Element.prototype.getAttribute=tell('attribute-called');"
+                 "Object.defineProperty(Document.prototype,'title',{configurable:true,"
+                 " get:function(){beacon('title-read');return '照片 - 伪造';}});"
+                 "Object.defineProperty(HTMLElement.prototype,'innerText',{configurable:true,"
+                 " get:function(){beacon('text-read');return '伪造';}});"
+                 "window.addEventListener('load',function(e){e.stopImmediatePropagation();"
+                 " for(var i=0;i<100000;++i)clearTimeout(i);"
+                 " var d=document.getElementById('Lbl_PoliceName');"
+                 " d.dispatchEvent(new DragEvent('dragstart',{bubbles:true,cancelable:true}));"
+                 "},true);"
+                 "window.addEventListener('dragstart',function(e){"
+                 " beacon('dragstart-'+e.defaultPrevented);e.stopImmediatePropagation();},true);"));
     });
 
     // Loads the program's own pictures and skin.

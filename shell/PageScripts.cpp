@@ -145,13 +145,15 @@ QString LoadReport(const QString& token, const QStringList& ids) {
                "    var list = apply(all, doc, ['[id],[name]']), n = apply(count, list, []);"
                "    for (var k = 0; k < n; ++k) {"
                "      var e = apply(item, list, [k]);"
-               "      if (apply(elementId, e, []) === name || apply(attribute, e, ['name']) === name)"
+               "      if (apply(elementId, e, []) === name || apply(attribute, e, ['name']) === "
+               "name)"
                "        return e;"
                "    }"
                "    return null;"
                "  }"
                "  function text(e) {"
-               "    try { return '' + apply(innerText, e, []); } catch (notHtml) { return 'undefined'; }"
+               "    try { return '' + apply(innerText, e, []); } catch (notHtml) { return "
+               "'undefined'; }"
                "  }"
                "  function report() {"
                "    if (sent) return;"
@@ -163,7 +165,8 @@ QString LoadReport(const QString& token, const QStringList& ids) {
                "        if (e) texts += (texts ? ',' : '') + quote(ids[i]) + ':' + quote(text(e));"
                "      }"
                "      apply(log, con, [token + '{\"ok\":true,\"title\":' +"
-               "                       quote('' + apply(title, doc, [])) + ',\"texts\":{' + texts + '}}']);"
+               "                       quote('' + apply(title, doc, [])) + ',\"texts\":{' + texts "
+               "+ '}}']);"
                "    } catch (failed) {}"
                "  }"
                // The first listener of the window's load event, in its capture
@@ -186,20 +189,21 @@ QString ClaimAtLoadEnd(const QString& documentId, const QStringList& ids) {
     // event is over (see LoadReport): from then on it has the document.
     return IsolatedFunction(
                QStringLiteral("id, ids"),
-               QStringLiteral("if (id === '') return {ok: true, unread: true};"
-                              "if (%1 !== id) return {ok: true, otherDocument: true};"
-                              "var timing = performance.getEntriesByType('navigation')[0];"
-                              "if ((location.protocol === 'http:' || location.protocol === 'https:')"
-                              "    && timing && timing.loadEventEnd > 0) {"
-                              "  if (window.scheduler) return {ok: true, claimed: true};"
-                              // Without the task that cannot be cancelled, a
-                              // page that clears the report's timer keeps it
-                              // from coming: due for a second, then read here.
-                              "  if (performance.now() - timing.loadEventEnd < 1000)"
-                              "    return {ok: true, pending: true};"
-                              "}")
-                   .arg(kDocumentId) +
-               kReadDocument) +
+               QStringLiteral(
+                   "if (id === '') return {ok: true, unread: true};"
+                   "if (%1 !== id) return {ok: true, otherDocument: true};"
+                   "var timing = performance.getEntriesByType('navigation')[0];"
+                   "if ((location.protocol === 'http:' || location.protocol === 'https:')"
+                   "    && timing && timing.loadEventEnd > 0) {"
+                   "  if (window.scheduler) return {ok: true, claimed: true};"
+                   // Without the task that cannot be cancelled, a
+                   // page that clears the report's timer keeps it
+                   // from coming: due for a second, then read here.
+                   "  if (performance.now() - timing.loadEventEnd < 1000)"
+                   "    return {ok: true, pending: true};"
+                   "}")
+                       .arg(kDocumentId) +
+                   kReadDocument) +
            Literal(documentId) + QStringLiteral(", ") + JsonList(ids) + QLatin1Char(')');
 }
 

@@ -1,6 +1,6 @@
 // How the browser knows that a top-level document has completed, and what
-// it is: the load report each document sends after its load event, the claim at the main frame's load end, and the value
-// documentComplete carries.
+// it is: the load report each document sends after its load event, the claim at the main frame's
+// load end, and the value documentComplete carries.
 #include "InspectPage.h"
 #include "PageScripts.h"
 #include "WebEngineBrowser.h"
@@ -83,14 +83,16 @@ void WebEngineBrowser::handleLoadFinished(bool ok, bool stopped) {
         claimAtLoadEnd(*arrival, m_documentId);
         return;
     }
-    QTimer::singleShot(kReportWaitMs, this, [self = QPointer<WebEngineBrowser>(this), arrival = *arrival,
-                                             documentId = m_documentId] {
-        if (self && self->m_completion.isCurrent(arrival)) {
-            self->m_completion.claimCompleted(documentId.toStdString());
-            self->resetZoom();
-            self->completeByReading(arrival);
-        }
-    });
+    QTimer::singleShot(
+        kReportWaitMs, this,
+        [self = QPointer<WebEngineBrowser>(this), arrival = *arrival, documentId = m_documentId] {
+            // Not once a newer document was made: it completes for itself.
+            if (self && self->m_completion.isCurrent(arrival) && self->m_documentId == documentId) {
+                self->m_completion.claimCompleted(documentId.toStdString());
+                self->resetZoom();
+                self->completeByReading(arrival);
+            }
+        });
 }
 
 void WebEngineBrowser::claimAtLoadEnd(DocumentCompletion::Arrival arrival,

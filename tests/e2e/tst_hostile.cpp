@@ -162,9 +162,9 @@ void tst_Hostile::aPageCannotReachTheReportOrStopTheGuard() {
     takeRequests();
     const QString seen = m_beacons.join(u' ');
     QVERIFY2(sawBeacon(QStringLiteral("dragstart-true")), qPrintable(seen));
-    for (const char* never : {"log-tavlin", "stringify-called", "apply-called", "prevent-called",
-                              "item-called", "query-called", "attribute-called", "title-read",
-                              "text-read"}) {
+    for (const char* never :
+         {"log-tavlin", "stringify-called", "apply-called", "prevent-called", "item-called",
+          "query-called", "attribute-called", "title-read", "text-read"}) {
         QVERIFY2(!sawBeacon(QString::fromLatin1(never)), qPrintable(seen));
     }
     // Completed once, as the list page its real title says, with its real label.
