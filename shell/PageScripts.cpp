@@ -116,8 +116,8 @@ QString LoadReport(const QString& token, const QStringList& ids) {
     // In the page's own world, so that no document pays for a world of the
     // program's before its load event. The page's scripts have not run yet:
     // what the report needs later is taken now (the functions and getters),
-    // called only through Reflect.apply as taken,
-    // and the token lives only in closures the page can never reach. Strict
+    // called only through Reflect.apply as taken, and the token lives only in
+    // closures the page can never reach. Strict
     // mode keeps the page's functions, if anything reached them, from
     // seeing these as their callers.
     return QStringLiteral(
@@ -145,15 +145,14 @@ QString LoadReport(const QString& token, const QStringList& ids) {
                "    var list = apply(all, doc, ['[id],[name]']), n = apply(count, list, []);"
                "    for (var k = 0; k < n; ++k) {"
                "      var e = apply(item, list, [k]);"
-               "      if (apply(elementId, e, []) === name || apply(attribute, e, ['name']) === "
-               "name)"
-               "        return e;"
+               "      var named = apply(attribute, e, ['name']);"
+               "      if (apply(elementId, e, []) === name || named === name) return e;"
                "    }"
                "    return null;"
                "  }"
                "  function text(e) {"
-               "    try { return '' + apply(innerText, e, []); } catch (notHtml) { return "
-               "'undefined'; }"
+               "    try { return '' + apply(innerText, e, []); }"
+               "    catch (notHtml) { return 'undefined'; }"
                "  }"
                "  function report() {"
                "    if (sent) return;"
@@ -164,9 +163,9 @@ QString LoadReport(const QString& token, const QStringList& ids) {
                "        var e = find(ids[i]);"
                "        if (e) texts += (texts ? ',' : '') + quote(ids[i]) + ':' + quote(text(e));"
                "      }"
-               "      apply(log, con, [token + '{\"ok\":true,\"title\":' +"
-               "                       quote('' + apply(title, doc, [])) + ',\"texts\":{' + texts "
-               "+ '}}']);"
+               "      var titled = quote('' + apply(title, doc, []));"
+               "      apply(log, con, [token + '{\"ok\":true,\"title\":' + titled +"
+               "                       ',\"texts\":{' + texts + '}}']);"
                "    } catch (failed) {}"
                "  }"
                // The first listener of the window's load event, in its capture
