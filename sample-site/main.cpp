@@ -327,7 +327,9 @@ void Serve(httplib::Server& server) {
                      "var t=performance.getEntriesByType('navigation')[0]||{};"
                      "var d=isNaN(c)?'':(now-c).toFixed(2)+'&n='+(performance.timeOrigin-c)"
                      ".toFixed(2)+'&q='+(t.requestStart||0).toFixed(2)+'&r='+(t.responseStart||0)"
-                     ".toFixed(2)+'&e='+(t.responseEnd||0).toFixed(2)+'&i='+(t.domInteractive||0)"
+                     ".toFixed(2)+'&e='+(t.responseEnd||0).toFixed(2)+'&l='+Math.max(0,"
+                     "performance.timing.domLoading-performance.timing.navigationStart)"
+                     ".toFixed(2)+'&i='+(t.domInteractive||0)"
                      ".toFixed(2)+'&w='+innerWidth+'x'+innerHeight+'x'+devicePixelRatio;"
                      "setTimeout(function(){var a=document.getElementById('next');"
                      "a.href='" +
