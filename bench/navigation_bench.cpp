@@ -25,6 +25,8 @@
 //   usage: bench_navigation [PAGES [ROUNDS [PATTERN]]]
 //          (default 200 pages, 5 rounds, every pattern; PATTERN: load, timeout
 //          or click)
+// With TAVLIN_BENCH_BARE_BOTH=1 the bare view walks in Tavlin's place too:
+// the ratios it prints are what the comparison alone gives on this machine.
 #include "ProcessBench.h"
 
 #include <cstdio>
@@ -163,6 +165,8 @@ int main(int argc, char** argv) {
     const int pages = argc > 1 ? std::max(15, std::atoi(argv[1])) : 200;
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     const std::string only = argc > 3 ? argv[3] : "";
+    const char* bareBothSet = std::getenv("TAVLIN_BENCH_BARE_BOTH");
+    const bool bareBoth = bareBothSet != nullptr && std::string(bareBothSet) == "1";
     if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
@@ -191,6 +195,10 @@ int main(int argc, char** argv) {
     ::setenv("QT_MESSAGE_PATTERN", "%{time process} %{category}: %{message}", 1);
     const bool chosen =
         std::getenv("QT_QUICK_BACKEND") != nullptr || std::getenv("QSG_RHI_BACKEND") != nullptr;
+    if (bareBoth) {
+        std::printf("TAVLIN_BENCH_BARE_BOTH=1: the bare view walks on both sides; the figures "
+                    "printed as Tavlin's are the bare view's own\n");
+    }
     for (const Pattern& pattern : kPatterns) {
         if (!only.empty() && only != pattern.name) {
             continue;
@@ -232,9 +240,9 @@ int main(int argc, char** argv) {
                     fail(pid, command[0], "measured no click");
                 }
                 result.msPerPage = Median(parts.total);
-                for (const auto* part : {&parts.start, &parts.request, &parts.firstByte,
-                                         &parts.lastByte, &parts.document, &parts.interactive,
-                                         &parts.loadEvent}) {
+                for (const auto* part :
+                     {&parts.start, &parts.request, &parts.firstByte, &parts.lastByte,
+                      &parts.document, &parts.interactive, &parts.loadEvent}) {
                     result.clickParts.push_back(Median(*part));
                 }
             }
@@ -243,8 +251,9 @@ int main(int argc, char** argv) {
             Stop(pid);
             return result;
         };
-        const std::vector<std::string> tavlin{(folder / "tavlin").string()};
         const std::vector<std::string> bare{kBin + "/bare_webengine", startUrl, "--screen"};
+        const std::vector<std::string> tavlin =
+            bareBoth ? bare : std::vector<std::string>{(folder / "tavlin").string()};
         std::printf("\n%s: a chain of %d pages, each moving on %s (median of %d walks each):\n",
                     pattern.name, length,
                     click ? "by a click on a link 300 ms after its load "
@@ -313,8 +322,9 @@ int main(int argc, char** argv) {
                         tp, bp, tp / bp, tp / bp <= 1.05 ? "met" : "NOT MET");
             if (click) {
                 static const char* const kParts[] = {
-                    "to the navigation's start", "to the request", "to the first byte",
-                    "to the last", "to the document (commit)", "to interactive (parse)",
+                    "to the navigation's start", "to the request",
+                    "to the first byte",         "to the last",
+                    "to the document (commit)",  "to interactive (parse)",
                     "to the load event"};
                 std::printf("  the click's parts, Tavlin / bare QWebEngineView (ms):");
                 for (std::size_t part = 0; part < tavlinParts.size(); ++part) {
