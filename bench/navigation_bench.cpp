@@ -29,6 +29,7 @@
 // the ratios it prints are what the comparison alone gives on this machine.
 #include "ProcessBench.h"
 
+#include <array>
 #include <cstdio>
 #include <regex>
 #include <sstream>
@@ -82,16 +83,20 @@ double OwnCpuMs(pid_t pid) {
 // its last byte, to the new document's creation (the commit: the old
 // document's unload and the engine's own steps), from there to the document
 // being interactive (the parse) and to the load event.
+constexpr const char* kClickPartNames[] = {
+    "to the navigation's start", "to the request",         "to the first byte", "to the last",
+    "to the document (commit)",  "to interactive (parse)", "to the load event"};
+constexpr std::size_t kClickParts = std::size(kClickPartNames);
 struct ClickParts {
-    std::vector<double> total, start, request, firstByte, lastByte, document, interactive,
-        loadEvent;
+    std::vector<double> total;
+    std::array<std::vector<double>, kClickParts> parts; // in kClickPartNames' order
 };
 ClickParts ClickTimes(const fs::path& log, std::uintmax_t from) {
     std::ifstream in(log, std::ios::binary);
     in.seekg(static_cast<std::streamoff>(from));
     static const std::regex request(R"(GET /chain/\d+/(\d+)/click\?c=[\d.]+&d=([\d.]+)&n=([\d.]+))"
                                     R"(&q=([\d.]+)&r=([\d.]+)&e=([\d.]+)&l=([\d.]+)&i=([\d.]+))");
-    ClickParts parts;
+    ClickParts click;
     std::string line;
     while (std::getline(in, line)) {
         std::smatch m;
@@ -99,16 +104,15 @@ ClickParts ClickTimes(const fs::path& log, std::uintmax_t from) {
             continue;
         }
         const auto at = [&m](int i) { return std::stod(m[i].str()); };
-        parts.total.push_back(at(2));
-        parts.start.push_back(at(3));
-        parts.request.push_back(at(4));
-        parts.firstByte.push_back(at(5) - at(4));
-        parts.lastByte.push_back(at(6) - at(5));
-        parts.document.push_back(at(7) - at(6));
-        parts.interactive.push_back(at(8) - at(7));
-        parts.loadEvent.push_back(at(2) - at(3) - at(8));
+        click.total.push_back(at(2));
+        const double part[kClickParts] = {
+            at(3),         at(4),         at(5) - at(4),        at(6) - at(5),
+            at(7) - at(6), at(8) - at(7), at(2) - at(3) - at(8)};
+        for (std::size_t k = 0; k < kClickParts; ++k) {
+            click.parts[k].push_back(part[k]);
+        }
     }
-    return parts;
+    return click;
 }
 
 struct Composition {
@@ -235,15 +239,13 @@ int main(int argc, char** argv) {
             result.cpuMsPerPage = (CpuMs(pid) - cpuStart) / (length - 2);
             result.mainCpuPerPage = (OwnCpuMs(pid) - mainStart) / (length - 2);
             if (click) {
-                const ClickParts parts = ClickTimes(log, mark);
-                if (parts.total.empty()) {
+                const ClickParts measured = ClickTimes(log, mark);
+                if (measured.total.empty()) {
                     fail(pid, command[0], "measured no click");
                 }
-                result.msPerPage = Median(parts.total);
-                for (const auto* part :
-                     {&parts.start, &parts.request, &parts.firstByte, &parts.lastByte,
-                      &parts.document, &parts.interactive, &parts.loadEvent}) {
-                    result.clickParts.push_back(Median(*part));
+                result.msPerPage = Median(measured.total);
+                for (const std::vector<double>& part : measured.parts) {
+                    result.clickParts.push_back(Median(part));
                 }
             }
             std::this_thread::sleep_for(std::chrono::seconds(1));
@@ -273,7 +275,7 @@ int main(int argc, char** argv) {
             std::vector<double> tavlinMs, bareMs, ratios, tavlinCpu, bareCpu, tavlinMain, bareMain,
                 tavlinPss, barePss;
             Stages stages;
-            std::vector<std::vector<double>> tavlinParts(7), bareParts(7);
+            std::vector<std::vector<double>> tavlinParts(kClickParts), bareParts(kClickParts);
             // One walk of each to warm the page cache, not counted.
             walk(tavlin, folder.string(), {});
             walk(bare, work.string(), {});
@@ -321,14 +323,9 @@ int main(int argc, char** argv) {
                         "QWebEngineView %.0f MiB: ratio %.2f x (bound 1.05 x: %s)\n",
                         tp, bp, tp / bp, tp / bp <= 1.05 ? "met" : "NOT MET");
             if (click) {
-                static const char* const kParts[] = {
-                    "to the navigation's start", "to the request",
-                    "to the first byte",         "to the last",
-                    "to the document (commit)",  "to interactive (parse)",
-                    "to the load event"};
                 std::printf("  the click's parts, Tavlin / bare QWebEngineView (ms):");
                 for (std::size_t part = 0; part < tavlinParts.size(); ++part) {
-                    std::printf("%s %s %.1f / %.1f", part == 0 ? "" : ",", kParts[part],
+                    std::printf("%s %s %.1f / %.1f", part == 0 ? "" : ",", kClickPartNames[part],
                                 Median(tavlinParts[part]), Median(bareParts[part]));
                 }
                 std::printf("\n");

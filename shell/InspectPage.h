@@ -61,10 +61,10 @@ public:
     // The console messages that begin with token come from the program's own
     // script, put into each document before any script of the page, never
     // from the page (which cannot reach the token), with JSON after the
-    // token. {"created": true, "id", "origin"} says
-    // that a new top-level document was made, before any script of its own
-    // ran; any other object that the document shown reached its load event,
-    // with what the script read from it.
+    // token. {"created": true, "id", "origin"} says that a new top-level
+    // document was made, before any script of its own ran; any other object
+    // that the document shown reached its load event, with what the script
+    // read from it.
     void setLoadReportToken(const QString& token) { m_loadReportToken = token; }
 
     // Printing: when on, a page's print() of the document shown (or of a

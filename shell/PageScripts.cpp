@@ -117,9 +117,8 @@ QString LoadReport(const QString& token, const QStringList& ids) {
     // program's before its load event. The page's scripts have not run yet:
     // what the report needs later is taken now (the functions and getters),
     // called only through Reflect.apply as taken, and the token lives only in
-    // closures the page can never reach. Strict
-    // mode keeps the page's functions, if anything reached them, from
-    // seeing these as their callers.
+    // closures the page can never reach. Strict mode keeps the page's
+    // functions, if anything reached them, from seeing these as their callers.
     return QStringLiteral(
                "(function (token, ids) {"
                "  'use strict';"

@@ -1,6 +1,6 @@
 // How the browser knows that a top-level document has completed, and what
-// it is: the load report each document sends after its load event, the claim at the main frame's
-// load end, and the value documentComplete carries.
+// it is: the load report each document sends after its load event, the claim
+// at the main frame's load end, and the value documentComplete carries.
 #include "InspectPage.h"
 #include "PageScripts.h"
 #include "WebEngineBrowser.h"
